@@ -1,0 +1,63 @@
+#include "TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "CodePage.h"
+
+namespace TextFile {
+
+bool ReadLines(const QString& path, QStringList* lines) {
+    lines->clear();
+    QFile file(path);
+    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return false;
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        const bool last = end < 0;
+        if (last)
+            end = data.size();
+        qsizetype len = end - start;
+        if (!last && len > 0 && data.at(end - 1) == '\r')
+            --len;
+        lines->append(CodePage::ToUnicode(data.mid(start, len)));
+        start = end + 1;
+    }
+    return true;
+}
+
+bool AppendLine(const QString& path, const QString& line, QString* error) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    const QByteArray bytes = CodePage::FromUnicode(line) + "\r\n";
+    const bool ok = file.write(bytes) == bytes.size() && file.flush();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}
+
+bool WriteAtomic(const QString& path, const QByteArray& data, QFileDevice::Permissions perms,
+                 QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(perms) ||
+        file.write(data) != data.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+void DeleteQuietly(const QString& path) { QFile::remove(path); }
+
+}  // namespace TextFile

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFileDevice>
+#include <QString>
+#include <QStringList>
+
+// Whole-file and one-line text access through the code page converter. Lines are written with
+// CR LF; reading accepts CR LF and LF alone.
+namespace TextFile {
+
+// Reads the whole file and splits it into lines (one CR before each LF is dropped; a last line
+// without a line end counts; the empty rest after a final line end does not). False when the
+// file cannot be read.
+bool ReadLines(const QString& path, QStringList* lines);
+
+// Appends text + CR LF, creating the file; the file is closed again at once.
+bool AppendLine(const QString& path, const QString& line, QString* error = nullptr);
+
+// Replaces the file's content atomically: a temporary file in the same folder is written,
+// flushed to disk and renamed over the target, so a crash never leaves a half-written file.
+bool WriteAtomic(const QString& path, const QByteArray& data, QFileDevice::Permissions perms,
+                 QString* error = nullptr);
+
+// Deletes the file, ignoring every error (a missing file is no error).
+void DeleteQuietly(const QString& path);
+
+}  // namespace TextFile

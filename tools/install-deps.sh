@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what SkerrowEx needs on Debian 12. With --test, also the FTP servers and clients the
+# tests and benchmarks talk to on loopback.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
+          libsqlite3-dev fonts-ipafont-gothic fonts-ipafont-mincho)
+if [ "${1:-}" = "--test" ]; then
+    packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib curl lftp xvfb xauth)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    $sudo apt-get update -q -o DPkg::Lock::Timeout=600
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install "${apt_opts[@]}" "${missing[@]}"
+fi
+
+if [ "${1:-}" = "--test" ] && [ -x tools/fetch-test-servers.sh ]; then
+    tools/fetch-test-servers.sh
+fi
