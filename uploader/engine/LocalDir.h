@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+// One level of a local directory, as the walk sees it.
+struct LocalEntry {
+    enum class Kind { File, Directory, Other };
+    QString name;
+    Kind kind = Kind::Other;
+    // Identity of a directory (after following a link), to notice a link that loops back.
+    quint64 device = 0;
+    quint64 inode = 0;
+};
+
+namespace LocalDir {
+// Lists every entry of the directory except "." and "..", hidden ones included, in the byte order
+// of the names, so that runs and logs are reproducible. Links are followed; an entry that is
+// neither a regular file nor a directory (a socket, a fifo, a broken link) is Other. False when
+// the directory cannot be read.
+bool List(const QString& dir, QVector<LocalEntry>* entries);
+// The identity of a directory itself; false when it cannot be read.
+bool Identity(const QString& dir, quint64* device, quint64* inode);
+}  // namespace LocalDir

@@ -1,0 +1,186 @@
+#include "RunDriver.h"
+
+#include <QFileInfo>
+
+#include "Fun_Error_Success.h"
+#include "RunHost.h"
+#include "Settings.h"
+#include "StatusCounters.h"
+#include "SyncDirectory.h"
+#include "TextFile.h"
+#include "UploadLedger.h"
+#include "clsAdoJet.h"
+#include "clsAppLog.h"
+
+namespace {
+
+constexpr int kPanelMode = 1;
+constexpr int kPanelCopies = 3;
+
+const QString kProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+
+}  // namespace
+
+RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {}
+
+RunDriver::~RunDriver() = default;
+
+void RunDriver::mnuRun_Click() {
+    if (running_)
+        return;
+    if (host_.Editing() &&
+        host_.ShowMessage(QStringLiteral("編集中のデータがあります。このまま実行すると編集は破棄"
+                                         "される場合があります。よろしいですか？"),
+                          MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return;
+    running_ = true;
+    unloading_ = false;
+    ledger_ = std::make_unique<clsAdoJet>();
+    if (!ledger_->Connect(UploadLedger::LedgerPath(), kProvider)) {
+        host_.ShowMessage(QStringLiteral("ＤＢ起動失敗"), MsgIcon::Exclamation, MsgButtons::Ok);
+        Restore();
+        return;
+    }
+    int ticked = 0;
+    if (!ValidateTicked(&ticked)) {
+        Restore();
+        return;
+    }
+    if (ticked == 0) {
+        // Nothing to run: nothing was locked, and the logs of the last run stay.
+        ledger_.reset();
+        running_ = false;
+        return;
+    }
+    Lock();
+    WorkPass();
+    Restore();
+}
+
+bool RunDriver::ValidateTicked(int* ticked) {
+    for (int item = 0; item < host_.ItemCount(); ++item) {
+        if (!host_.ItemChecked(item))
+            continue;
+        if (!CheckLocalDir(item, host_.GetProfileFromItem(item)))
+            return false;
+        ++*ticked;
+    }
+    return true;
+}
+
+bool RunDriver::CheckLocalDir(int item, const Typ_Profile& profile) {
+    if (QFileInfo(profile.LocalBaseDir).isDir())
+        return true;
+    host_.ShowMessage(QStringLiteral("ローカルディレクトリの存在しないか不正です。"),
+                      MsgIcon::Exclamation, MsgButtons::Ok);
+    host_.ShowItemInFields(item);
+    return false;
+}
+
+void RunDriver::Lock() {
+    host_.SetRunning(true);
+    ftp_.blnAbend = false;
+    ftp_.blnQuitAfterFile = false;
+    TextFile::DeleteQuietly(ConvTable::RequireConvPath());
+    host_.SaveSetting();
+    for (int panel = 1; panel <= host_.PanelCount(); ++panel)
+        host_.SetPanelText(panel, QString());
+    host_.SetPanelText(kPanelMode, host_.InvestigateMode() ? QStringLiteral("調査中")
+                                                           : QStringLiteral("実行中"));
+    ConvTable::LoadConvTable(conv_, host_.ConvTablePath());
+    host_.SetTimerRunning(true);
+    PrepareLogs();
+}
+
+void RunDriver::PrepareLogs() {
+    appLog_ = std::make_unique<clsAppLog>();
+    appLog_->SetPlainMode(1);
+    appLog_->SetPath(appLog_->Path() + QStringLiteral(".sys.log"));
+    appLog_->ClearLog();
+    Fun_Error_Success::KillLog();
+    WriteLog(QStringLiteral("START"));
+}
+
+void RunDriver::WorkPass() {
+    ftp_.SetReplyTimeoutSec(Settings::ReplyTimeoutSec());
+    for (int item = 0; item < host_.ItemCount(); ++item) {
+        if (!host_.ItemChecked(item))
+            continue;
+        const Typ_Profile profile = host_.GetProfileFromItem(item);
+        if (!ftp_.ConnectFtp(profile)) {
+            if (unloading_)
+                return;
+            host_.ShowItemInFields(item);
+            host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
+                              MsgIcon::Exclamation, MsgButtons::Ok);
+            WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING"));
+            WriteLog(QStringLiteral("ABEND"));
+            return;
+        }
+        host_.MarkItemRunning(item, true);
+        SyncWalk(ftp_, host_, *ledger_, conv_).Run();
+        host_.MarkItemRunning(item, false);
+        if (ftp_.blnAbend)
+            break;
+    }
+    if (unloading_)
+        return;
+    WriteClosingLine();
+    host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+}
+
+void RunDriver::WriteClosingLine() {
+    if (ftp_.blnAbend) {
+        WriteLog(QStringLiteral("USER QUIT"));
+        return;
+    }
+    const qint64 copies = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
+    WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
+}
+
+void RunDriver::Restore() {
+    host_.SetRunning(false);
+    host_.SetPanelText(kPanelMode, QString());
+    host_.SetTimerRunning(false);
+    ledger_.reset();
+    ftp_.FtpQuit();
+    appLog_.reset();
+    running_ = false;
+}
+
+void RunDriver::mnuQuitRunning_Click() {
+    const MsgAnswer answer = host_.ShowMessage(
+        QStringLiteral("ファイルを転送中です。このファイルの転送が終わるまで待つ場合は「はい」を、"
+                       "直ちに終了する場合は「いいえ」を選択してください。"),
+        MsgIcon::Question, MsgButtons::YesNoCancel);
+    if (answer == MsgAnswer::Yes)
+        StopAfterFile();
+    else if (answer == MsgAnswer::No)
+        StopNow();
+}
+
+void RunDriver::StopAfterFile() { ftp_.blnQuitAfterFile = true; }
+
+void RunDriver::StopNow() { ftp_.blnAbend = true; }
+
+void RunDriver::UnloadApplication() {
+    ftp_.blnAbend = true;
+    if (running_) {
+        unloading_ = true;
+        WriteLog(QStringLiteral("USER QUIT - UNLOAD APPLICATION"));
+    }
+    ftp_.CloseSockets();
+}
+
+void RunDriver::Logging(const QString& line) {
+    if (appLog_)
+        appLog_->Logging(line);
+}
+
+void RunDriver::WriteLog(const QString& line) { Fun_Error_Success::WriteLog(line); }
+
+void RunDriver::ShowSocketError(const QString& text) {
+    host_.ShowMessage(text, MsgIcon::Exclamation, MsgButtons::Ok);
+}
+
+bool RunDriver::InvestigateMode() { return host_.InvestigateMode(); }

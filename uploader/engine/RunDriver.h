@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+
+#include <memory>
+
+#include "ConvTable.h"
+#include "FtpClient.h"
+#include "FtpHost.h"
+
+class RunHost;
+class clsAdoJet;
+class clsAppLog;
+
+// Runs the ticked profiles of the list one after the other: opens the ledger, checks the local
+// folders, locks the window, prepares the logs and the conversion table, connects, walks, writes
+// the closing line, shows the run log and always restores the window. It owns the engine's state
+// for the run: the FTP client with its shared members, the loaded conversion table, the ledger and
+// the command log.
+class RunDriver : public FtpHost {
+public:
+    explicit RunDriver(RunHost& host);
+    ~RunDriver() override;
+
+    // The run command.
+    void mnuRun_Click();
+    // The stop command: asks whether to stop after the current file or at once.
+    void mnuQuitRunning_Click();
+    // Stop after the current file, or at once, without asking (the headless runner's Ctrl-C).
+    void StopAfterFile();
+    void StopNow();
+    // The program ends during or outside a run: stop at once, note it in the run log when a run
+    // was going on, close the connections. The run returns without its closing line.
+    void UnloadApplication();
+
+    bool Running() const { return running_; }
+    FtpClient& Ftp() { return ftp_; }
+    const Typ_ConvTable& Conv() const { return conv_; }
+
+    // True when the profile's local base directory exists and is a directory; otherwise shows
+    // the message and loads the profile into the edit fields.
+    bool CheckLocalDir(int item, const Typ_Profile& profile);
+
+    // FtpHost
+    void Logging(const QString& line) override;
+    void WriteLog(const QString& line) override;
+    void ShowSocketError(const QString& text) override;
+    bool InvestigateMode() override;
+
+private:
+    bool ValidateTicked(int* ticked);
+    void Lock();
+    void PrepareLogs();
+    void WorkPass();
+    void WriteClosingLine();
+    void Restore();
+
+    RunHost& host_;
+    FtpClient ftp_;
+    Typ_ConvTable conv_;
+    std::unique_ptr<clsAdoJet> ledger_;
+    std::unique_ptr<clsAppLog> appLog_;
+    bool running_ = false;
+    bool unloading_ = false;
+};

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QString>
+
+// Keys of section "Setting" in the settings file that the engine reads.
+namespace Settings {
+// The key's value, "" when it is missing or empty.
+QString Read(const QString& key);
+// Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60).
+int ReplyTimeoutSec();
+// Key CodePage: the character set of files and FTP names when it is not the locale's. False when
+// the key names a character set that is not known (the locale's stays in force).
+bool ApplyCodePage();
+}  // namespace Settings

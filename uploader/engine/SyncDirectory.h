@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class clsAdoJet;
+class FtpClient;
+class RunHost;
+struct Typ_ConvTable;
+
+// The walk of one profile's local tree over an open, logged-in FTP connection: makes missing
+// remote folders and uploads every file that is new or changed since the ledger's record of it.
+class SyncWalk {
+public:
+    SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv);
+
+    // Walks the profile's local base directory (the FTP client's strLocalBaseDir and
+    // strRemoteBaseDir are set by ConnectFtp).
+    void Run();
+
+    // The remote path of a local path below the local base; false when the local path holds a
+    // character that can never be sent (CR or LF).
+    bool MakeRemoteName(const QString& localPath, QString* remotePath) const;
+    // False when the path, as it will be sent, holds the byte 0x5C.
+    static bool IsValidUnixName(const QString& remotePath);
+    // Whether the remote path is known to exist (letter case ignored, "//" read as "/").
+    bool IsInRemoteList(const QString& remotePath) const;
+    // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance.
+    int CompareFileDate(const QString& localPath) const;
+
+    static QString RemoteKey(const QString& remotePath);
+
+private:
+    void SyncDirectory(const QString& localDir, const QString& remoteDir);
+    void SyncFolderEntry(const QString& localPath, const QString& remotePath,
+                         const QString& remoteDir);
+    void SyncFileEntry(const QString& localPath, const QString& remotePath,
+                       const QString& remoteDir);
+    bool FolderExists(const QString& remotePath, const QString& remoteDir);
+    int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir);
+    void UploadFile(const QString& localPath, const QString& remotePath);
+    void ListOnEntering(const QString& remoteDir);
+    bool StopAfterEntry();
+    void Error(const QString& line);
+    void CountUp(int panel, const QString& suffix);
+
+    FtpClient& ftp_;
+    RunHost& host_;
+    clsAdoJet& ledger_;
+    const Typ_ConvTable& conv_;
+    // Case-folded keys of every remote path known to exist.
+    QSet<QString> remote_;
+    // Keys of the remote folders whose whole content this run knows: listed on their own or made
+    // by this run. A miss below them needs no question to the server.
+    QSet<QString> complete_;
+    // The connection-time listing recursed (it had header lines); otherwise every folder is
+    // listed on its own as the walk enters it.
+    bool recursive_ = false;
+    // Something can answer whether a remote path exists: without it every file is sent and
+    // every folder is made.
+    bool listingUsable_ = false;
+    // Directories of the current branch (device, inode), to stop at a link that loops back.
+    QList<QPair<quint64, quint64>> branch_;
+};
