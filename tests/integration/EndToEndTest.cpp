@@ -1,0 +1,236 @@
+// The headless runner against real FTP servers on loopback: whole runs, compared byte for byte
+// with the server's disk.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include "FtpTestServer.h"
+
+namespace {
+
+const QString kBase = QStringLiteral("/site/www");
+
+void WriteFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
+    ASSERT_EQ(f.write(bytes), bytes.size());
+}
+
+QByteArray ReadFile(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray Binary256() {
+    QByteArray b;
+    for (int i = 0; i < 256; ++i)
+        b.append(static_cast<char>(i));
+    return b;
+}
+
+QByteArray Random(qsizetype size) {
+    QByteArray b(size, Qt::Uninitialized);
+    QRandomGenerator gen(42);
+    for (qsizetype i = 0; i < size; ++i)
+        b[i] = static_cast<char>(gen.bounded(256));
+    return b;
+}
+
+// Relative paths of every file and folder below root ("dir/" for folders), sorted.
+QStringList TreeOf(const QString& root) {
+    QStringList paths;
+    QDirIterator it(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        const QString rel = QDir(root).relativeFilePath(it.filePath());
+        paths.append(it.fileInfo().isDir() ? rel + QLatin1Char('/') : rel);
+    }
+    paths.sort();
+    return paths;
+}
+
+struct RunResult {
+    int exitCode = -1;
+    QStringList log;          // run log items, without the timestamps
+    QStringList commandLog;   // command log lines
+    QString stdOut;
+    QString stdErr;
+};
+
+class EndToEnd : public ::testing::TestWithParam<FtpServerKind> {
+protected:
+    void SetUp() override {
+        QString why;
+        if (!server_.Start(GetParam(), &why))
+            GTEST_SKIP() << "FTP server not available: " << why.toStdString();
+        local_ = home_.path() + QStringLiteral("/local tree");
+        dataDir_ = home_.path() + QStringLiteral("/data/SkerrowEx");
+        QDir().mkpath(dataDir_);
+        remoteRoot_ = server_.RootDir() + kBase;
+        MakeTree();
+        WriteProfile(2);
+    }
+
+    void MakeTree() {
+        WriteFile(local_ + QStringLiteral("/index.html"), "<html>hello</html>\n");
+        WriteFile(local_ + QStringLiteral("/.profile"), "export A=1\n");
+        WriteFile(local_ + QStringLiteral("/empty.txt"), QByteArray());
+        WriteFile(local_ + QStringLiteral("/bin/all bytes.bin"), Binary256());
+        WriteFile(local_ + QStringLiteral("/bin/big.dat"), Random(3 * 1024 * 1024 + 17));
+        WriteFile(local_ + QStringLiteral("/日本語 フォルダ/ソース.txt"), "日本語の本文\r\n");
+        WriteFile(local_ + QStringLiteral("/quotes/it's \"q\".txt"), "quoted\n");
+        WriteFile(local_ + QStringLiteral("/deep/a/b/c/leaf.txt"), "leaf\n");
+        QDir().mkpath(local_ + QStringLiteral("/empty folder"));
+        QDir().mkpath(local_ + QStringLiteral("/deep/a/empty"));
+    }
+
+    int FileCount() const {
+        int n = 0;
+        for (const QString& p : TreeOf(local_))
+            n += p.endsWith(QLatin1Char('/')) ? 0 : 1;
+        return n;
+    }
+
+    void WriteProfile(int tolerance) {
+        const QString line = QStringList{QStringLiteral("True"), local_,
+                                         QString::number(tolerance),
+                                         QStringLiteral("ftp://") + server_.FtpDir(kBase),
+                                         server_.User(), server_.Password()}
+                                 .join(QLatin1Char('\t'));
+        WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
+    }
+
+    RunResult Run(const QStringList& args = {}) {
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
+        env.insert(QStringLiteral("HOME"), home_.path());
+        env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(SKERROWEX_RUN_PATH), args);
+        RunResult r;
+        if (!p.waitForFinished(180000)) {
+            p.kill();
+            p.waitForFinished();
+            ADD_FAILURE() << "skerrowex-run did not finish";
+            return r;
+        }
+        r.exitCode = p.exitCode();
+        r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
+        r.stdErr = QString::fromUtf8(p.readAllStandardError());
+        QStringList lines =
+            QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log")))
+                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        for (const QString& line : lines)
+            r.log.append(line.section(QLatin1Char(' '), 2));
+        r.commandLog = QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log.sys.log")))
+                           .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        return r;
+    }
+
+    static int Count(const QStringList& lines, const QString& prefix) {
+        int n = 0;
+        for (const QString& l : lines)
+            n += l.startsWith(prefix) ? 1 : 0;
+        return n;
+    }
+
+    void ExpectServerEqualsLocal() {
+        EXPECT_EQ(TreeOf(remoteRoot_), TreeOf(local_));
+        for (const QString& rel : TreeOf(local_)) {
+            if (!rel.endsWith(QLatin1Char('/')))
+                EXPECT_EQ(ReadFile(remoteRoot_ + QLatin1Char('/') + rel),
+                          ReadFile(local_ + QLatin1Char('/') + rel))
+                    << rel.toStdString();
+        }
+    }
+
+    QTemporaryDir home_;
+    FtpTestServer server_;
+    QString local_;
+    QString dataDir_;
+    QString remoteRoot_;
+};
+
+TEST_P(EndToEnd, MirrorsThenSendsOnlyWhatChanged) {
+    const int files = FileCount();
+    RunResult first = Run();
+    ASSERT_EQ(first.exitCode, 0) << first.stdErr.toStdString();
+    EXPECT_EQ(first.log.first(), QStringLiteral("START"));
+    EXPECT_EQ(first.log.last(), QStringLiteral("END (%1 copies)").arg(files));
+    EXPECT_EQ(Count(first.log, QStringLiteral("ERROR")), 0) << first.log.join('\n').toStdString();
+    EXPECT_TRUE(first.stdOut.trimmed().endsWith(QStringLiteral("SkerrowEx.log")));
+    ExpectServerEqualsLocal();
+
+    RunResult second = Run();
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_EQ(second.log.last(), QStringLiteral("END (0 copies)"))
+        << second.log.join('\n').toStdString();
+    EXPECT_EQ(Count(second.log, QStringLiteral("ERROR")), 0);
+    EXPECT_EQ(Count(second.commandLog, QStringLiteral("MKD")), 0);
+
+    // One file touched past the tolerance of 2 seconds: exactly that one goes again.
+    const QString touched = local_ + QStringLiteral("/日本語 フォルダ/ソース.txt");
+    WriteFile(touched, "changed\n");
+    QFile f(touched);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(10),
+                              QFileDevice::FileModificationTime));
+    f.close();
+    RunResult third = Run();
+    EXPECT_EQ(third.log.last(), QStringLiteral("END (1 copies)")) << third.log.join('\n').toStdString();
+    EXPECT_EQ(ReadFile(remoteRoot_ + QStringLiteral("/日本語 フォルダ/ソース.txt")), "changed\n");
+
+    // A file deleted on the server is sent again.
+    ASSERT_TRUE(QFile::remove(remoteRoot_ + QStringLiteral("/deep/a/b/c/leaf.txt")));
+    RunResult fourth = Run();
+    EXPECT_EQ(fourth.log.last(), QStringLiteral("END (1 copies)")) << fourth.log.join('\n').toStdString();
+    ExpectServerEqualsLocal();
+}
+
+TEST_P(EndToEnd, InvestigateRecordsWhatIsAlreadyThere) {
+    // The tree reaches the server by another way; the ledger knows nothing of it.
+    const int files = FileCount();
+    ASSERT_EQ(Run().exitCode, 0);
+    QFile::remove(dataDir_ + QStringLiteral("/SkerrowEx.db"));
+    const QByteArray before = ReadFile(remoteRoot_ + QStringLiteral("/bin/big.dat"));
+
+    RunResult seek = Run({QStringLiteral("--investigate")});
+    EXPECT_EQ(seek.exitCode, 0) << seek.stdErr.toStdString();
+    EXPECT_EQ(seek.log.last(), QStringLiteral("END (%1 copies)").arg(files));
+    EXPECT_EQ(Count(seek.commandLog, QStringLiteral("STOR")), 0);
+    EXPECT_EQ(ReadFile(remoteRoot_ + QStringLiteral("/bin/big.dat")), before);
+
+    RunResult normal = Run();
+    EXPECT_EQ(normal.log.last(), QStringLiteral("END (0 copies)")) << normal.log.join('\n').toStdString();
+    EXPECT_EQ(Count(normal.commandLog, QStringLiteral("STOR")), 0);
+}
+
+TEST_P(EndToEnd, InvestigateIntoAnEmptyFolderMakesFoldersOnly) {
+    const int files = FileCount();
+    RunResult seek = Run({QStringLiteral("--investigate")});
+    EXPECT_EQ(seek.exitCode, 0) << seek.stdErr.toStdString();
+    EXPECT_EQ(seek.log.last(), QStringLiteral("END (%1 copies)").arg(files));
+    EXPECT_EQ(Count(seek.commandLog, QStringLiteral("STOR")), 0);
+    QStringList folders;
+    for (const QString& p : TreeOf(local_))
+        if (p.endsWith(QLatin1Char('/')))
+            folders.append(p);
+    EXPECT_EQ(TreeOf(remoteRoot_), folders);
+    // Recorded as sent: a normal run now sends nothing.
+    EXPECT_EQ(Run().log.last(), QStringLiteral("END (0 copies)"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::AllKinds()),
+                         [](const auto& info) {
+                             return FtpTestServer::KindName(info.param).toStdString();
+                         });
+
+}  // namespace
