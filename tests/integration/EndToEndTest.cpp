@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include "FtpTestServer.h"
@@ -74,6 +75,14 @@ protected:
         dataDir_ = home_.path() + QStringLiteral("/data/SkerrowEx");
         QDir().mkpath(dataDir_);
         remoteRoot_ = server_.RootDir() + kBase;
+        // The parent of the remote base must exist: only the last level is made.
+        const QString parent = QFileInfo(remoteRoot_).absolutePath();
+        ASSERT_TRUE(QDir().mkpath(parent));
+        QFile::setPermissions(parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                          QFileDevice::ExeOwner | QFileDevice::ReadGroup |
+                                          QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                                          QFileDevice::ReadOther | QFileDevice::WriteOther |
+                                          QFileDevice::ExeOther);
         MakeTree();
         WriteProfile(2);
     }
@@ -230,7 +239,9 @@ TEST_P(EndToEnd, InvestigateIntoAnEmptyFolderMakesFoldersOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::AllKinds()),
                          [](const auto& info) {
-                             return FtpTestServer::KindName(info.param).toStdString();
+                             QString name = FtpTestServer::KindName(info.param);
+                             name.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
+                             return name.toStdString();
                          });
 
 }  // namespace
