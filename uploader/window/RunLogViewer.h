@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace RunLogViewer {
+// Opens the run log with the desktop's viewer for its type; where there is none, shows it in a
+// read-only window of our own. False when neither could show it.
+bool Show(QWidget* parent, const QString& path);
+}  // namespace RunLogViewer
