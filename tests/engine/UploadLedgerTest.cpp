@@ -161,7 +161,7 @@ TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
 
     // Another program holds the write lock beyond the busy wait.
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(LedgerPath().toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(LedgerPath()).constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     EXPECT_FALSE(RecordPutFile(db, a, "/c", &error));
     EXPECT_TRUE(error.contains("locked")) << error.toStdString();

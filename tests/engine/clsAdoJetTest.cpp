@@ -118,7 +118,7 @@ TEST(clsAdoJet, ConnectRefusesFileLockedByAnotherWriterUntilReleased) {
     const QString path = dir.filePath("SkerrowEx.db");
     { ASSERT_TRUE(clsAdoJet().Connect(path, kJet)); }
     sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open(path.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
     clsAdoJet db;
     EXPECT_FALSE(db.Connect(path, kJet));

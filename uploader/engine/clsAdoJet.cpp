@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <QFile>
 #include <QFileInfo>
 
 namespace {
@@ -138,7 +139,7 @@ bool clsAdoJet::Connect(const QString& strDBPath, const QString& strProvider) {
         QFileInfo(strDBPath).isDir())
         return false;
     const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(strDBPath.toUtf8().constData(), &db_, flags, nullptr);
+    const int rc = sqlite3_open_v2(QFile::encodeName(strDBPath).constData(), &db_, flags, nullptr);
     if (rc != SQLITE_OK || !PrepareLedger()) {
         Release();
         return false;
