@@ -63,6 +63,16 @@ bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remot
             *error = QStringLiteral("cannot read the modification time of ") + localPath;
         return false;
     }
+    return RecordPutFile(db, localPath, remotePath, modified, error);
+}
+
+bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
+                   const QDateTime& modified, QString* error) {
+    if (!modified.isValid()) {
+        if (error)
+            *error = QStringLiteral("no modification time for ") + localPath;
+        return false;
+    }
     QString reason;
     // IMMEDIATE: the id is max + 1, so nobody may write between reading and inserting.
     if (!db.Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr, &reason))

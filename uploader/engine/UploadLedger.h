@@ -27,6 +27,10 @@ bool GetPutFileDate(clsAdoJet& db, const QString& localPath, QDateTime* recorded
 // insert are one transaction, durable when this returns true; on false nothing changed.
 bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
                    QString* error = nullptr);
+// The same with the modification time read before the upload began: a change made while the
+// bytes were on their way then shows as newer at the next run instead of being recorded as sent.
+bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
+                   const QDateTime& modified, QString* error = nullptr);
 
 // The file's last modification time, local, in whole seconds. False when it cannot be read.
 bool LocalFileTime(const QString& path, QDateTime* modified);
