@@ -187,8 +187,9 @@ TEST_F(FtpClientTest, LateTransferReplyDuringCwdAndMkdAndThe521Success) {
     EXPECT_TRUE(client.FtpMakeDir("/base/c"));
     server.On("MKD", [&](const QByteArray&) { server.Send("521 Exists.\r\n"); });
     EXPECT_TRUE(client.FtpMakeDir("/base/c"));
-    server.On("CWD", [&](const QByteArray&) { server.Send("521 Whatever.\r\n"); });
+    server.On("CWD", [&](const QByteArray&) { server.Send("521 Whatever.\n"); });
     EXPECT_TRUE(client.FtpChangeDir("/base/c"));
+    EXPECT_EQ(host.commandLog.last(), "521 Whatever.>>");  // a bare LF never splits a log line
     server.On("MKD", [&](const QByteArray&) { server.Send("550 Exists.\r\n"); });
     EXPECT_FALSE(client.FtpMakeDir("/base/c"));
 }
@@ -301,7 +302,9 @@ TEST_F(FtpClientTest, ConnectionResetDuringStore) {
 
 TEST_F(FtpClientTest, RefusedPortOrDataConnection) {
     ASSERT_TRUE(client.ConnectFtp(Profile()));
-    server.On("PORT", [&](const QByteArray&) { server.Send("500 Illegal PORT command.\r\n"); });
+    server.On("PORT", [&](const QByteArray&) {
+        server.Send("425 Can't open data connection.\r\n");  // pyftpdlib connects at PORT
+    });
     EXPECT_FALSE(client.FtpPutFile(MakeFile("a.txt", "x"), "/base/a.txt"));
     EXPECT_EQ(server.CountCommands("STOR"), 0);
     EXPECT_FALSE(client.wsData.isListening());
