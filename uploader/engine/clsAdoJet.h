@@ -1,0 +1,68 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVariantList>
+#include <QVector>
+
+struct sqlite3;
+
+// The rows a statement produced, read completely when the statement ran (the ledger's statements
+// yield a row or two). Starts on the first row; EOF_() is true once past the last one.
+class AdoRecordset {
+public:
+    bool EOF_() const { return pos_ >= rows_.size(); }
+    bool IsEOF() const { return EOF_(); }
+    // The current row's value of the named column (names compared ignoring letter case). A SQL
+    // NULL, an unknown name or no current row give a null QVariant.
+    QVariant Field(const QString& strName) const;
+    void MoveNext();
+    void Close();
+
+private:
+    friend class clsAdoJet;
+    QStringList names_;
+    QVector<QVariantList> rows_;
+    qsizetype pos_ = 0;
+};
+
+// The ledger's database connection: one SQLite 3 file. Statement failures are never thrown;
+// Execute and GetNewId return false and hand over SQLite's error text.
+class clsAdoJet {
+public:
+    // The provider name the run driver passes; it selects the SQLite engine.
+    static QString JetProvider() { return QStringLiteral("Microsoft.Jet.OLEDB.4.0"); }
+
+    clsAdoJet() = default;
+    ~clsAdoJet();  // closes the connection, ignoring every error
+    clsAdoJet(const clsAdoJet&) = delete;
+    clsAdoJet& operator=(const clsAdoJet&) = delete;
+
+    // Opens the ledger file at strDBPath, creating the file and table T_PUT_FILE (with its
+    // index on the local path) when missing, in WAL mode with synchronous=FULL. False, with no
+    // connection held, for an unknown provider, a folder, a file that is not SQLite, lacks the
+    // table's columns, cannot be written, or stays locked beyond a short busy wait.
+    bool Connect(const QString& strDBPath, const QString& strProvider);
+    bool IsConnected() const { return db_ != nullptr; }
+
+    // Runs one statement. params are bound to ?1, ?2 ... in order (null, integers, doubles,
+    // text, bytes). oRds (may be null) receives the rows. False when not connected, when the
+    // text holds more than one statement, or when SQLite reports an error; strError then
+    // holds the reason.
+    bool Execute(const QString& strQuery, AdoRecordset* oRds, QString* strError = nullptr);
+    bool Execute(const QString& strQuery, const QVariantList& params, AdoRecordset* oRds,
+                 QString* strError = nullptr);
+
+    // nNewId = max(strFldName) + 1 over strTable (1 when the table is empty), limited by
+    // strWhereCondition when not empty. The names and the condition are statement text: quote
+    // any value inside the condition with Fun_EscSingleQuote::SqlQuote.
+    bool GetNewId(const QString& strTable, const QString& strFldName,
+                  const QString& strWhereCondition, qint64* nNewId, QString* strError = nullptr);
+
+private:
+    void Release();
+    bool PrepareLedger();
+
+    sqlite3* db_ = nullptr;
+};
