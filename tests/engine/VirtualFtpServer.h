@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
+#include <QString>
+
+#include "ScriptedFtpServer.h"
+
+// A scripted FTP server with a small file system of its own: CWD, MKD, STOR and the listings act
+// on folders and files held in memory, as a real server would, so a whole walk can run against
+// it. Paths are absolute, "/"-separated, letter case kept.
+class VirtualFtpServer : public ScriptedFtpServer {
+public:
+    enum class Recursion { Headers, Refused };
+
+    VirtualFtpServer();
+
+    void AddFolder(const QString& path);
+    void AddFile(const QString& path, const QByteArray& bytes = "x");
+    bool HasFolder(const QString& path) const { return folders_.contains(Normal(path)); }
+    bool HasFile(const QString& path) const { return files_.contains(Normal(path)); }
+    QByteArray File(const QString& path) const { return files_.value(Normal(path)); }
+    int FileCount() const { return static_cast<int>(files_.size()); }
+
+    // How NLST -aILR is answered: a vsftpd-style recursive listing, or 550.
+    Recursion recursion = Recursion::Headers;
+    // Paths the recursive listing leaves out, as a server that cuts its listing short would.
+    QSet<QString> hiddenFromRecursive;
+    // Folders whose MKD is refused although they do not exist.
+    QSet<QString> refuseMkd;
+
+    static QString Normal(const QString& path);
+
+private:
+    QString Resolve(const QByteArray& argument) const;
+    QString Parent(const QString& path) const;
+    QStringList Children(const QString& dir) const;
+    QByteArray RecursiveListing(const QString& dir) const;
+
+    QSet<QString> folders_;
+    QMap<QString, QByteArray> files_;
+    QString cwd_ = QStringLiteral("/");
+};
