@@ -310,7 +310,7 @@ bool IniWrite(const QString& section, const QString& value, const std::optional<
         WriteKey(&lines, CString(section), CString(*key), CString(value));
     else
         WriteSection(&lines, CString(section), value);
-    if (!WriteKeepingMode(file, JoinLines(lines)))
+    if (!WriteKeepingMode(file, JoinLines(lines), error))
         return false;
     if (!key && compact)
         IniCompactSection(file, CString(section));
