@@ -368,21 +368,25 @@ QTreeWidgetItem* frmSkerrow::Item(int index) const {
 }
 
 bool frmSkerrow::ItemChecked(int index) const {
-    return Item(index)->checkState(ColLocalBaseDir) == Qt::Checked;
+    const QTreeWidgetItem* item = Item(index);
+    return item && item->checkState(ColLocalBaseDir) == Qt::Checked;
 }
 
 void frmSkerrow::SetItemChecked(int index, bool checked) {
-    Item(index)->setCheckState(ColLocalBaseDir, checked ? Qt::Checked : Qt::Unchecked);
+    if (QTreeWidgetItem* item = Item(index))
+        item->setCheckState(ColLocalBaseDir, checked ? Qt::Checked : Qt::Unchecked);
 }
 
 QColor frmSkerrow::ItemTextColor(int index) const {
-    const QBrush brush = Item(index)->foreground(ColLocalBaseDir);
+    const QTreeWidgetItem* item = Item(index);
+    const QBrush brush = item ? item->foreground(ColLocalBaseDir) : QBrush();
     return brush.style() == Qt::NoBrush ? QColor() : brush.color();
 }
 
 void frmSkerrow::SetItemTextColor(int index, const QColor& color) {
-    for (int column = 0; column < lvList->columnCount(); ++column)
-        Item(index)->setForeground(column, color.isValid() ? QBrush(color) : QBrush());
+    QTreeWidgetItem* item = Item(index);
+    for (int column = 0; item && column < lvList->columnCount(); ++column)
+        item->setForeground(column, color.isValid() ? QBrush(color) : QBrush());
 }
 
 QString frmSkerrow::ItemKey(const QTreeWidgetItem* item) {

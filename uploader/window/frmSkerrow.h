@@ -43,7 +43,7 @@ public:
     // New (0), register or update (1), delete (2).
     void btnAction_Click(int index);
 
-    // List items in list order.
+    // List items in list order; an index out of range reads as nothing and changes nothing.
     int ItemCount() const;
     QTreeWidgetItem* Item(int index) const;
     bool ItemChecked(int index) const;
