@@ -43,13 +43,14 @@ TEST(ProfileFile, SavesOwnerOnlyAndLoadsBack) {
     EXPECT_EQ(QFileInfo(path).permissions() & 0x7077,
               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     QList<ProfileRow> rows;
-    ASSERT_TRUE(ProfileFile::Load(path, &rows));
+    ASSERT_EQ(ProfileFile::Load(path, &rows), ProfileFile::LoadResult::Loaded);
     EXPECT_EQ(rows, (QList<ProfileRow>{kFirst, kSecond}));
 
     // A folder in the file's place can be neither read nor replaced.
-    EXPECT_FALSE(ProfileFile::Load(dir.path(), &rows));
+    EXPECT_EQ(ProfileFile::Load(dir.path(), &rows), ProfileFile::LoadResult::Absent);
     EXPECT_TRUE(rows.isEmpty());
-    EXPECT_FALSE(ProfileFile::Load(dir.filePath("missing.dat"), &rows));
+    EXPECT_EQ(ProfileFile::Load(dir.filePath("missing.dat"), &rows),
+              ProfileFile::LoadResult::Absent);
     EXPECT_FALSE(ProfileFile::Save(dir.path(), {kFirst}, &error));
     EXPECT_FALSE(error.isEmpty());
 }
@@ -67,7 +68,7 @@ TEST(ProfileFile, LoadSkipsShortLinesDropsExtraFieldsAndKeepsOddFlags) {
              "0\te\t5\tftp://h5\tu5\tp5\r\n"
              "false\tf\t6\tftp://h6\tu6\tp6");  // last line without a line end
     QList<ProfileRow> rows;
-    ASSERT_TRUE(ProfileFile::Load(path, &rows));
+    ASSERT_EQ(ProfileFile::Load(path, &rows), ProfileFile::LoadResult::Loaded);
     ASSERT_EQ(rows.size(), 6);
     EXPECT_EQ(rows[0], (ProfileRow{true, "a", "1", "ftp://h1", "u1", "secret"}));
     EXPECT_EQ(rows[1], (ProfileRow{false, "b", "2", "ftp://h2", "u2", "p2"}));
@@ -87,7 +88,7 @@ TEST(ProfileFile, GoesThroughTheCodePage) {
     EXPECT_EQ(ReadAll(path), QByteArray("True\t/data/\x83\x5c\x81\x5b\x83\x58\t0\tftp://h/\x95\x5c"
                                         "\tu\tp\r\n\r\n"));
     QList<ProfileRow> rows;
-    ASSERT_TRUE(ProfileFile::Load(path, &rows));
+    ASSERT_EQ(ProfileFile::Load(path, &rows), ProfileFile::LoadResult::Loaded);
     EXPECT_EQ(rows, QList<ProfileRow>{row});
     CodePage::SetOverride(QString());
 }

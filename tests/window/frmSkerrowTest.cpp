@@ -54,6 +54,7 @@ protected:
     void SetUp() override {
         QFile::remove(DatPath());
         QFile::remove(IniPath());
+        QDir(DatPath()).removeRecursively();
         API_IniFileAccess::SetMessageHost(&host);
     }
     void TearDown() override {
@@ -442,6 +443,33 @@ TEST_F(Window, CloseAsksAboutEditsAndKeepsTheWindowWhenTheSaveFails) {
     EXPECT_FALSE(w->blnAbend);
     QDir(DatPath()).removeRecursively();
     EXPECT_TRUE(w->close());
+}
+
+// A file that is there but cannot be read (here: reading /proc/self/mem at offset 0 fails, for
+// root too) is not silently replaced by an empty list.
+TEST_F(Window, UnreadableProfileFileIsReplacedOnlyWhenTheUserAgrees) {
+    ASSERT_TRUE(QFile::link("/proc/self/mem", DatPath()));
+    auto w = Open();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, "プロファイルファイルを読み込めませんでした。\r\n" + DatPath());
+    EXPECT_EQ(w->ItemCount(), 0);
+    host.answers = {MsgAnswer::No};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(host.shown.size(), 2);
+    EXPECT_EQ(host.shown[1].icon, MsgIcon::Question);
+    EXPECT_TRUE(QFileInfo(DatPath()).isSymLink());
+
+    // Yes tries the save; here the link's target cannot take it, so the window stays open.
+    auto again = Open();
+    Register(*again, "/new", "h");
+    host.shown.clear();
+    host.answers = {MsgAnswer::Yes};
+    EXPECT_FALSE(again->close());
+    ASSERT_EQ(host.shown.size(), 2);
+    EXPECT_EQ(host.shown[1].icon, MsgIcon::Exclamation);
+    QFile::remove(DatPath());
+    EXPECT_TRUE(again->close());
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/new\t0\tftp://h\tuser\tpw-user\r\n\r\n"));
 }
 
 TEST_F(Window, SystemUnloadSavesNothing) {

@@ -55,13 +55,15 @@ QList<ProfileRow> ParseLines(const QStringList& lines) {
     return rows;
 }
 
-bool Load(const QString& path, QList<ProfileRow>* rows) {
+LoadResult Load(const QString& path, QList<ProfileRow>* rows) {
     rows->clear();
     QStringList lines;
-    if (!QFileInfo(path).isFile() || !TextFile::ReadLines(path, &lines))
-        return false;
+    if (!QFileInfo(path).isFile())
+        return LoadResult::Absent;
+    if (!TextFile::ReadLines(path, &lines))
+        return LoadResult::Unreadable;
     *rows = ParseLines(lines);
-    return true;
+    return LoadResult::Loaded;
 }
 
 bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error) {

@@ -33,8 +33,11 @@ QList<ProfileRow> ParseLines(const QStringList& lines);
 // The Boolean of a first field: "True"/"False" in any case, or a number (0 is False).
 bool ParseChecked(const QString& field);
 
-// False when there is no readable file (a missing file, a folder); rows is then empty.
-bool Load(const QString& path, QList<ProfileRow>* rows);
+enum class LoadResult { Loaded, Absent, Unreadable };
+
+// Absent for a missing file or a folder, Unreadable for a file that could not be read; rows is
+// then empty.
+LoadResult Load(const QString& path, QList<ProfileRow>* rows);
 
 // Replaces the file atomically, readable and writable by its owner only (it holds passwords).
 bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error);

@@ -188,7 +188,13 @@ void frmSkerrow::FormLoad() {
     for (QLineEdit* box : {txtAccount, txtKey, txtPasswd, txtFtpDir, txtAmbiguousSecond})
         box->setText(QString());
     QList<ProfileRow> rows;
-    ProfileFile::Load(ProfileFile::DefaultPath(), &rows);
+    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) ==
+        ProfileFile::LoadResult::Unreadable) {
+        m_profilesUnreadable = true;
+        m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
+                               ProfileFile::DefaultPath(),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    }
     for (int n = 0; n < rows.size(); ++n)
         AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
     Fun_ListViewOperate::FitColumnWidths(lvList);
@@ -520,16 +526,27 @@ bool frmSkerrow::QueryUnload(qint16 mode) {
     if (blnEditing &&
         !AskDiscard(QStringLiteral("編集中のデータがあります。このまま終了してよろしいですか？")))
         return false;
-    // The list must not be lost: when it cannot be saved the window stays open.
-    QString error;
-    if (!ProfileFile::Save(ProfileFile::DefaultPath(), Rows(), &error)) {
-        m_host.ShowMessage(QStringLiteral("プロファイルを保存できませんでした。") + kCrLf +
-                               ProfileFile::DefaultPath() + kCrLf + error,
-                           MsgIcon::Exclamation, MsgButtons::Ok);
+    if (!SaveProfiles())
         return false;
-    }
     SaveSetting();
     blnAbend = true;
     QCoreApplication::exit(0);
     return true;
+}
+
+// The list must not be lost: when it cannot be saved the window stays open. A profile file that
+// could not be read at load is replaced only when the user agrees.
+bool frmSkerrow::SaveProfiles() {
+    if (m_profilesUnreadable &&
+        m_host.ShowMessage(QStringLiteral("読み込めなかったプロファイルファイルを、"
+                                          "現在の一覧で置き換えてもよろしいですか？"),
+                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return true;
+    QString error;
+    if (ProfileFile::Save(ProfileFile::DefaultPath(), Rows(), &error))
+        return true;
+    m_host.ShowMessage(QStringLiteral("プロファイルを保存できませんでした。") + kCrLf +
+                           ProfileFile::DefaultPath() + kCrLf + error,
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
 }

@@ -132,8 +132,11 @@ private:
 
     // Close handling; false cancels the close.
     bool QueryUnload(qint16 mode);
+    bool SaveProfiles();
 
     MessageHost& m_host;
     std::array<QLabel*, 5> m_panels{};
     qint16 m_unloadMode = 0;
+    // The profile file was there but could not be read: closing asks before replacing it.
+    bool m_profilesUnreadable = false;
 };
