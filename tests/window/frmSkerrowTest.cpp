@@ -270,6 +270,16 @@ TEST_F(Window, FieldsStripTheSchemeValidateTheIntervalAndSelectOnFocus) {
     Focus(w->txtAccount);
     EXPECT_EQ(w->txtFtpDir->text(), "ftp://h");  // removed once only
 
+    // Leaving the box by a button's access key strips the scheme before the button acts.
+    w->stLocalDir->setInitDir("/l");
+    Focus(w->txtFtpDir);
+    w->txtFtpDir->setText("ftp://host/x");
+    w->txtAccount->setText("u");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+    // The access key presses the button a moment later, as a click the user can see.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->ItemCount() == 1; }));
+    EXPECT_EQ(w->Item(0)->text(2), "ftp://host/x");
+
     w->txtAccount->setText("someone");
     Focus(w->txtPasswd);
     Focus(w->txtAccount);

@@ -161,7 +161,12 @@ void frmSkerrow::Connect() {
         connect(box, &QLineEdit::textChanged, this, [this] { blnEditing = true; });
     connect(stLocalDir, &TargetSelectorStandIn::OnPelomir, this, [this] { blnEditing = true; });
     for (int i = 0; i < 3; ++i)
-        connect(btnAction[i], &QPushButton::clicked, this, [this, i] { btnAction_Click(i); });
+        connect(btnAction[i], &QPushButton::clicked, this, [this, i] {
+            // A button pressed by its access key takes the focus too, so the field being left
+            // has its leave handling done before the action reads it.
+            btnAction[i]->setFocus(Qt::ShortcutFocusReason);
+            btnAction_Click(i);
+        });
     connect(lvList, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item) { LoadItemIntoFields(item); });
     connect(lvList->header(), &QHeaderView::sectionClicked, this,
