@@ -315,6 +315,8 @@ TEST_F(Window, CountersTimerAndRunState) {
     QMetaObject::invokeMethod(w->tmrSec, "timeout");
     QMetaObject::invokeMethod(w->tmrSec, "timeout");
     EXPECT_EQ(w->PanelText(5), "2 sec");
+    w->SetPanelText(6, "x");
+    EXPECT_EQ(w->PanelText(0), QString());
 
     EXPECT_FALSE(w->IsRunning());
     EXPECT_FALSE(w->mnuQuitRunning->isVisible());

@@ -415,11 +415,12 @@ QTreeWidgetItem* frmSkerrow::FindItem(const QString& key) const {
 // ---- status panels ----
 
 QString frmSkerrow::PanelText(int panel) const {
-    return m_panels.at(panel - 1)->text();
+    return panel >= 1 && panel <= 5 ? m_panels[panel - 1]->text() : QString();
 }
 
 void frmSkerrow::SetPanelText(int panel, const QString& text) {
-    m_panels.at(panel - 1)->setText(text);
+    if (panel >= 1 && panel <= 5)
+        m_panels[panel - 1]->setText(text);
 }
 
 void frmSkerrow::CountUpFiles() {

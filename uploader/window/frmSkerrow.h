@@ -54,7 +54,7 @@ public:
     static QString ItemKey(const QTreeWidgetItem* item);
     QTreeWidgetItem* FindItem(const QString& key) const;
 
-    // Status panels, numbered 1 to 5.
+    // Status panels, numbered 1 to 5 (other numbers read as "" and change nothing).
     QString PanelText(int panel) const;
     void SetPanelText(int panel, const QString& text);
     void CountUpFiles();
