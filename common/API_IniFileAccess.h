@@ -1,0 +1,42 @@
+#pragma once
+
+#include <optional>
+
+#include <QString>
+
+class MessageHost;
+
+// The settings file: a Windows-style INI file read and written with private-profile rules.
+// Section and key names match case-blind, blanks around names and values do not count, and a
+// write touches only the line it changes (or adds a line or a section at the end); every other
+// line keeps its bytes. The file goes through the code page converter with CR LF line ends.
+namespace API_IniFileAccess {
+
+// Where the read-only warning is shown; without a host the warning is not shown.
+void SetMessageHost(MessageHost* host);
+
+// Key given: reads that key (a key with an empty value reads as missing). Key left out: reads the
+// whole section as its entries "key=value" separated by one NUL each. False and "" when nothing
+// was read. An empty path means IniDefaultPath().
+bool IniRead(const QString& section, QString& value, const std::optional<QString>& key = {},
+             const QString& path = QString());
+
+// Key given: writes that key. Key left out: replaces the whole section by the NUL-separated
+// entries of value, and with compact also drops duplicate lines of the section afterwards.
+// A missing file is created first. False when the write failed: for a read-only file (the user
+// has been warned), or with the reason in error when the file could not be created or replaced.
+bool IniWrite(const QString& section, const QString& value, const std::optional<QString>& key = {},
+              const QString& path = QString(), bool compact = false, QString* error = nullptr);
+
+// True when the path names an existing file (a read-only one too). The first check of each path
+// in this process warns the user when the file is read-only.
+bool IniCheckWritable(const QString& path);
+
+// The settings file beside the program.
+QString IniDefaultPath();
+
+// Keeps only the last of identical lines of the section whose header is exactly "[section]" and
+// rewrites the file. False when the file cannot be read or written or holds no such header.
+bool IniCompactSection(const QString& path, const QString& section);
+
+}  // namespace API_IniFileAccess

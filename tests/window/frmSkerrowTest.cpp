@@ -1,0 +1,499 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "API_IniFileAccess.h"
+#include "AppFiles.h"
+#include "ConvTableHelp.h"
+#include "ScriptedMessageHost.h"
+#include "frmSkerrow.h"
+
+namespace {
+
+const QString kDiscard = QStringLiteral("編集中のデータがあります。破棄してもよろしいですか？");
+const QString kQuitEditing =
+    QStringLiteral("編集中のデータがあります。このまま終了してよろしいですか？");
+
+QString DatPath() {
+    return AppFiles::AppFilePath(".dat");
+}
+QString IniPath() {
+    return AppFiles::AppFilePath(".ini");
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteRaw(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+QStringList Column(const frmSkerrow& w, int column) {
+    QStringList texts;
+    for (int i = 0; i < w.ItemCount(); ++i)
+        texts.append(w.Item(i)->text(column));
+    return texts;
+}
+
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QFile::remove(DatPath());
+        QFile::remove(IniPath());
+        QDir(DatPath()).removeRecursively();
+        API_IniFileAccess::SetMessageHost(&host);
+    }
+    void TearDown() override {
+        API_IniFileAccess::SetMessageHost(nullptr);
+        QDir(DatPath()).removeRecursively();
+    }
+
+    // A shown, active window, so that focus changes work as for a user.
+    std::unique_ptr<frmSkerrow> Open() {
+        auto w = std::make_unique<frmSkerrow>(host);
+        w->show();
+        QApplication::setActiveWindow(w.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QCoreApplication::processEvents();
+        return w;
+    }
+
+    // Fills the edit fields as a user would and registers them.
+    void Register(frmSkerrow& w, const QString& local, const QString& ftp,
+                  const QString& account = "user", const QString& interval = QString()) {
+        w.stLocalDir->setInitDir(local);
+        w.txtFtpDir->setText(ftp);
+        w.txtAccount->setText(account);
+        w.txtPasswd->setText("pw-" + account);
+        w.txtAmbiguousSecond->setText(interval);
+        w.btnAction[1]->click();
+    }
+
+    void Focus(QWidget* widget) {
+        widget->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+    }
+
+    ScriptedMessageHost host;
+};
+
+TEST_F(Window, LoadsProfilesAndSettingAndStartsClean) {
+    WriteRaw(DatPath(),
+             "True\t/a\t5\tftp://h1/x\tu1\tp1\r\n"
+             "short\r\n"
+             "False\t/b\t2.5\tftp://h2\tu2\tp2\textra\r\n"
+             "\r\n");
+    API_IniFileAccess::IniWrite("Setting", "/tables/conv.txt", QStringLiteral("ConvNameTable"));
+    auto w = Open();
+    ASSERT_EQ(w->ItemCount(), 2);
+    EXPECT_EQ(frmSkerrow::ItemKey(w->Item(0)), ":1");
+    EXPECT_EQ(frmSkerrow::ItemKey(w->Item(1)), ":2");
+    EXPECT_TRUE(w->ItemChecked(0));
+    EXPECT_FALSE(w->ItemChecked(1));
+    EXPECT_EQ(Column(*w, 2), (QStringList{"ftp://h1/x", "ftp://h2"}));
+    EXPECT_EQ(w->stConvTable->Target(), "/tables/conv.txt");
+    for (int panel = 1; panel <= 5; ++panel)
+        EXPECT_EQ(w->PanelText(panel), QString());
+    EXPECT_FALSE(w->blnEditing);
+    EXPECT_FALSE(w->tmrSec->isActive());
+    EXPECT_EQ(w->tmrSec->interval(), 1000);
+    EXPECT_EQ(w->txtPasswd->echoMode(), QLineEdit::Password);
+    EXPECT_FALSE(w->txtKey->isVisible());
+    EXPECT_EQ(w->lvList->headerItem()->text(1), "Int.");
+    EXPECT_GE(w->lvList->columnWidth(0), 20);
+
+    const Typ_Profile p = w->GetProfileFromItem(w->Item(1));
+    EXPECT_EQ(p.LocalBaseDir, "/b");
+    EXPECT_EQ(p.FtpDir, "h2");
+    EXPECT_EQ(p.Account, "u2");
+    EXPECT_EQ(p.Passwd, "p2");
+    EXPECT_EQ(p.AmbiguousSecond, 2);  // 2.5 rounds to even
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
+    auto w = Open();
+    struct Step {
+        QString local, ftp, account, message;
+        QWidget* focus;
+    };
+    const QList<Step> steps{
+        {"", "h", "u", "ローカルディレクトリの指定がありません。", w->stLocalDir},
+        {"/l", "", "", "ＦＴＰディレクトリの指定がありません。", w->txtFtpDir},
+        {"/l", "host\\dir", "", "ＦＴＰディレクトリに不正な文字が含まれています。", w->txtFtpDir},
+        {"/l", "host/dir/", "", "アカウントの設定がありません。", w->txtAccount},
+    };
+    for (const Step& step : steps) {
+        host.shown.clear();
+        Focus(w->txtPasswd);
+        w->stLocalDir->setInitDir(step.local);
+        w->txtFtpDir->setText(step.ftp);
+        w->txtAccount->setText(step.account);
+        w->btnAction[1]->click();
+        ASSERT_EQ(host.shown.size(), 1) << step.message.toStdString();
+        EXPECT_EQ(host.shown[0].text, step.message);
+        EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(host.shown[0].buttons, MsgButtons::Ok);
+        EXPECT_TRUE(step.focus->hasFocus()) << step.message.toStdString();
+        EXPECT_EQ(w->ItemCount(), 0);
+    }
+    // A bare host, and a path with a trailing slash, are accepted as typed.
+    host.shown.clear();
+    w->txtAccount->setText("u");
+    w->btnAction[1]->click();
+    EXPECT_TRUE(host.shown.isEmpty());
+    ASSERT_EQ(w->ItemCount(), 1);
+    EXPECT_EQ(w->Item(0)->text(2), "ftp://host/dir/");
+}
+
+TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
+    auto w = Open();
+    Register(*w, "/one", "h1", "a");
+    ASSERT_EQ(w->ItemCount(), 1);
+    EXPECT_TRUE(w->ItemChecked(0));
+    EXPECT_EQ(w->txtKey->text(), ":1");
+    EXPECT_EQ(w->Item(0)->text(1), "0");  // an empty interval is stored as 0
+    EXPECT_FALSE(w->blnEditing);
+    // A second Register after New updates the item the first one made.
+    w->SetItemChecked(0, false);
+    Register(*w, "/one-b", "h1b", "a2", "7");
+    ASSERT_EQ(w->ItemCount(), 1);
+    EXPECT_EQ((QStringList{w->Item(0)->text(0), w->Item(0)->text(1), w->Item(0)->text(2),
+                           w->Item(0)->text(3)}),
+              (QStringList{"/one-b", "7", "ftp://h1b", "a2"}));
+    EXPECT_FALSE(w->ItemChecked(0));  // an update keeps the tick
+    EXPECT_EQ(w->GetProfileFromItem(w->Item(0)).Passwd, "pw-a2");
+
+    w->btnAction[0]->click();
+    EXPECT_FALSE(w->btnAction[2]->isEnabled());
+    EXPECT_EQ(w->txtKey->text(), QString());
+    Register(*w, "/two", "h2");
+    w->btnAction[0]->click();
+    Register(*w, "/three", "h3");
+    // Deleting ":1" leaves two items; a new one must not take ":3" again.
+    w->LoadItemIntoFields(w->Item(0));
+    EXPECT_TRUE(w->btnAction[2]->isEnabled());
+    w->btnAction[2]->click();
+    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(w->txtKey->text(), QString());
+    EXPECT_FALSE(w->btnAction[2]->isEnabled());
+    Register(*w, "/four", "h4");
+    QStringList keys;
+    for (int i = 0; i < w->ItemCount(); ++i)
+        keys.append(frmSkerrow::ItemKey(w->Item(i)));
+    EXPECT_EQ(keys, (QStringList{":2", ":3", ":4"}));
+    // Deleting with no item in the fields does nothing.
+    w->btnAction[0]->click();
+    w->btnAction[2]->click();
+    EXPECT_EQ(w->ItemCount(), 3);
+}
+
+TEST_F(Window, ClickAndEnterLoadItemsAndAskAboutUnsavedEdits) {
+    WriteRaw(DatPath(), "True\t/a\t5\tftp://h1/x\tu1\tp1\r\nTrue\t/b\t\tftp://h2\tu2\tp2\r\n");
+    auto w = Open();
+    QTreeWidget* list = w->lvList;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualItemRect(w->Item(1)).center());
+    EXPECT_EQ(w->txtKey->text(), ":2");
+    EXPECT_EQ(w->stLocalDir->Target(), "/b");
+    EXPECT_EQ(w->txtFtpDir->text(), "h2");
+    EXPECT_EQ(w->txtAccount->text(), "u2");
+    EXPECT_EQ(w->txtPasswd->text(), "p2");
+    EXPECT_FALSE(w->blnEditing);
+    EXPECT_TRUE(host.shown.isEmpty());
+
+    // Enter loads the selected item.
+    list->setFocus();
+    list->setCurrentItem(w->Item(0));
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_EQ(w->txtKey->text(), ":1");
+    EXPECT_EQ(w->txtAmbiguousSecond->text(), "5");
+    EXPECT_EQ(w->txtFtpDir->text(), "h1/x");
+
+    // Unsaved edits: No keeps the fields and selects the edited item again.
+    w->txtAccount->setText("changed");
+    EXPECT_TRUE(w->blnEditing);
+    host.answers = {MsgAnswer::No};
+    w->LoadItemIntoFields(w->Item(1));
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, kDiscard);
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Question);
+    EXPECT_EQ(host.shown[0].buttons, MsgButtons::YesNo);
+    EXPECT_EQ(w->txtKey->text(), ":1");
+    EXPECT_EQ(w->txtAccount->text(), "changed");
+    EXPECT_EQ(list->currentItem(), w->Item(0));
+    // Yes discards them.
+    w->LoadItemIntoFields(w->Item(1));
+    EXPECT_EQ(w->txtAccount->text(), "u2");
+    EXPECT_FALSE(w->blnEditing);
+
+    // Enter with nothing selected does nothing; New with edits asks too.
+    list->clearSelection();
+    w->txtAccount->setText("edited");
+    host.shown.clear();
+    QTest::keyClick(list, Qt::Key_Return);
+    EXPECT_TRUE(host.shown.isEmpty());
+    host.answers = {MsgAnswer::No};
+    w->btnAction[0]->click();
+    EXPECT_EQ(w->txtAccount->text(), "edited");
+    w->btnAction[0]->click();
+    EXPECT_EQ(w->txtAccount->text(), QString());
+    EXPECT_EQ(host.shown.size(), 2);
+    // The local folder chosen by the user marks the fields as edited too.
+    EXPECT_FALSE(w->blnEditing);
+    emit w->stLocalDir->OnPelomir();
+    EXPECT_TRUE(w->blnEditing);
+}
+
+TEST_F(Window, FieldsStripTheSchemeValidateTheIntervalAndSelectOnFocus) {
+    auto w = Open();
+    Focus(w->txtFtpDir);
+    w->txtFtpDir->setText("FTP://Host/Dir");
+    Focus(w->txtAccount);
+    EXPECT_EQ(w->txtFtpDir->text(), "Host/Dir");
+    w->txtFtpDir->setText("ftp://ftp://h");
+    Focus(w->txtFtpDir);
+    Focus(w->txtAccount);
+    EXPECT_EQ(w->txtFtpDir->text(), "ftp://h");  // removed once only
+
+    // Leaving the box by a button's access key strips the scheme before the button acts.
+    w->stLocalDir->setInitDir("/l");
+    Focus(w->txtFtpDir);
+    w->txtFtpDir->setText("ftp://host/x");
+    w->txtAccount->setText("u");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+    // The access key presses the button a moment later, as a click the user can see.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return w->ItemCount() == 1; }));
+    EXPECT_EQ(w->Item(0)->text(2), "ftp://host/x");
+
+    w->txtAccount->setText("someone");
+    Focus(w->txtPasswd);
+    Focus(w->txtAccount);
+    EXPECT_EQ(w->txtAccount->selectedText(), "someone");
+
+    Focus(w->txtAmbiguousSecond);
+    w->txtAmbiguousSecond->setText("12,000.5");
+    Focus(w->txtAccount);
+    EXPECT_TRUE(host.shown.isEmpty());
+    Focus(w->txtAmbiguousSecond);
+    w->txtAmbiguousSecond->setText("12 sec");
+    Focus(w->txtAccount);
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, "この項目は数値項目です。");
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(w->txtAmbiguousSecond->hasFocus());
+    EXPECT_EQ(w->txtAmbiguousSecond->selectedText(), "12 sec");
+}
+
+TEST_F(Window, CountersTimerAndRunState) {
+    auto w = Open();
+    for (int i = 0; i < 3; ++i)
+        w->CountUpError();
+    EXPECT_EQ(w->PanelText(4), "3 err");
+    w->CountUpFiles();
+    EXPECT_EQ(w->PanelText(2), "1 files");
+    w->SetPanelText(3, "  41 copies");
+    w->CountUpCopies();
+    EXPECT_EQ(w->PanelText(3), "42 copies");
+    w->SetPanelText(3, "junk");
+    w->CountUpCopies();
+    EXPECT_EQ(w->PanelText(3), "1 copies");
+    QMetaObject::invokeMethod(w->tmrSec, "timeout");
+    QMetaObject::invokeMethod(w->tmrSec, "timeout");
+    EXPECT_EQ(w->PanelText(5), "2 sec");
+    w->SetPanelText(6, "x");
+    EXPECT_EQ(w->PanelText(0), QString());
+
+    EXPECT_FALSE(w->IsRunning());
+    EXPECT_FALSE(w->mnuQuitRunning->isVisible());
+    w->SetRunning(true);
+    w->SetEditingEnabled(false);
+    EXPECT_TRUE(w->IsRunning());
+    EXPECT_FALSE(w->mnuRun->isVisible());
+    EXPECT_FALSE(w->lvList->isEnabled());
+    EXPECT_FALSE(w->stConvTable->ENABLED());
+    EXPECT_FALSE(w->txtPasswd->isEnabled());
+    w->SetRunning(false);
+    w->SetEditingEnabled(true);
+    EXPECT_TRUE(w->mnuRun->isVisible());
+    EXPECT_TRUE(w->stLocalDir->isEnabled());
+}
+
+TEST_F(Window, HeaderClicksSortAscendingDescendingAscending) {
+    WriteRaw(DatPath(),
+             "True\tb\t1\tftp://z\tu\tp\r\nTrue\tc\t2\tftp://y\tu\tp\r\n"
+             "True\ta\t3\tftp://x\tu\tp\r\n");
+    auto w = Open();
+    QHeaderView* header = w->lvList->header();
+    auto click = [&](int column) {
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 4, 4));
+    };
+    click(0);
+    EXPECT_EQ(Column(*w, 0), (QStringList{"a", "b", "c"}));
+    click(0);
+    EXPECT_EQ(Column(*w, 0), (QStringList{"c", "b", "a"}));
+    click(0);
+    EXPECT_EQ(Column(*w, 0), (QStringList{"a", "b", "c"}));
+    click(2);
+    EXPECT_EQ(Column(*w, 2), (QStringList{"ftp://x", "ftp://y", "ftp://z"}));
+    // Keys travel with their items.
+    EXPECT_EQ(frmSkerrow::ItemKey(w->Item(0)), ":3");
+}
+
+TEST_F(Window, MenusCaptionsAndCommands) {
+    auto w = Open();
+    QStringList file;
+    for (QAction* a : w->mnuFile->actions())
+        file.append(a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(file, (QStringList{"実行(&R)", "中止(&Q)", "-", "変換テーブルを使用しない(&W)", "-",
+                                 "調査(&G)", "-", "閉じる(&C)"}));
+    QStringList help;
+    for (QAction* a : w->mnuHelp->actions())
+        help.append(a->isSeparator() ? "-" : a->text());
+    EXPECT_EQ(help, (QStringList{"変換ﾃｰﾌﾞﾙについて(&C)...", "-", "ﾊﾞｰｼﾞｮﾝ情報(&A)..."}));
+    EXPECT_EQ(w->mnuFile->title(), "ﾌｧｲﾙ(&F)");
+    EXPECT_EQ(w->mnuHelp->title(), "ﾍﾙﾌﾟ(&H)");
+
+    w->mnuSeek->trigger();
+    EXPECT_TRUE(w->InvestigateMode());
+    w->mnuSeek->trigger();
+    EXPECT_FALSE(w->InvestigateMode());
+
+    w->mnuHelpConvTable->trigger();
+    w->mnuVersion->trigger();
+    ASSERT_EQ(host.shown.size(), 2);
+    EXPECT_EQ(host.shown[0].text, ConvTableHelpText());
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Information);
+    EXPECT_EQ(host.shown[0].title, QString());
+    EXPECT_TRUE(host.shown[1].text.startsWith("SkerrowEx v"));
+    EXPECT_EQ(host.shown[1].title, "ﾊﾞｰｼﾞｮﾝ情報");
+}
+
+TEST_F(Window, ItemAccessForTheRun) {
+    WriteRaw(DatPath(), "False\t/a\t5\tftp://h\tu\tp\r\n");
+    auto w = Open();
+    w->SetItemChecked(0, true);
+    EXPECT_TRUE(w->ItemChecked(0));
+    EXPECT_FALSE(w->ItemTextColor(0).isValid());
+    w->SetItemTextColor(0, QColor(255, 0, 0));
+    EXPECT_EQ(w->ItemTextColor(0), QColor(255, 0, 0));
+    w->SetItemTextColor(0, QColor());
+    EXPECT_FALSE(w->ItemTextColor(0).isValid());
+    // Out of range: nothing, and no crash.
+    w->SetItemChecked(5, true);
+    w->SetItemTextColor(-1, Qt::red);
+    EXPECT_FALSE(w->ItemChecked(1));
+    EXPECT_EQ(w->FindItem(":9"), nullptr);
+}
+
+TEST_F(Window, CloseSavesProfilesAndTableAndTheyComeBack) {
+    {
+        auto w = Open();
+        Register(*w, "/home/u/site", "example.org/www", "alice", "3");
+        w->stConvTable->setInitDir("/tables/t.txt");
+        w->mnuClose->trigger();
+        EXPECT_FALSE(w->isVisible());
+        EXPECT_TRUE(w->blnAbend);
+    }
+    EXPECT_EQ(ReadAll(DatPath()),
+              QByteArray("True\t/home/u/site\t3\tftp://example.org/www\talice\tpw-alice\r\n\r\n"));
+    EXPECT_EQ(QFileInfo(DatPath()).permissions() & 0x7077,
+              QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(ReadAll(IniPath()), QByteArray("[Setting]\r\nConvNameTable=/tables/t.txt\r\n"));
+    {
+        auto w = Open();
+        ASSERT_EQ(w->ItemCount(), 1);
+        EXPECT_EQ(w->GetProfileFromItem(w->Item(0)).Passwd, "pw-alice");
+        EXPECT_EQ(w->stConvTable->Target(), "/tables/t.txt");
+        // Dropping the table is what the next close stores.
+        w->mnuWithOutConvTable->trigger();
+        EXPECT_EQ(w->stConvTable->Target(), QString());
+        delete w->Item(0);
+        w->close();
+    }
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("\r\n"));
+    QString table = "x";
+    EXPECT_FALSE(API_IniFileAccess::IniRead("Setting", table, QStringLiteral("ConvNameTable")));
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST_F(Window, CloseAsksAboutEditsAndKeepsTheWindowWhenTheSaveFails) {
+    auto w = Open();
+    w->txtAccount->setText("typing");
+    host.answers = {MsgAnswer::No};
+    EXPECT_FALSE(w->close());
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, kQuitEditing);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(QFile::exists(DatPath()));
+
+    // A folder where the profile file belongs makes the save fail (for root too).
+    QDir().mkpath(DatPath());
+    w->blnEditing = false;
+    host.shown.clear();
+    EXPECT_FALSE(w->close());
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(
+        host.shown[0].text.startsWith("プロファイルを保存できませんでした。\r\n" + DatPath()));
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->blnAbend);
+    QDir(DatPath()).removeRecursively();
+    EXPECT_TRUE(w->close());
+}
+
+// A file that is there but cannot be read (here: reading /proc/self/mem at offset 0 fails, for
+// root too) is not silently replaced by an empty list.
+TEST_F(Window, UnreadableProfileFileIsReplacedOnlyWhenTheUserAgrees) {
+    ASSERT_TRUE(QFile::link("/proc/self/mem", DatPath()));
+    auto w = Open();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, "プロファイルファイルを読み込めませんでした。\r\n" + DatPath());
+    EXPECT_EQ(w->ItemCount(), 0);
+    host.answers = {MsgAnswer::No};
+    EXPECT_TRUE(w->close());
+    EXPECT_EQ(host.shown.size(), 2);
+    EXPECT_EQ(host.shown[1].icon, MsgIcon::Question);
+    EXPECT_TRUE(QFileInfo(DatPath()).isSymLink());
+
+    // Yes tries the save; here the link's target cannot take it, so the window stays open.
+    auto again = Open();
+    Register(*again, "/new", "h");
+    host.shown.clear();
+    host.answers = {MsgAnswer::Yes};
+    EXPECT_FALSE(again->close());
+    ASSERT_EQ(host.shown.size(), 2);
+    EXPECT_EQ(host.shown[1].icon, MsgIcon::Exclamation);
+    QFile::remove(DatPath());
+    EXPECT_TRUE(again->close());
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/new\t0\tftp://h\tuser\tpw-user\r\n\r\n"));
+}
+
+TEST_F(Window, SystemUnloadSavesNothing) {
+    WriteRaw(DatPath(), "True\t/a\t5\tftp://h\tu\tp\textra\n");
+    auto w = Open();
+    w->txtAccount->setText("typing");
+    w->SystemUnload(3);
+    w->SystemUnload(2);
+    EXPECT_TRUE(w->blnAbend);
+    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/a\t5\tftp://h\tu\tp\textra\n"));
+    EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+}  // namespace

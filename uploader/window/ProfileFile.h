@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// One line of the profile file: a list item as it is stored.
+struct ProfileRow {
+    bool Checked = false;
+    QString LocalBaseDir;  // item text
+    QString Interval;      // "Int." column, as typed
+    QString FtpAddress;    // "Ftp Base Dir" column, with its "ftp://" prefix
+    QString Account;
+    QString Passwd;  // the item's tag, plain text
+
+    bool operator==(const ProfileRow&) const = default;
+};
+
+// The profile file beside the program: one TAB-separated line of six fields per profile, CR LF
+// line ends, one more CR LF after the last line, through the code page converter.
+namespace ProfileFile {
+
+QString DefaultPath();
+
+// The exact bytes of the file for these rows.
+QByteArray Compose(const QList<ProfileRow>& rows);
+
+// Rows of the file's lines: lines with fewer than six fields are skipped, fields past the sixth
+// dropped. A first field that is no Boolean text loads unticked.
+QList<ProfileRow> ParseLines(const QStringList& lines);
+
+// The Boolean of a first field: "True"/"False" in any case, or a number (0 is False).
+bool ParseChecked(const QString& field);
+
+enum class LoadResult { Loaded, Absent, Unreadable };
+
+// Absent for a missing file or a folder, Unreadable for a file that could not be read; rows is
+// then empty.
+LoadResult Load(const QString& path, QList<ProfileRow>* rows);
+
+// Replaces the file atomically, readable and writable by its owner only (it holds passwords).
+bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error);
+
+}  // namespace ProfileFile

@@ -1,0 +1,558 @@
+#include "frmSkerrow.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include "API_IniFileAccess.h"
+#include "AppTitle.h"
+#include "ConvTableHelp.h"
+#include "Fun_CheckUnloadMode.h"
+#include "Fun_EasyVersion.h"
+#include "Fun_ListViewOperate.h"
+#include "Fun_SelText.h"
+#include "MessageHost.h"
+#include "NumericText.h"
+
+namespace {
+
+constexpr int kKeyRole = Qt::UserRole;
+constexpr int kTagRole = Qt::UserRole + 1;
+const QString kFtpScheme = QStringLiteral("ftp://");
+const QString kCrLf = QStringLiteral("\r\n");
+const QString kSettingSection = QStringLiteral("Setting");
+const QString kConvTableKey = QStringLiteral("ConvNameTable");
+const QString kByline = QStringLiteral("the SkerrowEx developers <skerrowex@example.org>");
+
+bool IsFieldFocusChange(const QEvent* event) {
+    const auto reason = static_cast<const QFocusEvent*>(event)->reason();
+    return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+           reason != Qt::MenuBarFocusReason;
+}
+
+}  // namespace
+
+frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
+    : QMainWindow(parent),
+      lvList(new QTreeWidget(this)),
+      stLocalDir(new TargetSelectorStandIn(TargetSelectorStandIn::ST_Folder, QString(), this)),
+      stConvTable(new TargetSelectorStandIn(
+          TargetSelectorStandIn::ST_FileOpen,
+          QStringLiteral("変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*"), this)),
+      ffMain(new FormBehaviourStandIn(this)),
+      txtFtpDir(new QLineEdit(this)),
+      txtAccount(new QLineEdit(this)),
+      txtPasswd(new QLineEdit(this)),
+      txtAmbiguousSecond(new QLineEdit(this)),
+      txtKey(new QLineEdit(this)),
+      sbPanel(new QStatusBar(this)),
+      tmrSec(new QTimer(this)),
+      m_host(host) {
+    setWindowTitle(AppTitle::Title());
+    BuildList();
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->addWidget(lvList, 1);
+    layout->addWidget(BuildFields());
+    setCentralWidget(central);
+    BuildStatusBar();
+    BuildMenus();
+    tmrSec->setInterval(1000);
+    Connect();
+    resize(720, 520);
+    FormLoad();
+}
+
+void frmSkerrow::BuildList() {
+    lvList->setObjectName(QStringLiteral("lvList"));
+    lvList->setColumnCount(4);
+    lvList->setHeaderLabels({QStringLiteral("Local Base Dir"), QStringLiteral("Int."),
+                             QStringLiteral("Ftp Base Dir"), QStringLiteral("Account")});
+    lvList->setRootIsDecorated(false);
+    lvList->setUniformRowHeights(true);
+    lvList->setAllColumnsShowFocus(true);
+    lvList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lvList->header()->setSectionsClickable(true);
+    lvList->header()->setStretchLastSection(false);
+    lvList->installEventFilter(this);
+}
+
+QWidget* frmSkerrow::BuildFields() {
+    auto* fields = new QWidget(this);
+    auto* grid = new QGridLayout(fields);
+    grid->setContentsMargins(0, 0, 0, 0);
+    auto addRow = [&](int row, const QString& caption, QWidget* field, QWidget* before = nullptr) {
+        auto* label = new QLabel(caption, fields);
+        label->setBuddy(field);
+        lblGuide.append(label);
+        grid->addWidget(label, row, 0);
+        if (before)
+            grid->addWidget(before, row, 1);
+        grid->addWidget(field, row, before ? 2 : 1, 1, before ? 1 : 2);
+    };
+    addRow(0, QStringLiteral("&LOCAL BASE DIR"), stLocalDir);
+    addRow(1, QStringLiteral("F&TP BASE DIR"), txtFtpDir, new QLabel(kFtpScheme, fields));
+    addRow(2, QStringLiteral("&ACCOUNT"), txtAccount);
+    addRow(3, QStringLiteral("&PASSWD"), txtPasswd);
+    addRow(4, QStringLiteral("AMBIGUOUS &INTERVAL(sec)"), txtAmbiguousSecond);
+    addRow(5, QStringLiteral("&CONV NAME TABLE FILE"), stConvTable);
+    grid->setColumnStretch(2, 1);
+    txtPasswd->setEchoMode(QLineEdit::Password);
+    txtKey->setVisible(false);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    const QStringList captions{QStringLiteral("新規(&N)"), QStringLiteral("登録更新(&R)"),
+                               QStringLiteral("削除(&D)")};
+    for (int i = 0; i < 3; ++i) {
+        btnAction[i] = new QPushButton(captions[i], fields);
+        btnAction[i]->setAutoDefault(false);
+        buttons->addWidget(btnAction[i]);
+    }
+    grid->addLayout(buttons, 6, 0, 1, 3);
+    for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond})
+        box->installEventFilter(this);
+    return fields;
+}
+
+void frmSkerrow::BuildStatusBar() {
+    setStatusBar(sbPanel);
+    sbPanel->setSizeGripEnabled(true);
+    for (QLabel*& panel : m_panels) {
+        panel = new QLabel(sbPanel);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setMinimumWidth(90);
+        sbPanel->addWidget(panel, 1);
+    }
+}
+
+void frmSkerrow::BuildMenus() {
+    mnuFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
+    mnuRun = mnuFile->addAction(QStringLiteral("実行(&R)"));
+    mnuQuitRunning = mnuFile->addAction(QStringLiteral("中止(&Q)"));
+    mnuQuitRunning->setVisible(false);
+    mnuFile->addSeparator();
+    mnuWithOutConvTable = mnuFile->addAction(QStringLiteral("変換テーブルを使用しない(&W)"));
+    mnuFile->addSeparator();
+    mnuSeek = mnuFile->addAction(QStringLiteral("調査(&G)"));
+    mnuSeek->setCheckable(true);
+    mnuFile->addSeparator();
+    mnuClose = mnuFile->addAction(QStringLiteral("閉じる(&C)"));
+    mnuHelp = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
+    mnuHelpConvTable = mnuHelp->addAction(QStringLiteral("変換ﾃｰﾌﾞﾙについて(&C)..."));
+    mnuHelp->addSeparator();
+    mnuVersion = mnuHelp->addAction(QStringLiteral("ﾊﾞｰｼﾞｮﾝ情報(&A)..."));
+}
+
+void frmSkerrow::Connect() {
+    for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond})
+        connect(box, &QLineEdit::textChanged, this, [this] { blnEditing = true; });
+    connect(stLocalDir, &TargetSelectorStandIn::OnPelomir, this, [this] { blnEditing = true; });
+    for (int i = 0; i < 3; ++i)
+        connect(btnAction[i], &QPushButton::clicked, this, [this, i] {
+            // A button pressed by its access key takes the focus too, so the field being left
+            // has its leave handling done before the action reads it.
+            btnAction[i]->setFocus(Qt::ShortcutFocusReason);
+            btnAction_Click(i);
+        });
+    connect(lvList, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* item) { LoadItemIntoFields(item); });
+    connect(lvList->header(), &QHeaderView::sectionClicked, this,
+            [this](int column) { Fun_ListViewOperate::SortByColumn(lvList, column); });
+    connect(tmrSec, &QTimer::timeout, this, [this] { CountUp(5, QStringLiteral(" sec")); });
+    connect(mnuWithOutConvTable, &QAction::triggered, this,
+            [this] { stConvTable->setInitDir(QString()); });
+    connect(mnuClose, &QAction::triggered, this, [this] {
+        m_unloadMode = Fun_CheckUnloadMode::UnloadMode_FormCode;
+        close();
+        m_unloadMode = Fun_CheckUnloadMode::UnloadMode_FormControlMenu;
+    });
+    connect(mnuHelpConvTable, &QAction::triggered, this, [this] {
+        m_host.ShowMessage(ConvTableHelpText(), MsgIcon::Information, MsgButtons::Ok);
+    });
+    connect(mnuVersion, &QAction::triggered, this,
+            [this] { Fun_EasyVersion::EasyVersion(m_host, kByline); });
+    connect(ffMain, &FormBehaviourStandIn::AfterFormPosition, this, &frmSkerrow::AfterFormPosition);
+}
+
+void frmSkerrow::FormLoad() {
+    ffMain->setPositionScreen(FormBehaviourStandIn::FormPos_CenterMiddle);
+    ffMain->setTextBoxClearAll(true);
+    for (QLineEdit* box : {txtAccount, txtKey, txtPasswd, txtFtpDir, txtAmbiguousSecond})
+        box->setText(QString());
+    QList<ProfileRow> rows;
+    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) ==
+        ProfileFile::LoadResult::Unreadable) {
+        m_profilesUnreadable = true;
+        m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
+                               ProfileFile::DefaultPath(),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    }
+    for (int n = 0; n < rows.size(); ++n)
+        AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
+    Fun_ListViewOperate::FitColumnWidths(lvList);
+    for (int panel = 1; panel <= 5; ++panel)
+        SetPanelText(panel, QString());
+    QString table;
+    if (API_IniFileAccess::IniRead(kSettingSection, table, kConvTableKey))
+        stConvTable->setInitDir(table);
+    blnEditing = false;
+}
+
+void frmSkerrow::AfterFormPosition() {
+    QCoreApplication::processEvents();
+    show();
+}
+
+// ---- profiles ----
+
+void frmSkerrow::btnAction_Click(int index) {
+    switch (index) {
+        case 0:
+            NewProfile();
+            break;
+        case 1:
+            RegisterProfile();
+            break;
+        case 2:
+            DeleteProfile();
+            break;
+        default:
+            break;
+    }
+}
+
+void frmSkerrow::NewProfile() {
+    if (blnEditing &&
+        !AskDiscard(QStringLiteral("編集中のデータがあります。破棄してもよろしいですか？")))
+        return;
+    stLocalDir->setInitDir(QString());
+    for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond, txtKey})
+        box->setText(QString());
+    btnAction[2]->setEnabled(false);
+    blnEditing = false;
+}
+
+void frmSkerrow::RegisterProfile() {
+    const QString local = stLocalDir->Target();
+    if (local.isEmpty())
+        return void(Refuse(QStringLiteral("ローカルディレクトリの指定がありません。"), stLocalDir));
+    if (txtFtpDir->text().isEmpty())
+        return void(Refuse(QStringLiteral("ＦＴＰディレクトリの指定がありません。"), txtFtpDir));
+    if (txtFtpDir->text().contains(u'\\'))
+        return void(
+            Refuse(QStringLiteral("ＦＴＰディレクトリに不正な文字が含まれています。"), txtFtpDir));
+    if (txtAccount->text().isEmpty())
+        return void(Refuse(QStringLiteral("アカウントの設定がありません。"), txtAccount));
+
+    const QString interval =
+        txtAmbiguousSecond->text().isEmpty() ? QStringLiteral("0") : txtAmbiguousSecond->text();
+    const ProfileRow row{true,
+                         local,
+                         interval,
+                         kFtpScheme + txtFtpDir->text(),
+                         txtAccount->text(),
+                         txtPasswd->text()};
+    QTreeWidgetItem* item = txtKey->text().isEmpty() ? nullptr : FindItem(txtKey->text());
+    if (item) {
+        item->setText(ColLocalBaseDir, row.LocalBaseDir);
+        item->setText(ColInterval, row.Interval);
+        item->setText(ColFtpDir, row.FtpAddress);
+        item->setText(ColAccount, row.Account);
+        item->setData(ColLocalBaseDir, kTagRole, row.Passwd);
+    } else {
+        const QString key = NextFreeKey();
+        AddItem(row, key);
+        txtKey->setText(key);
+    }
+    Fun_ListViewOperate::FitColumnWidths(lvList);
+    blnEditing = false;
+}
+
+void frmSkerrow::DeleteProfile() {
+    if (txtKey->text().isEmpty())
+        return;
+    delete FindItem(txtKey->text());
+    blnEditing = false;
+    NewProfile();
+}
+
+bool frmSkerrow::Refuse(const QString& message, QWidget* focus) {
+    m_host.ShowMessage(message, MsgIcon::Exclamation, MsgButtons::Ok);
+    focus->setFocus(Qt::OtherFocusReason);
+    return false;
+}
+
+bool frmSkerrow::AskDiscard(const QString& question) {
+    return m_host.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
+}
+
+// ":" + (count + 1) can still be in use after a deletion; the next unused number is taken then.
+QString frmSkerrow::NextFreeKey() const {
+    for (int n = ItemCount() + 1;; ++n) {
+        const QString key = QLatin1Char(':') + QString::number(n);
+        if (!FindItem(key))
+            return key;
+    }
+}
+
+void frmSkerrow::AddItem(const ProfileRow& row, const QString& key) {
+    auto* item =
+        new QTreeWidgetItem(lvList, {row.LocalBaseDir, row.Interval, row.FtpAddress, row.Account});
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+    item->setCheckState(ColLocalBaseDir, row.Checked ? Qt::Checked : Qt::Unchecked);
+    item->setData(ColLocalBaseDir, kKeyRole, key);
+    item->setData(ColLocalBaseDir, kTagRole, row.Passwd);
+}
+
+QList<ProfileRow> frmSkerrow::Rows() const {
+    QList<ProfileRow> rows;
+    for (int i = 0; i < ItemCount(); ++i) {
+        const QTreeWidgetItem* item = Item(i);
+        rows.append({ItemChecked(i), item->text(ColLocalBaseDir), item->text(ColInterval),
+                     item->text(ColFtpDir), item->text(ColAccount),
+                     item->data(ColLocalBaseDir, kTagRole).toString()});
+    }
+    return rows;
+}
+
+void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
+    if (blnEditing &&
+        !AskDiscard(QStringLiteral("編集中のデータがあります。破棄してもよろしいですか？"))) {
+        if (QTreeWidgetItem* editing = FindItem(txtKey->text()))
+            lvList->setCurrentItem(editing);
+        return;
+    }
+    txtKey->setText(ItemKey(item));
+    stLocalDir->setInitDir(item->text(ColLocalBaseDir));
+    txtAmbiguousSecond->setText(item->text(ColInterval));
+    txtFtpDir->setText(item->text(ColFtpDir).mid(kFtpScheme.size()));
+    txtAccount->setText(item->text(ColAccount));
+    txtPasswd->setText(item->data(ColLocalBaseDir, kTagRole).toString());
+    btnAction[2]->setEnabled(true);
+    blnEditing = false;
+}
+
+Typ_Profile frmSkerrow::GetProfileFromItem(const QTreeWidgetItem* item) const {
+    Typ_Profile profile;
+    profile.LocalBaseDir = item->text(ColLocalBaseDir);
+    profile.FtpDir = item->text(ColFtpDir).mid(kFtpScheme.size());
+    profile.AmbiguousSecond = NumericText::LeadingNumberRounded(item->text(ColInterval));
+    profile.Passwd = item->data(ColLocalBaseDir, kTagRole).toString();
+    profile.Account = item->text(ColAccount);
+    return profile;
+}
+
+bool frmSkerrow::SaveSetting() {
+    QString error;
+    if (API_IniFileAccess::IniWrite(kSettingSection, stConvTable->Target(), kConvTableKey,
+                                    QString(), false, &error))
+        return true;
+    // A read-only file has had its warning; any other failure is told here.
+    if (!error.isEmpty())
+        m_host.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。") + kCrLf +
+                               API_IniFileAccess::IniDefaultPath() + kCrLf + error,
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}
+
+// ---- list access ----
+
+int frmSkerrow::ItemCount() const {
+    return lvList->topLevelItemCount();
+}
+
+QTreeWidgetItem* frmSkerrow::Item(int index) const {
+    return lvList->topLevelItem(index);
+}
+
+bool frmSkerrow::ItemChecked(int index) const {
+    const QTreeWidgetItem* item = Item(index);
+    return item && item->checkState(ColLocalBaseDir) == Qt::Checked;
+}
+
+void frmSkerrow::SetItemChecked(int index, bool checked) {
+    if (QTreeWidgetItem* item = Item(index))
+        item->setCheckState(ColLocalBaseDir, checked ? Qt::Checked : Qt::Unchecked);
+}
+
+QColor frmSkerrow::ItemTextColor(int index) const {
+    const QTreeWidgetItem* item = Item(index);
+    const QBrush brush = item ? item->foreground(ColLocalBaseDir) : QBrush();
+    return brush.style() == Qt::NoBrush ? QColor() : brush.color();
+}
+
+void frmSkerrow::SetItemTextColor(int index, const QColor& color) {
+    QTreeWidgetItem* item = Item(index);
+    for (int column = 0; item && column < lvList->columnCount(); ++column)
+        item->setForeground(column, color.isValid() ? QBrush(color) : QBrush());
+}
+
+QString frmSkerrow::ItemKey(const QTreeWidgetItem* item) {
+    return item->data(ColLocalBaseDir, kKeyRole).toString();
+}
+
+QTreeWidgetItem* frmSkerrow::FindItem(const QString& key) const {
+    for (int i = 0; i < ItemCount(); ++i) {
+        if (ItemKey(Item(i)) == key)
+            return Item(i);
+    }
+    return nullptr;
+}
+
+// ---- status panels ----
+
+QString frmSkerrow::PanelText(int panel) const {
+    return panel >= 1 && panel <= 5 ? m_panels[panel - 1]->text() : QString();
+}
+
+void frmSkerrow::SetPanelText(int panel, const QString& text) {
+    if (panel >= 1 && panel <= 5)
+        m_panels[panel - 1]->setText(text);
+}
+
+void frmSkerrow::CountUpFiles() {
+    CountUp(2, QStringLiteral(" files"));
+}
+
+void frmSkerrow::CountUpCopies() {
+    CountUp(3, QStringLiteral(" copies"));
+}
+
+void frmSkerrow::CountUpError() {
+    CountUp(4, QStringLiteral(" err"));
+}
+
+// The panel is the only store of its count: the number at the start of its text, plus one.
+void frmSkerrow::CountUp(int panel, const QString& suffix) {
+    const QString text = PanelText(panel).trimmed();
+    qsizetype digits = 0;
+    while (digits < text.size() && text.at(digits).isDigit())
+        ++digits;
+    const qint64 count = text.left(digits).toLongLong();
+    SetPanelText(panel, QString::number(count + 1) + suffix);
+}
+
+// ---- run state ----
+
+void frmSkerrow::SetEditingEnabled(bool enabled) {
+    lvList->setEnabled(enabled);
+    stConvTable->setENABLED(enabled);
+    stLocalDir->setENABLED(enabled);
+    for (QLineEdit* box : {txtAmbiguousSecond, txtFtpDir, txtAccount, txtPasswd})
+        box->setEnabled(enabled);
+}
+
+void frmSkerrow::SetRunning(bool running) {
+    mnuRun->setVisible(!running);
+    mnuQuitRunning->setVisible(running);
+}
+
+bool frmSkerrow::IsRunning() const {
+    return mnuQuitRunning->isVisible();
+}
+
+bool frmSkerrow::InvestigateMode() const {
+    return mnuSeek->isChecked();
+}
+
+// ---- edit boxes ----
+
+bool frmSkerrow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lvList && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            const QList<QTreeWidgetItem*> selected = lvList->selectedItems();
+            if (!selected.isEmpty())
+                LoadItemIntoFields(selected.first());
+            return true;
+        }
+    }
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (box && event->type() == QEvent::FocusIn) {
+        // After the focus change is done, so that a mouse click does not undo the selection.
+        QTimer::singleShot(0, box, [box] { Fun_SelText::SelectAllText(box); });
+    } else if (box && event->type() == QEvent::FocusOut && IsFieldFocusChange(event)) {
+        if (box == txtFtpDir)
+            StripFtpScheme();
+        else if (box == txtAmbiguousSecond)
+            QTimer::singleShot(0, this, &frmSkerrow::ValidateInterval);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void frmSkerrow::StripFtpScheme() {
+    const QString text = txtFtpDir->text();
+    if (text.startsWith(kFtpScheme, Qt::CaseInsensitive))
+        txtFtpDir->setText(text.mid(kFtpScheme.size()));
+}
+
+// Runs once the focus has left the box, so that the message box does not fight the focus change.
+void frmSkerrow::ValidateInterval() {
+    const QString text = txtAmbiguousSecond->text();
+    if (text.isEmpty() || NumericText::IsNumeric(text))
+        return;
+    m_host.ShowMessage(QStringLiteral("この項目は数値項目です。"), MsgIcon::Exclamation,
+                       MsgButtons::Ok);
+    txtAmbiguousSecond->selectAll();
+    txtAmbiguousSecond->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- closing ----
+
+void frmSkerrow::closeEvent(QCloseEvent* event) {
+    if (QueryUnload(m_unloadMode))
+        event->accept();
+    else
+        event->ignore();
+}
+
+void frmSkerrow::SystemUnload(qint16 mode) {
+    QueryUnload(mode);
+}
+
+bool frmSkerrow::QueryUnload(qint16 mode) {
+    if (Fun_CheckUnloadMode::CheckUnloadMode(mode)) {
+        blnAbend = true;
+        Fun_CheckUnloadMode::EndOnSystemUnload(mode);
+        return true;
+    }
+    if (blnEditing &&
+        !AskDiscard(QStringLiteral("編集中のデータがあります。このまま終了してよろしいですか？")))
+        return false;
+    if (!SaveProfiles())
+        return false;
+    SaveSetting();
+    blnAbend = true;
+    QCoreApplication::exit(0);
+    return true;
+}
+
+// The list must not be lost: when it cannot be saved the window stays open. A profile file that
+// could not be read at load is replaced only when the user agrees.
+bool frmSkerrow::SaveProfiles() {
+    if (m_profilesUnreadable &&
+        m_host.ShowMessage(QStringLiteral("読み込めなかったプロファイルファイルを、"
+                                          "現在の一覧で置き換えてもよろしいですか？"),
+                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return true;
+    QString error;
+    if (ProfileFile::Save(ProfileFile::DefaultPath(), Rows(), &error))
+        return true;
+    m_host.ShowMessage(QStringLiteral("プロファイルを保存できませんでした。") + kCrLf +
+                           ProfileFile::DefaultPath() + kCrLf + error,
+                       MsgIcon::Exclamation, MsgButtons::Ok);
+    return false;
+}

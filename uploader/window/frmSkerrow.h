@@ -1,0 +1,142 @@
+#pragma once
+
+#include <array>
+
+#include <QColor>
+#include <QList>
+#include <QMainWindow>
+#include <QString>
+
+#include "FormBehaviourStandIn.h"
+#include "ProfileFile.h"
+#include "TargetSelectorStandIn.h"
+#include "Typ_Profile.h"
+
+class MessageHost;
+class QAction;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QStatusBar;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+// The main window: the profile list with its edit fields, the status panels, the run timer and
+// the menus. The run driver works on it through the public members below.
+class frmSkerrow : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // Columns of lvList.
+    enum { ColLocalBaseDir = 0, ColInterval = 1, ColFtpDir = 2, ColAccount = 3 };
+
+    explicit frmSkerrow(MessageHost& host, QWidget* parent = nullptr);
+
+    // The profile of a list item, as the run uses it.
+    Typ_Profile GetProfileFromItem(const QTreeWidgetItem* item) const;
+    // Stores the conversion table path in the settings file; false when that failed.
+    bool SaveSetting();
+    // The item-click behaviour: asks about unsaved edits, then shows the item in the fields.
+    void LoadItemIntoFields(QTreeWidgetItem* item);
+    // New (0), register or update (1), delete (2).
+    void btnAction_Click(int index);
+
+    // List items in list order; an index out of range reads as nothing and changes nothing.
+    int ItemCount() const;
+    QTreeWidgetItem* Item(int index) const;
+    bool ItemChecked(int index) const;
+    void SetItemChecked(int index, bool checked);
+    // An invalid colour stands for the list's own text colour.
+    QColor ItemTextColor(int index) const;
+    void SetItemTextColor(int index, const QColor& color);
+    static QString ItemKey(const QTreeWidgetItem* item);
+    QTreeWidgetItem* FindItem(const QString& key) const;
+
+    // Status panels, numbered 1 to 5 (other numbers read as "" and change nothing).
+    QString PanelText(int panel) const;
+    void SetPanelText(int panel, const QString& text);
+    void CountUpFiles();
+    void CountUpCopies();
+    void CountUpError();
+
+    // The controls a run locks: the list, both selectors and the four edit boxes.
+    void SetEditingEnabled(bool enabled);
+    // Running: mnuQuitRunning shown and mnuRun hidden; idle: the reverse.
+    void SetRunning(bool running);
+    bool IsRunning() const;
+    bool InvestigateMode() const;
+
+    // A session end (mode 2) or termination (mode 3): the program ends at once, saving nothing.
+    void SystemUnload(qint16 mode);
+
+    // Controls, by the names the program gives them.
+    QTreeWidget* lvList;
+    TargetSelectorStandIn* stLocalDir;
+    TargetSelectorStandIn* stConvTable;
+    FormBehaviourStandIn* ffMain;
+    QLineEdit* txtFtpDir;
+    QLineEdit* txtAccount;
+    QLineEdit* txtPasswd;
+    QLineEdit* txtAmbiguousSecond;
+    QLineEdit* txtKey;
+    QList<QLabel*> lblGuide;
+    std::array<QPushButton*, 3> btnAction;
+    QStatusBar* sbPanel;
+    QTimer* tmrSec;
+    QMenu* mnuFile;
+    QAction* mnuRun;
+    QAction* mnuQuitRunning;
+    QAction* mnuWithOutConvTable;
+    QAction* mnuSeek;
+    QAction* mnuClose;
+    QMenu* mnuHelp;
+    QAction* mnuHelpConvTable;
+    QAction* mnuVersion;
+
+    // The edit fields hold changes that are not registered.
+    bool blnEditing = false;
+    // Stop now; set by closing the window and by the stop command.
+    bool blnAbend = false;
+    // Stop after the current file.
+    bool blnQuitAfterFile = false;
+    // The profile being run.
+    Typ_Profile udtProfile;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildList();
+    QWidget* BuildFields();
+    void BuildStatusBar();
+    void BuildMenus();
+    void Connect();
+    void FormLoad();
+    void AfterFormPosition();
+
+    void NewProfile();
+    void RegisterProfile();
+    void DeleteProfile();
+    bool Refuse(const QString& message, QWidget* focus);
+    bool AskDiscard(const QString& question);
+    QString NextFreeKey() const;
+    void AddItem(const ProfileRow& row, const QString& key);
+    QList<ProfileRow> Rows() const;
+
+    void CountUp(int panel, const QString& suffix);
+    void StripFtpScheme();
+    void ValidateInterval();
+
+    // Close handling; false cancels the close.
+    bool QueryUnload(qint16 mode);
+    bool SaveProfiles();
+
+    MessageHost& m_host;
+    std::array<QLabel*, 5> m_panels{};
+    qint16 m_unloadMode = 0;
+    // The profile file was there but could not be read: closing asks before replacing it.
+    bool m_profilesUnreadable = false;
+};
