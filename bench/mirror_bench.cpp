@@ -79,25 +79,30 @@ struct Runner {
     }
 
     double Lftp() const {
-        const QString script =
-            QStringLiteral("set ftp:passive-mode off; set ftp:ssl-allow no; "
-                           "set net:max-retries 1; mirror -R --no-perms '%1' /lftp; quit")
-                .arg(local);
-        return TimeCommand(QStringLiteral("lftp"),
-                           {QStringLiteral("-u"), server.User() + QLatin1Char(',') + server.Password(),
-                            QStringLiteral("-p"), QString::number(server.Port()),
-                            QStringLiteral("-e"), script, server.Host()},
-                           QProcessEnvironment::systemEnvironment());
+        const QString script = QStringLiteral(
+                                   "set ftp:passive-mode off; set ftp:ssl-allow no; "
+                                   "set net:max-retries 1; mirror -R --no-perms '%1' /lftp; quit")
+                                   .arg(local);
+        return TimeCommand(
+            QStringLiteral("lftp"),
+            {QStringLiteral("-u"), server.User() + QLatin1Char(',') + server.Password(),
+             QStringLiteral("-p"), QString::number(server.Port()), QStringLiteral("-e"), script,
+             server.Host()},
+            QProcessEnvironment::systemEnvironment());
     }
 };
 
 void WriteProfile(const QString& home, const QString& local, const FtpTestServer& server) {
     const QString dir = home + QStringLiteral("/data/SkerrowEx");
     QDir().mkpath(dir);
-    const QString line = QStringList{QStringLiteral("True"), local, QStringLiteral("2"),
-                                     QStringLiteral("ftp://") + server.FtpDir(QStringLiteral("/ours")),
-                                     server.User(), server.Password()}
-                             .join(QLatin1Char('\t'));
+    const QString line =
+        QStringList{QStringLiteral("True"),
+                    local,
+                    QStringLiteral("2"),
+                    QStringLiteral("ftp://") + server.FtpDir(QStringLiteral("/ours")),
+                    server.User(),
+                    server.Password()}
+            .join(QLatin1Char('\t'));
     WriteFile(dir + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
 }
 

@@ -1,7 +1,9 @@
 #include "VirtualFtpServer.h"
 
 namespace {
-QByteArray Bytes(const QString& text) { return text.toUtf8(); }
+QByteArray Bytes(const QString& text) {
+    return text.toUtf8();
+}
 }  // namespace
 
 VirtualFtpServer::VirtualFtpServer() {

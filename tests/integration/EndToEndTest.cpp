@@ -59,8 +59,8 @@ QStringList TreeOf(const QString& root) {
 
 struct RunResult {
     int exitCode = -1;
-    QStringList log;          // run log items, without the timestamps
-    QStringList commandLog;   // command log lines
+    QStringList log;         // run log items, without the timestamps
+    QStringList commandLog;  // command log lines
     QString stdOut;
     QString stdErr;
 };
@@ -78,11 +78,10 @@ protected:
         // The parent of the remote base must exist: only the last level is made.
         const QString parent = QFileInfo(remoteRoot_).absolutePath();
         ASSERT_TRUE(QDir().mkpath(parent));
-        QFile::setPermissions(parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                          QFileDevice::ExeOwner | QFileDevice::ReadGroup |
-                                          QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                                          QFileDevice::ReadOther | QFileDevice::WriteOther |
-                                          QFileDevice::ExeOther);
+        QFile::setPermissions(
+            parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
         MakeTree();
         WriteProfile(2);
     }
@@ -108,10 +107,12 @@ protected:
     }
 
     void WriteProfile(int tolerance) {
-        const QString line = QStringList{QStringLiteral("True"), local_,
+        const QString line = QStringList{QStringLiteral("True"),
+                                         local_,
                                          QString::number(tolerance),
                                          QStringLiteral("ftp://") + server_.FtpDir(kBase),
-                                         server_.User(), server_.Password()}
+                                         server_.User(),
+                                         server_.Password()}
                                  .join(QLatin1Char('\t'));
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
     }
@@ -134,13 +135,13 @@ protected:
         r.exitCode = p.exitCode();
         r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
         r.stdErr = QString::fromUtf8(p.readAllStandardError());
-        QStringList lines =
-            QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log")))
-                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QStringList lines = QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log")))
+                                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         for (const QString& line : lines)
             r.log.append(line.section(QLatin1Char(' '), 2));
-        r.commandLog = QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log.sys.log")))
-                           .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        r.commandLog =
+            QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log.sys.log")))
+                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         return r;
     }
 
@@ -190,17 +191,19 @@ TEST_P(EndToEnd, MirrorsThenSendsOnlyWhatChanged) {
     WriteFile(touched, "changed\n");
     QFile f(touched);
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(10),
-                              QFileDevice::FileModificationTime));
+    ASSERT_TRUE(
+        f.setFileTime(QDateTime::currentDateTime().addSecs(10), QFileDevice::FileModificationTime));
     f.close();
     RunResult third = Run();
-    EXPECT_EQ(third.log.last(), QStringLiteral("END (1 copies)")) << third.log.join('\n').toStdString();
+    EXPECT_EQ(third.log.last(), QStringLiteral("END (1 copies)"))
+        << third.log.join('\n').toStdString();
     EXPECT_EQ(ReadFile(remoteRoot_ + QStringLiteral("/日本語 フォルダ/ソース.txt")), "changed\n");
 
     // A file deleted on the server is sent again.
     ASSERT_TRUE(QFile::remove(remoteRoot_ + QStringLiteral("/deep/a/b/c/leaf.txt")));
     RunResult fourth = Run();
-    EXPECT_EQ(fourth.log.last(), QStringLiteral("END (1 copies)")) << fourth.log.join('\n').toStdString();
+    EXPECT_EQ(fourth.log.last(), QStringLiteral("END (1 copies)"))
+        << fourth.log.join('\n').toStdString();
     ExpectServerEqualsLocal();
 }
 
@@ -218,7 +221,8 @@ TEST_P(EndToEnd, InvestigateRecordsWhatIsAlreadyThere) {
     EXPECT_EQ(ReadFile(remoteRoot_ + QStringLiteral("/bin/big.dat")), before);
 
     RunResult normal = Run();
-    EXPECT_EQ(normal.log.last(), QStringLiteral("END (0 copies)")) << normal.log.join('\n').toStdString();
+    EXPECT_EQ(normal.log.last(), QStringLiteral("END (0 copies)"))
+        << normal.log.join('\n').toStdString();
     EXPECT_EQ(Count(normal.commandLog, QStringLiteral("STOR")), 0);
 }
 

@@ -408,7 +408,7 @@ TEST_F(Window, CloseSavesProfilesAndTableAndTheyComeBack) {
         w->stConvTable->setInitDir("/tables/t.txt");
         w->mnuClose->trigger();
         EXPECT_FALSE(w->isVisible());
-        EXPECT_TRUE(w->blnAbend);
+        EXPECT_TRUE(w->Driver().Ftp().blnAbend);
     }
     EXPECT_EQ(ReadAll(DatPath()),
               QByteArray("True\t/home/u/site\t3\tftp://example.org/www\talice\tpw-alice\r\n\r\n"));
@@ -452,7 +452,7 @@ TEST_F(Window, CloseAsksAboutEditsAndKeepsTheWindowWhenTheSaveFails) {
         host.shown[0].text.startsWith("プロファイルを保存できませんでした。\r\n" + DatPath()));
     EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
     EXPECT_TRUE(w->isVisible());
-    EXPECT_FALSE(w->blnAbend);
+    EXPECT_FALSE(w->Driver().Ftp().blnAbend);
     QDir(DatPath()).removeRecursively();
     EXPECT_TRUE(w->close());
 }
@@ -490,7 +490,7 @@ TEST_F(Window, SystemUnloadSavesNothing) {
     w->txtAccount->setText("typing");
     w->SystemUnload(3);
     w->SystemUnload(2);
-    EXPECT_TRUE(w->blnAbend);
+    EXPECT_TRUE(w->Driver().Ftp().blnAbend);
     EXPECT_TRUE(host.shown.isEmpty());
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/a\t5\tftp://h\tu\tp\textra\n"));
     EXPECT_FALSE(QFile::exists(IniPath()));

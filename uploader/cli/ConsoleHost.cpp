@@ -15,7 +15,8 @@ void PrintErr(const QString& text) {
 }  // namespace
 
 ConsoleHost::ConsoleHost(QVector<Item> items, bool investigate, QString convTablePath)
-    : items_(std::move(items)), investigate_(investigate),
+    : items_(std::move(items)),
+      investigate_(investigate),
       convTablePath_(std::move(convTablePath)) {
     tmrSec_.setInterval(1000);
     connect(&tmrSec_, &QTimer::timeout, this, [this] {
@@ -45,7 +46,9 @@ void ConsoleHost::MarkItemRunning(int item, bool running) {
         PrintProfile(item);
 }
 
-void ConsoleHost::ShowItemInFields(int item) { PrintProfile(item); }
+void ConsoleHost::ShowItemInFields(int item) {
+    PrintProfile(item);
+}
 
 void ConsoleHost::PrintProfile(int item) {
     const Typ_Profile& profile = items_.at(item).profile;
@@ -54,9 +57,13 @@ void ConsoleHost::PrintProfile(int item) {
                  .arg(profile.LocalBaseDir, profile.FtpDir));
 }
 
-QString ConsoleHost::PanelText(int panel) { return panels_[panel - 1]; }
+QString ConsoleHost::PanelText(int panel) {
+    return panels_[panel - 1];
+}
 
-void ConsoleHost::SetPanelText(int panel, const QString& text) { panels_[panel - 1] = text; }
+void ConsoleHost::SetPanelText(int panel, const QString& text) {
+    panels_[panel - 1] = text;
+}
 
 void ConsoleHost::SetTimerRunning(bool running) {
     if (running) {
@@ -76,4 +83,6 @@ QString ConsoleHost::CountersLine() const {
         .arg(LeadingNumber(panels_[4]));
 }
 
-void ConsoleHost::PrintCounters() { PrintErr(CountersLine()); }
+void ConsoleHost::PrintCounters() {
+    PrintErr(CountersLine());
+}

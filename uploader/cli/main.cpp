@@ -1,14 +1,10 @@
 // skerrowex-run: runs the ticked profiles of SkerrowEx's profile file without a window, for cron
 // and for tests. Exit status 0 when the run log ends with "END (", 1 otherwise.
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QStringList>
 #include <QTimer>
 
@@ -18,30 +14,17 @@
 #include "RunDriver.h"
 #include "Settings.h"
 #include "TextFile.h"
+#include "UnixSignalNotifier.h"
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int signal) {
-    const char c = static_cast<char>(signal);
-    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-
-void InstallSignalHandlers() {
-    ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe);
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
-}
-
 QVector<ConsoleHost::Item> LoadItems() {
+    QList<ProfileRow> rows;
+    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) == ProfileFile::LoadResult::Unreadable)
+        std::fputs("SkerrowEx: the profile file cannot be read\n", stderr);
     QVector<ConsoleHost::Item> items;
-    for (const ProfileFile::Row& row : ProfileFile::Load(ProfileFile::Path()))
-        items.append({row.checked, ProfileFile::ProfileFromRow(row)});
+    for (const ProfileRow& row : rows)
+        items.append({row.Checked, ProfileFile::ProfileFromRow(row)});
     return items;
 }
 
@@ -84,14 +67,11 @@ int main(int argc, char** argv) {
     ConsoleHost host(items, investigate, Settings::Read(QStringLiteral("ConvNameTable")));
     RunDriver driver(host);
 
-    // The first Ctrl-C stops after the current file, the next one at once.
-    InstallSignalHandlers();
-    QSocketNotifier notifier(g_signalPipe[0], QSocketNotifier::Read);
-    int signals = 0;
-    QObject::connect(&notifier, &QSocketNotifier::activated, [&] {
-        char c = 0;
-        [[maybe_unused]] const ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        if (c == SIGINT && signals++ == 0) {
+    // The first Ctrl-C stops after the current file, the next one (or a SIGTERM) at once.
+    UnixSignalNotifier interrupts({SIGINT, SIGTERM});
+    int count = 0;
+    QObject::connect(&interrupts, &UnixSignalNotifier::Raised, [&](int signo) {
+        if (signo == SIGINT && count++ == 0) {
             std::fputs("SkerrowEx: stopping after the current file (Ctrl-C again stops now)\n",
                        stderr);
             driver.StopAfterFile();

@@ -85,8 +85,8 @@ void RunDriver::Lock() {
     host_.SaveSetting();
     for (int panel = 1; panel <= host_.PanelCount(); ++panel)
         host_.SetPanelText(panel, QString());
-    host_.SetPanelText(kPanelMode, host_.InvestigateMode() ? QStringLiteral("調査中")
-                                                           : QStringLiteral("実行中"));
+    host_.SetPanelText(
+        kPanelMode, host_.InvestigateMode() ? QStringLiteral("調査中") : QStringLiteral("実行中"));
     ConvTable::LoadConvTable(conv_, host_.ConvTablePath());
     host_.SetTimerRunning(true);
     PrepareLogs();
@@ -94,8 +94,8 @@ void RunDriver::Lock() {
 
 void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
-    appLog_->SetPlainMode(1);
-    appLog_->SetPath(appLog_->Path() + QStringLiteral(".sys.log"));
+    appLog_->PlainMode(1);
+    appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
     appLog_->ClearLog();
     Fun_Error_Success::KillLog();
     WriteLog(QStringLiteral("START"));
@@ -159,9 +159,13 @@ void RunDriver::mnuQuitRunning_Click() {
         StopNow();
 }
 
-void RunDriver::StopAfterFile() { ftp_.blnQuitAfterFile = true; }
+void RunDriver::StopAfterFile() {
+    ftp_.blnQuitAfterFile = true;
+}
 
-void RunDriver::StopNow() { ftp_.blnAbend = true; }
+void RunDriver::StopNow() {
+    ftp_.blnAbend = true;
+}
 
 void RunDriver::UnloadApplication() {
     ftp_.blnAbend = true;
@@ -177,10 +181,14 @@ void RunDriver::Logging(const QString& line) {
         appLog_->Logging(line);
 }
 
-void RunDriver::WriteLog(const QString& line) { Fun_Error_Success::WriteLog(line); }
+void RunDriver::WriteLog(const QString& line) {
+    Fun_Error_Success::WriteLog(line);
+}
 
 void RunDriver::ShowSocketError(const QString& text) {
     host_.ShowMessage(text, MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
-bool RunDriver::InvestigateMode() { return host_.InvestigateMode(); }
+bool RunDriver::InvestigateMode() {
+    return host_.InvestigateMode();
+}

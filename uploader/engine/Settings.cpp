@@ -21,6 +21,8 @@ int ReplyTimeoutSec() {
     return ok && seconds > 0 ? seconds : kDefaultReplyTimeoutSec;
 }
 
-bool ApplyCodePage() { return CodePage::SetOverride(Read(QStringLiteral("CodePage"))); }
+bool ApplyCodePage() {
+    return CodePage::SetOverride(Read(QStringLiteral("CodePage")));
+}
 
 }  // namespace Settings

@@ -91,10 +91,10 @@ int SyncWalk::CompareFileDate(const QString& localPath) const {
 }
 
 void SyncWalk::SyncDirectory(const QString& localDir, const QString& remoteDir) {
-    const QString dir = localDir.endsWith(QLatin1Char('/')) ? localDir : localDir + QLatin1Char('/');
+    const QString dir =
+        localDir.endsWith(QLatin1Char('/')) ? localDir : localDir + QLatin1Char('/');
     QPair<quint64, quint64> identity;
-    if (!LocalDir::Identity(dir, &identity.first, &identity.second) ||
-        branch_.contains(identity))
+    if (!LocalDir::Identity(dir, &identity.first, &identity.second) || branch_.contains(identity))
         return;
     QVector<LocalEntry> entries;
     if (!LocalDir::List(dir, &entries))
@@ -150,8 +150,8 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
     const qint64 copiesBefore = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
     SyncDirectory(localPath, remotePath);
     if (StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies)) == copiesBefore)
-        Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") + kTab + localPath +
-                 kTo + remotePath);
+        Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") +
+                                    kTab + localPath + kTo + remotePath);
 }
 
 bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir) {
@@ -197,7 +197,8 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
     }
     CountUp(kPanelCopies, StatusCounters::kCopies);
     const bool recorded = UploadLedger::RecordPutFile(ledger_, localPath, remotePath, modified);
-    Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - FILE COPYED ") + kTab + localPath + kTo + remotePath);
+    Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - FILE COPYED ") + kTab + localPath + kTo +
+                                remotePath);
     if (!recorded)
         Error(QStringLiteral("ERROR - CAN NOT RECORD ") + kTab + localPath + kTo + remotePath);
 }

@@ -25,8 +25,8 @@ bool Show(QWidget* parent, const QString& path) {
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
     view->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     view->setWindowTitle(QFileInfo(path).fileName() + QStringLiteral(" - ") + AppTitle::Title());
-    view->setPlainText(CodePage::ToUnicode(file.readAll()).replace(QStringLiteral("\r\n"),
-                                                                   QStringLiteral("\n")));
+    view->setPlainText(
+        CodePage::ToUnicode(file.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     view->resize(800, 500);
     view->show();
     return true;

@@ -25,6 +25,7 @@
 #include "Fun_SelText.h"
 #include "MessageHost.h"
 #include "NumericText.h"
+#include "StatusCounters.h"
 
 namespace {
 
@@ -59,7 +60,9 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       txtKey(new QLineEdit(this)),
       sbPanel(new QStatusBar(this)),
       tmrSec(new QTimer(this)),
-      m_host(host) {
+      m_host(host),
+      m_runHost(std::make_unique<WindowRunHost>(*this, host)),
+      m_driver(std::make_unique<RunDriver>(*m_runHost)) {
     setWindowTitle(AppTitle::Title());
     BuildList();
     auto* central = new QWidget(this);
@@ -73,6 +76,11 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
     Connect();
     resize(720, 520);
     FormLoad();
+}
+
+// The driver goes first: it still talks to the window while it closes its connections.
+frmSkerrow::~frmSkerrow() {
+    m_driver.reset();
 }
 
 void frmSkerrow::BuildList() {
@@ -171,7 +179,10 @@ void frmSkerrow::Connect() {
             [this](QTreeWidgetItem* item) { LoadItemIntoFields(item); });
     connect(lvList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Fun_ListViewOperate::SortByColumn(lvList, column); });
-    connect(tmrSec, &QTimer::timeout, this, [this] { CountUp(5, QStringLiteral(" sec")); });
+    connect(tmrSec, &QTimer::timeout, this, [this] { CountUp(5, StatusCounters::kSeconds); });
+    connect(mnuRun, &QAction::triggered, this, [this] { m_driver->mnuRun_Click(); });
+    connect(mnuQuitRunning, &QAction::triggered, this,
+            [this] { m_driver->mnuQuitRunning_Click(); });
     connect(mnuWithOutConvTable, &QAction::triggered, this,
             [this] { stConvTable->setInitDir(QString()); });
     connect(mnuClose, &QAction::triggered, this, [this] {
@@ -319,13 +330,18 @@ void frmSkerrow::AddItem(const ProfileRow& row, const QString& key) {
 
 QList<ProfileRow> frmSkerrow::Rows() const {
     QList<ProfileRow> rows;
-    for (int i = 0; i < ItemCount(); ++i) {
-        const QTreeWidgetItem* item = Item(i);
-        rows.append({ItemChecked(i), item->text(ColLocalBaseDir), item->text(ColInterval),
-                     item->text(ColFtpDir), item->text(ColAccount),
-                     item->data(ColLocalBaseDir, kTagRole).toString()});
-    }
+    for (int i = 0; i < ItemCount(); ++i)
+        rows.append(RowOf(Item(i)));
     return rows;
+}
+
+ProfileRow frmSkerrow::RowOf(const QTreeWidgetItem* item) {
+    return {item->checkState(ColLocalBaseDir) == Qt::Checked,
+            item->text(ColLocalBaseDir),
+            item->text(ColInterval),
+            item->text(ColFtpDir),
+            item->text(ColAccount),
+            item->data(ColLocalBaseDir, kTagRole).toString()};
 }
 
 void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
@@ -346,13 +362,7 @@ void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
 }
 
 Typ_Profile frmSkerrow::GetProfileFromItem(const QTreeWidgetItem* item) const {
-    Typ_Profile profile;
-    profile.LocalBaseDir = item->text(ColLocalBaseDir);
-    profile.FtpDir = item->text(ColFtpDir).mid(kFtpScheme.size());
-    profile.AmbiguousSecond = NumericText::LeadingNumberRounded(item->text(ColInterval));
-    profile.Passwd = item->data(ColLocalBaseDir, kTagRole).toString();
-    profile.Account = item->text(ColAccount);
-    return profile;
+    return ProfileFile::ProfileFromRow(RowOf(item));
 }
 
 bool frmSkerrow::SaveSetting() {
@@ -424,25 +434,20 @@ void frmSkerrow::SetPanelText(int panel, const QString& text) {
 }
 
 void frmSkerrow::CountUpFiles() {
-    CountUp(2, QStringLiteral(" files"));
+    CountUp(2, StatusCounters::kFiles);
 }
 
 void frmSkerrow::CountUpCopies() {
-    CountUp(3, QStringLiteral(" copies"));
+    CountUp(3, StatusCounters::kCopies);
 }
 
 void frmSkerrow::CountUpError() {
-    CountUp(4, QStringLiteral(" err"));
+    CountUp(4, StatusCounters::kErrors);
 }
 
 // The panel is the only store of its count: the number at the start of its text, plus one.
 void frmSkerrow::CountUp(int panel, const QString& suffix) {
-    const QString text = PanelText(panel).trimmed();
-    qsizetype digits = 0;
-    while (digits < text.size() && text.at(digits).isDigit())
-        ++digits;
-    const qint64 count = text.left(digits).toLongLong();
-    SetPanelText(panel, QString::number(count + 1) + suffix);
+    SetPanelText(panel, StatusCounters::CountedUp(PanelText(panel), suffix));
 }
 
 // ---- run state ----
@@ -525,7 +530,7 @@ void frmSkerrow::SystemUnload(qint16 mode) {
 
 bool frmSkerrow::QueryUnload(qint16 mode) {
     if (Fun_CheckUnloadMode::CheckUnloadMode(mode)) {
-        blnAbend = true;
+        m_driver->StopNow();
         Fun_CheckUnloadMode::EndOnSystemUnload(mode);
         return true;
     }
@@ -535,7 +540,8 @@ bool frmSkerrow::QueryUnload(qint16 mode) {
     if (!SaveProfiles())
         return false;
     SaveSetting();
-    blnAbend = true;
+    // Ends a run that is going on, with its line in the run log, and closes the connections.
+    m_driver->UnloadApplication();
     QCoreApplication::exit(0);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <memory>
 
 #include <QColor>
 #include <QList>
@@ -9,8 +10,10 @@
 
 #include "FormBehaviourStandIn.h"
 #include "ProfileFile.h"
+#include "RunDriver.h"
 #include "TargetSelectorStandIn.h"
 #include "Typ_Profile.h"
+#include "WindowRunHost.h"
 
 class MessageHost;
 class QAction;
@@ -33,6 +36,11 @@ public:
     enum { ColLocalBaseDir = 0, ColInterval = 1, ColFtpDir = 2, ColAccount = 3 };
 
     explicit frmSkerrow(MessageHost& host, QWidget* parent = nullptr);
+    ~frmSkerrow() override;
+
+    // The engine behind the run commands, and the window's side of its runs.
+    RunDriver& Driver() { return *m_driver; }
+    WindowRunHost& RunSide() { return *m_runHost; }
 
     // The profile of a list item, as the run uses it.
     Typ_Profile GetProfileFromItem(const QTreeWidgetItem* item) const;
@@ -97,12 +105,6 @@ public:
 
     // The edit fields hold changes that are not registered.
     bool blnEditing = false;
-    // Stop now; set by closing the window and by the stop command.
-    bool blnAbend = false;
-    // Stop after the current file.
-    bool blnQuitAfterFile = false;
-    // The profile being run.
-    Typ_Profile udtProfile;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -125,6 +127,7 @@ private:
     QString NextFreeKey() const;
     void AddItem(const ProfileRow& row, const QString& key);
     QList<ProfileRow> Rows() const;
+    static ProfileRow RowOf(const QTreeWidgetItem* item);
 
     void CountUp(int panel, const QString& suffix);
     void StripFtpScheme();
@@ -135,6 +138,8 @@ private:
     bool SaveProfiles();
 
     MessageHost& m_host;
+    std::unique_ptr<WindowRunHost> m_runHost;
+    std::unique_ptr<RunDriver> m_driver;
     std::array<QLabel*, 5> m_panels{};
     qint16 m_unloadMode = 0;
     // The profile file was there but could not be read: closing asks before replacing it.

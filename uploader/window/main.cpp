@@ -8,6 +8,7 @@
 #include "AppTitle.h"
 #include "Fun_CheckUnloadMode.h"
 #include "MessageBoxHost.h"
+#include "Settings.h"
 #include "UnixSignalNotifier.h"
 #include "frmSkerrow.h"
 
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
 
     MessageBoxHost host;
     API_IniFileAccess::SetMessageHost(&host);
+    if (!Settings::ApplyCodePage())
+        host.ShowMessage(
+            QStringLiteral(
+                "設定ファイルの CodePage が不明な文字コードです。既定の文字コードを使用します。"),
+            MsgIcon::Exclamation, MsgButtons::Ok);
     frmSkerrow window(host);
     host.SetParentWidget(&window);
 

@@ -1,5 +1,7 @@
 #include "ProfileFile.h"
 
+#include "NumericText.h"
+
 #include <QFileInfo>
 
 #include "AppFiles.h"
@@ -69,6 +71,16 @@ LoadResult Load(const QString& path, QList<ProfileRow>* rows) {
 bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error) {
     return TextFile::WriteAtomic(path, Compose(rows),
                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner, error);
+}
+
+Typ_Profile ProfileFromRow(const ProfileRow& row) {
+    Typ_Profile profile;
+    profile.LocalBaseDir = row.LocalBaseDir;
+    profile.FtpDir = row.FtpAddress.mid(6);
+    profile.AmbiguousSecond = NumericText::LeadingNumberRounded(row.Interval);
+    profile.Passwd = row.Passwd;
+    profile.Account = row.Account;
+    return profile;
 }
 
 }  // namespace ProfileFile

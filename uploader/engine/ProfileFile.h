@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "Typ_Profile.h"
+
 // One line of the profile file: a list item as it is stored.
 struct ProfileRow {
     bool Checked = false;
@@ -38,6 +40,10 @@ enum class LoadResult { Loaded, Absent, Unreadable };
 // Absent for a missing file or a folder, Unreadable for a file that could not be read; rows is
 // then empty.
 LoadResult Load(const QString& path, QList<ProfileRow>* rows);
+
+// The profile a row stands for: the address without its first six characters (the "ftp://"
+// prefix), the interval's leading number rounded to a whole number.
+Typ_Profile ProfileFromRow(const ProfileRow& row);
 
 // Replaces the file atomically, readable and writable by its owner only (it holds passwords).
 bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error);
