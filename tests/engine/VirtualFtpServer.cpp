@@ -29,7 +29,8 @@ VirtualFtpServer::VirtualFtpServer() {
     });
     On("STOR", [this](const QByteArray& a) {
         const QString path = Resolve(a);
-        if (!folders_.contains(Parent(path)) || folders_.contains(path)) {
+        if (!folders_.contains(Parent(path)) || folders_.contains(path) ||
+            refuseStor.contains(path)) {
             Send("553 Could not create file.\r\n");
             return;
         }
@@ -48,6 +49,10 @@ VirtualFtpServer::VirtualFtpServer() {
                 Send("550 Permission denied.\r\n");
             else
                 ServeListing(RecursiveListing(dir));
+            return;
+        }
+        if (refuseNameLists) {
+            Send("550 No such file or directory.\r\n");
             return;
         }
         const QByteArray target = a.startsWith("-a ") ? a.mid(3) : a;

@@ -29,6 +29,10 @@ public:
     QSet<QString> hiddenFromRecursive;
     // Folders whose MKD is refused although they do not exist.
     QSet<QString> refuseMkd;
+    // Files whose STOR is refused.
+    QSet<QString> refuseStor;
+    // Name lists of single folders and names are refused (550), as a locked-down server does.
+    bool refuseNameLists = false;
 
     static QString Normal(const QString& path);
 

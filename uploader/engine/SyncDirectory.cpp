@@ -25,6 +25,12 @@ bool HasLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
+// A run-log line stays one line: line breaks in a name are written as \r and \n.
+QString OneLine(QString text) {
+    return text.replace(QLatin1Char('\r'), QStringLiteral("\\r"))
+        .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+}
+
 }  // namespace
 
 SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv)
@@ -105,7 +111,7 @@ void SyncWalk::SyncDirectory(const QString& localDir, const QString& remoteDir) 
         QString remotePath;
         if (!MakeRemoteName(localPath, &remotePath)) {
             Error(QStringLiteral("ERROR - INVALID FTP NAME WITH CONTROL CHAR - ") + kTab +
-                  localPath);
+                  OneLine(localPath));
         } else {
             remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
             if (!IsValidUnixName(remotePath)) {

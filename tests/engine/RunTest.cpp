@@ -1,0 +1,392 @@
+// Whole runs of the engine against a scripted server with a file system of its own, a scripted
+// host and a real ledger, logs and local tree.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTcpServer>
+#include <QTemporaryDir>
+
+#include "AppFiles.h"
+#include "CodePage.h"
+#include "FakeRunHost.h"
+#include "Fun_Error_Success.h"
+#include "QtPrint.h"
+#include "RunDriver.h"
+#include "TextFile.h"
+#include "UploadLedger.h"
+#include "VirtualFtpServer.h"
+#include "clsAdoJet.h"
+
+namespace {
+
+const QString kTab = QStringLiteral("\t");
+const QString kTo = QStringLiteral(" [to] ");
+
+class Run : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* suffix : {".db", ".log", ".log.sys.log", ".require_conv.txt", ".ini"})
+            QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+        ASSERT_TRUE(server.Listen());
+        server.AddFolder(QStringLiteral("/www"));
+        local = dir.path() + QStringLiteral("/local");
+        QDir().mkpath(local);
+        driver = std::make_unique<RunDriver>(host);
+    }
+    void TearDown() override { CodePage::SetOverride(QString()); }
+
+    void AddProfile(int tolerance = 2, const QString& base = QStringLiteral("/www")) {
+        Typ_Profile p;
+        p.LocalBaseDir = local;
+        p.FtpDir = server.HostPort() + base;
+        p.Account = QStringLiteral("user");
+        p.Passwd = QStringLiteral("secret");
+        p.AmbiguousSecond = tolerance;
+        host.items.append({true, p});
+    }
+
+    QString Write(const QString& rel, const QByteArray& bytes = "data") {
+        const QString path = local + QLatin1Char('/') + rel;
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile f(path);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+        return path;
+    }
+
+    static void SetTime(const QString& path, qint64 secs) {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            f.setFileTime(QDateTime::fromSecsSinceEpoch(secs), QFileDevice::FileModificationTime));
+    }
+
+    static void Record(const QString& local, const QString& remote, qint64 secs) {
+        clsAdoJet db;
+        ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
+        ASSERT_TRUE(
+            UploadLedger::RecordPutFile(db, local, remote, QDateTime::fromSecsSinceEpoch(secs)));
+    }
+
+    static bool Recorded(const QString& local) {
+        clsAdoJet db;
+        QDateTime t;
+        return db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()) &&
+               UploadLedger::GetPutFileDate(db, local, &t);
+    }
+
+    // The run log's items, without their timestamps.
+    static QStringList Log() {
+        QStringList lines;
+        TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &lines);
+        QStringList items;
+        for (const QString& line : lines)
+            items.append(line.section(QLatin1Char(' '), 2));
+        return items;
+    }
+
+    static int Count(const QStringList& lines, const QString& prefix) {
+        return static_cast<int>(std::count_if(
+            lines.begin(), lines.end(), [&](const QString& l) { return l.startsWith(prefix); }));
+    }
+
+    QTemporaryDir dir;
+    QString local;
+    VirtualFtpServer server;
+    FakeRunHost host;
+    std::unique_ptr<RunDriver> driver;
+};
+
+TEST_F(Run, MirrorsTheTreeThenSendsNothingWhenNothingChanged) {
+    Write(QStringLiteral("a.txt"), "alpha");
+    Write(QStringLiteral("sub/b.txt"), "beta");
+    Write(QStringLiteral("sub2/deeper/c.txt"), "gamma");
+    QDir().mkpath(local + QStringLiteral("/empty"));
+    AddProfile();
+
+    driver->mnuRun_Click();
+    const QStringList first = Log();
+    EXPECT_EQ(first.first(), "START");
+    EXPECT_EQ(first.at(1), "SUCCESS - FTP CONNECTION - " + server.HostPort());
+    EXPECT_EQ(first.last(), "END (3 copies)");
+    EXPECT_TRUE(first.contains("SUCCESS - FILE COPYED " + kTab + local + "/sub/b.txt" + kTo +
+                               "/www/sub/b.txt"));
+    // Only the folder that received nothing gets its line.
+    EXPECT_TRUE(first.contains("SUCCESS - CREATED FOLDER WITH NO FILE " + kTab + local + "/empty" +
+                               kTo + "/www/empty"));
+    EXPECT_EQ(Count(first, "SUCCESS - CREATED FOLDER"), 1);
+    EXPECT_EQ(server.File("/www/sub2/deeper/c.txt"), "gamma");
+    EXPECT_EQ(host.panels[1], "3 files");
+    EXPECT_EQ(host.panels[2], "3 copies");
+    EXPECT_EQ(host.panels[3], "");
+    EXPECT_EQ(host.panels[0], "");  // the mode text goes when the run ends
+    EXPECT_EQ(host.runLogsShown, QStringList{Fun_Error_Success::GetLogPath()});
+    EXPECT_FALSE(host.running);
+    EXPECT_FALSE(host.timerRunning);
+    EXPECT_EQ(host.marks, (QList<QPair<int, bool>>{{0, true}, {0, false}}));
+
+    const int mkd = server.CountCommands("MKD");
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (0 copies)");
+    EXPECT_EQ(server.CountCommands("STOR"), 3);
+    EXPECT_EQ(server.CountCommands("MKD"), mkd);
+}
+
+TEST_F(Run, LedgerTimeDecidesAtExactlyTheTolerance) {
+    constexpr qint64 t = 1'700'000'000;
+    constexpr int tol = 5;
+    struct Case {
+        const char* name;
+        qint64 recordedOffset;
+        bool sent;
+    } cases[] = {{"plus.txt", tol, false},
+                 {"minus.txt", -tol, false},
+                 {"older.txt", -tol - 1, true},
+                 {"ledgerlater.txt", tol + 1, false}};
+    for (const Case& c : cases) {
+        const QString path = Write(QString::fromLatin1(c.name));
+        SetTime(path, t);
+        server.AddFile("/www/" + QString::fromLatin1(c.name), "old");
+        Record(path, "/www/" + QString::fromLatin1(c.name), t + c.recordedOffset);
+    }
+    AddProfile(tol);
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_EQ(log.last(), "END (1 copies)");
+    for (const Case& c : cases)
+        EXPECT_EQ(server.File("/www/" + QString::fromLatin1(c.name)), c.sent ? "data" : "old")
+            << c.name;
+    EXPECT_EQ(log.size(), 4) << log.join('\n').toStdString();  // START, connection, one copy, END
+}
+
+TEST_F(Run, FilesMissingFromAShortListingAreAskedFor) {
+    const QString kept = Write(QStringLiteral("kept.txt"));
+    Write(QStringLiteral("gone.txt"));
+    Write(QStringLiteral("unrecorded.txt"));
+    SetTime(kept, 1'700'000'000);
+    server.AddFile(QStringLiteral("/www/kept.txt"), "old");
+    server.AddFile(QStringLiteral("/www/unrecorded.txt"), "old");
+    Record(kept, QStringLiteral("/www/kept.txt"), 1'700'000'000);
+    // The server cuts its listing short: nothing of these is in it.
+    server.hiddenFromRecursive = {QStringLiteral("/www/kept.txt"), QStringLiteral("/www/gone.txt"),
+                                  QStringLiteral("/www/unrecorded.txt")};
+    AddProfile();
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (2 copies)");
+    EXPECT_EQ(server.File("/www/kept.txt"), "old");
+    EXPECT_EQ(server.File("/www/gone.txt"), "data");
+    // On the server but not in the ledger: sent again.
+    EXPECT_EQ(server.File("/www/unrecorded.txt"), "data");
+    EXPECT_TRUE(server.Commands().contains("NLST kept.txt"));
+}
+
+TEST_F(Run, WithoutRecursionEachFolderIsListedOnceAndNewFilesNeedNoQuestion) {
+    server.recursion = VirtualFtpServer::Recursion::Refused;
+    const QString a = Write(QStringLiteral("sub/a.txt"));
+    const QString dot = Write(QStringLiteral(".profile"));
+    for (const QString& path : {a, dot})
+        SetTime(path, 1'700'000'000);
+    server.AddFile(QStringLiteral("/www/sub/a.txt"));
+    server.AddFile(QStringLiteral("/www/.profile"));
+    Record(a, QStringLiteral("/www/sub/a.txt"), 1'700'000'000);
+    Record(dot, QStringLiteral("/www/.profile"), 1'700'000'000);
+    AddProfile();
+
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (0 copies)") << Log().join('\n').toStdString();
+    EXPECT_EQ(server.CountCommands("MKD"), 0);
+
+    // A new file in a folder the run listed goes without a name query.
+    Write(QStringLiteral("sub/new.txt"));
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (1 copies)");
+    for (const QByteArray& command : server.Commands())
+        EXPECT_FALSE(command.startsWith("NLST new.txt"));
+}
+
+TEST_F(Run, RefusedFolderCreationOfAnExistingFolderWalksIt) {
+    server.recursion = VirtualFtpServer::Recursion::Refused;
+    server.refuseNameLists = true;
+    server.AddFolder(QStringLiteral("/www/there"));
+    server.refuseMkd = {QStringLiteral("/www/bad")};
+    Write(QStringLiteral("there/a.txt"));
+    Write(QStringLiteral("bad/b.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/there/a.txt")));
+    EXPECT_EQ(
+        log, (QStringList{"START", "SUCCESS - FTP CONNECTION - " + server.HostPort(),
+                          "ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/bad" + kTo + "/www/bad",
+                          "SUCCESS - FILE COPYED " + kTab + local + "/there/a.txt" + kTo +
+                              "/www/there/a.txt",
+                          "END (1 copies)"}));
+    EXPECT_EQ(host.panels[3], "1 err");
+}
+
+TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
+    server.refuseStor = {QStringLiteral("/www/new/a.txt")};
+    Write(QStringLiteral("new/a.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_TRUE(log.contains("ERROR - CAN NOT COPY " + kTab + local + "/new/a.txt" + kTo +
+                             "/www/new/a.txt"));
+    EXPECT_TRUE(log.contains("SUCCESS - CREATED FOLDER WITH NO FILE " + kTab + local + "/new" +
+                             kTo + "/www/new"));
+    EXPECT_FALSE(Recorded(local + QStringLiteral("/new/a.txt")));
+    EXPECT_EQ(log.last(), "END (0 copies)");
+}
+
+TEST_F(Run, Byte5CNamesNeedATableRowAndNamesWithLineBreaksAreNeverSent) {
+    ASSERT_TRUE(CodePage::SetOverride(QStringLiteral("CP932")));
+    Write(QStringLiteral("ソース/a.txt"));
+    Write(QStringLiteral("back\\slash.txt"));
+    Write(QStringLiteral("line\nbreak.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    QStringList log = Log();
+    EXPECT_TRUE(log.contains("ERROR - INVALID UNIX NAME WITH CODE 5C NOT INCLUDED CONV TABLE - " +
+                             kTab + local + "/ソース" + kTo + "/www/ソース"));
+    EXPECT_TRUE(log.contains("ERROR - INVALID UNIX NAME WITH CODE 5C NOT INCLUDED CONV TABLE - " +
+                             kTab + local + "/back\\slash.txt" + kTo + "/www/back\\slash.txt"));
+    EXPECT_TRUE(log.contains("ERROR - INVALID FTP NAME WITH CONTROL CHAR - " + kTab + local +
+                             "/line\\nbreak.txt"));
+    EXPECT_EQ(host.panels[3], "3 err");
+    QStringList names;
+    TextFile::ReadLines(AppFiles::AppFilePath(QStringLiteral(".require_conv.txt")), &names);
+    EXPECT_EQ(names, (QStringList{"back\\slash.txt", "ソース"}));
+    EXPECT_EQ(server.FileCount(), 0);
+
+    // A table row gives the folder a name the server can hold.
+    const QString table = dir.path() + QStringLiteral("/table.txt");
+    ASSERT_TRUE(TextFile::AppendLine(table, QStringLiteral("ソース\tsource")));
+    host.convTablePath = table;
+    driver->mnuRun_Click();
+    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/source/a.txt")))
+        << Log().join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(Log().contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
+                               "/www/source/a.txt"));
+}
+
+TEST_F(Run, StopAfterTheCurrentFileAtDepth) {
+    Write(QStringLiteral("a/1.txt"));
+    Write(QStringLiteral("a/b/2.txt"));
+    Write(QStringLiteral("a/b/c/3.txt"));
+    Write(QStringLiteral("a/b/c/4.txt"));
+    Write(QStringLiteral("z.txt"));
+    AddProfile();
+    host.onPanel = [this](int panel, const QString& text) {
+        if (panel == 3 && text == "3 copies")
+            driver->StopAfterFile();
+    };
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_EQ(log.last(), "USER QUIT");
+    EXPECT_EQ(host.panels[1], "3 files");
+    EXPECT_EQ(server.FileCount(), 3);
+    EXPECT_FALSE(server.HasFile(QStringLiteral("/www/z.txt")));
+    EXPECT_EQ(host.runLogsShown.size(), 1);
+}
+
+class StopNow : public Run, public ::testing::WithParamInterface<int> {};
+
+TEST_P(StopNow, DuringATransferNothingOfThatFileIsRecorded) {
+    const QStringList files = {"1.txt", "d/2.txt", "d/e/3.txt", "d/e/f/4.txt"};
+    for (const QString& f : files)
+        Write(f);
+    AddProfile();
+    const int at = GetParam();
+    host.onPanel = [this, at](int panel, const QString& text) {
+        if (panel == 2 && text == QString::number(at) + " files")
+            driver->StopNow();
+    };
+    driver->mnuRun_Click();
+    const QString stopped = local + QLatin1Char('/') + files.at(at - 1);
+    EXPECT_EQ(Log().last(), "USER QUIT");
+    EXPECT_FALSE(Recorded(stopped));
+    EXPECT_EQ(server.FileCount(), at - 1);
+    EXPECT_EQ(host.panels[1], QString::number(at) + " files");
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, StopNow, ::testing::Values(1, 2, 4));
+
+TEST_F(Run, InvestigateSwitchedOnDuringARunSendsNoMoreBytes) {
+    for (const char* f : {"a.txt", "b.txt", "c/d.txt"})
+        Write(QString::fromLatin1(f));
+    AddProfile();
+    host.onPanel = [this](int panel, const QString& text) {
+        if (panel == 3 && text == "1 copies")
+            host.investigate = true;
+    };
+    driver->mnuRun_Click();
+    EXPECT_EQ(server.CountCommands("STOR"), 1);
+    EXPECT_EQ(Log().last(), "END (3 copies)");
+    for (const char* f : {"a.txt", "b.txt", "c/d.txt"})
+        EXPECT_TRUE(Recorded(local + QLatin1Char('/') + QString::fromLatin1(f))) << f;
+    EXPECT_TRUE(server.HasFolder(QStringLiteral("/www/c")));
+}
+
+TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const quint16 port = closed.serverPort();
+    closed.close();
+    AddProfile();
+    host.items[0].profile.FtpDir = QStringLiteral("127.0.0.1:%1/www").arg(port);
+    AddProfile();
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log(),
+              (QStringList{"START", "ERROR - CONNECTION FAILED - CONFIRM SETTING", "ABEND"}));
+    EXPECT_EQ(host.messages.shown.last().text,
+              QStringLiteral("接続に失敗しました。設定を確認してください。"));
+    EXPECT_EQ(host.shownInFields, QList<int>{0});
+    EXPECT_TRUE(host.runLogsShown.isEmpty());
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_FALSE(host.running);
+}
+
+TEST_F(Run, NothingHappensWithoutATickedProfile) {
+    ASSERT_TRUE(TextFile::AppendLine(Fun_Error_Success::GetLogPath(), QStringLiteral("old")));
+    AddProfile();
+    host.items[0].checked = false;
+    driver->mnuRun_Click();
+    EXPECT_TRUE(host.messages.shown.isEmpty());
+    EXPECT_EQ(host.settingsSaved, 0);
+    QStringList lines;
+    TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &lines);
+    EXPECT_EQ(lines, QStringList{"old"});
+}
+
+TEST_F(Run, AMissingLocalFolderStopsTheCheckBeforeAnythingIsLocked) {
+    AddProfile();
+    AddProfile();
+    host.items[1].profile.LocalBaseDir = dir.path() + QStringLiteral("/nowhere");
+    driver->mnuRun_Click();
+    ASSERT_EQ(host.messages.shown.size(), 1);
+    EXPECT_EQ(host.messages.shown[0].text,
+              QStringLiteral("ローカルディレクトリの存在しないか不正です。"));
+    EXPECT_EQ(host.shownInFields, QList<int>{1});
+    EXPECT_EQ(host.settingsSaved, 0);
+    EXPECT_EQ(server.Connections(), 0);
+    EXPECT_FALSE(QFile::exists(Fun_Error_Success::GetLogPath()));
+}
+
+TEST_F(Run, UnsavedEditsAndAnUnusableLedgerStartNothing) {
+    AddProfile();
+    host.editing = true;
+    host.messages.answers = {MsgAnswer::No};
+    driver->mnuRun_Click();
+    EXPECT_EQ(server.Connections(), 0);
+
+    host.editing = false;
+    QFile::remove(UploadLedger::LedgerPath());
+    ASSERT_TRUE(QDir().mkpath(UploadLedger::LedgerPath()));
+    driver->mnuRun_Click();
+    EXPECT_EQ(host.messages.shown.last().text, QStringLiteral("ＤＢ起動失敗"));
+    EXPECT_EQ(server.Connections(), 0);
+    QDir(UploadLedger::LedgerPath()).removeRecursively();
+}
+
+}  // namespace
