@@ -1,0 +1,129 @@
+// One whole run driven through the window's menu, offscreen, against a scripted server.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include "AppFiles.h"
+#include "Fun_Error_Success.h"
+#include "ScriptedMessageHost.h"
+#include "TextFile.h"
+#include "VirtualFtpServer.h"
+#include "frmSkerrow.h"
+
+namespace {
+
+TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
+    for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
+        QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+    VirtualFtpServer server;
+    ASSERT_TRUE(server.Listen());
+    server.AddFolder(QStringLiteral("/www"));
+    QTemporaryDir dir;
+    const QString local = dir.path() + QStringLiteral("/site");
+    ASSERT_TRUE(QDir().mkpath(local + QStringLiteral("/img")));
+    ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/index.html"), QStringLiteral("hi")));
+    ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/img/a.png"), QStringLiteral("png")));
+
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.stLocalDir->setInitDir(local);
+    w.txtFtpDir->setText(server.HostPort() + QStringLiteral("/www"));
+    w.txtAccount->setText(QStringLiteral("user"));
+    w.txtPasswd->setText(QStringLiteral("pw"));
+    w.btnAction_Click(1);
+    ASSERT_EQ(w.ItemCount(), 1);
+    QStringList shown;
+    w.RunSide().RunLogViewer = [&shown](const QString& path) {
+        shown.append(path);
+        return true;
+    };
+
+    // What the window shows while the run goes on, seen from the server's side.
+    bool lockedDuringRun = false;
+    QString modeDuringRun;
+    QColor colourDuringRun;
+    server.On("TYPE", [&](const QByteArray&) {
+        server.Send("200 Switching to Binary mode.\r\n");
+        lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
+                          w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible();
+        modeDuringRun = w.PanelText(1);
+    });
+    QObject::connect(w.lvList->model(), &QAbstractItemModel::dataChanged, [&] {
+        if (w.ItemTextColor(0).isValid())
+            colourDuringRun = w.ItemTextColor(0);
+    });
+
+    w.mnuRun->trigger();
+
+    EXPECT_TRUE(lockedDuringRun);
+    EXPECT_EQ(modeDuringRun, QStringLiteral("実行中"));
+    EXPECT_EQ(colourDuringRun, QColor(255, 0, 0));
+    EXPECT_EQ(server.File(QStringLiteral("/www/img/a.png")), "png\r\n");
+    EXPECT_EQ(server.File(QStringLiteral("/www/index.html")), "hi\r\n");
+    QStringList log;
+    TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" END (2 copies)")));
+    EXPECT_EQ(shown, QStringList{Fun_Error_Success::GetLogPath()});
+    EXPECT_EQ(w.PanelText(1), QString());
+    EXPECT_EQ(w.PanelText(2), QStringLiteral("2 files"));
+    EXPECT_EQ(w.PanelText(3), QStringLiteral("2 copies"));
+    EXPECT_TRUE(w.lvList->isEnabled());
+    EXPECT_TRUE(w.txtFtpDir->isEnabled());
+    EXPECT_TRUE(w.mnuRun->isVisible());
+    EXPECT_FALSE(w.mnuQuitRunning->isVisible());
+    EXPECT_FALSE(w.tmrSec->isActive());
+    EXPECT_FALSE(w.ItemTextColor(0).isValid());
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST(WindowRun, ClosingDuringARunEndsItWithItsLine) {
+    for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
+        QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+    VirtualFtpServer server;
+    ASSERT_TRUE(server.Listen());
+    server.AddFolder(QStringLiteral("/www"));
+    QTemporaryDir dir;
+    for (const char* name : {"a.txt", "b.txt", "c.txt"})
+        ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QString::fromLatin1(name)), "x"));
+
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.show();
+    w.stLocalDir->setInitDir(dir.path());
+    w.txtFtpDir->setText(server.HostPort() + QStringLiteral("/www"));
+    w.txtAccount->setText(QStringLiteral("user"));
+    w.btnAction_Click(1);
+    bool viewerOpened = false;
+    w.RunSide().RunLogViewer = [&](const QString&) { return viewerOpened = true; };
+    // The user closes the window once the first file has gone.
+    bool closed = false;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!closed && w.PanelText(3) == QStringLiteral("1 copies")) {
+            closed = true;
+            w.close();
+        }
+    });
+    poll.start(1);
+
+    w.mnuRun->trigger();
+
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(w.isVisible());
+    EXPECT_FALSE(viewerOpened);
+    QStringList log;
+    TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" USER QUIT - UNLOAD APPLICATION")));
+    // The profile was saved on the way out.
+    EXPECT_TRUE(QFile::exists(AppFiles::AppFilePath(QStringLiteral(".dat"))));
+}
+
+}  // namespace
