@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The run log: one timestamped line per event of a run, beside the program as SkerrowEx.log.
+namespace Fun_Error_Success {
+
+QString GetLogPath();
+// Appends "yyyy/MM/dd H:mm:ss" (local time) and, for every item, one blank and the item.
+// False when the line could not be written.
+bool WriteLog(const QStringList& items);
+bool WriteLog(const QString& item);
+// Deletes the run log; a missing file is no error.
+void KillLog();
+
+// The timestamp of a log line.
+QString LogTimestamp();
+
+}  // namespace Fun_Error_Success

@@ -1,0 +1,535 @@
+#include "FtpClient.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include "CodePage.h"
+#include "FtpAddress.h"
+#include "RemoteListParser.h"
+
+namespace {
+
+constexpr qint64 kUploadChunk = 256 * 1024;  // the most a transfer keeps in memory, twice over
+
+const QString kControlFailure =
+    QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
+const QString kDataFailure = QStringLiteral("[WSDATA]障害が発生しました。処理を異常終了させます。");
+
+// A CR or LF would end the command early and let the rest pass as a command of its own.
+bool HasLineBreak(const QString& text) {
+    return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
+}
+
+bool IsLoginCode(const QString& code) {
+    return code == QLatin1String("220") || code == QLatin1String("331") ||
+           code == QLatin1String("230");
+}
+
+bool IsPreliminary(const QString& code) {
+    return code == QLatin1String("150") || code == QLatin1String("125");
+}
+
+}  // namespace
+
+void DataListener::incomingConnection(qintptr descriptor) {
+    if (OnIncoming)
+        OnIncoming(descriptor);
+}
+
+FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(host) {
+    m_watchdog.setSingleShot(true);
+    connect(&m_watchdog, &QTimer::timeout, this, &FtpClient::OnWatchdog);
+
+    connect(&wsControl, &QTcpSocket::connected, this, &FtpClient::Touch);
+    connect(&wsControl, &QTcpSocket::readyRead, this, &FtpClient::OnControlReadyRead);
+    connect(&wsControl, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
+        // The server closing the connection after QUIT is the expected end.
+        if (!(e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT")))
+            OnSocketError(Channel::Control, e, wsControl.errorString());
+    });
+
+    wsData.OnIncoming = [this](qintptr descriptor) { OnIncoming(descriptor); };
+    connect(&wsData, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
+        OnSocketError(Channel::Data, e, wsData.errorString());
+    });
+    connect(&wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
+    connect(&wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
+    connect(&wsDataSocket, &QTcpSocket::errorOccurred, this, &FtpClient::OnDataError);
+    connect(&wsDataSocket, &QTcpSocket::bytesWritten, this, &FtpClient::OnDataBytesWritten);
+}
+
+FtpClient::~FtpClient() {
+    disconnect(&wsControl, nullptr, this, nullptr);
+    disconnect(&wsDataSocket, nullptr, this, nullptr);
+    wsData.OnIncoming = nullptr;
+    wsControl.abort();
+    wsDataSocket.abort();
+    wsData.close();
+}
+
+void FtpClient::SetReplyTimeoutSec(int seconds) {
+    m_timeoutSec = seconds > 0 ? seconds : 60;
+}
+
+// ---- control connection ---------------------------------------------------------------------
+
+bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
+    CloseSockets();
+    // A state left at "QUIT" by the last run would make the reply handler ignore the login.
+    strFtpState.clear();
+    m_listMode = ListMode::Unknown;
+    blnRemoteListRecursive = false;
+    blnFtpError = false;
+    blnFtpDone = false;
+    udtProfile = profile;
+
+    FtpAddress address;
+    if (!ParseFtpAddress(profile.FtpDir, &address) || HasLineBreak(profile.Account) ||
+        HasLineBreak(profile.Passwd) || HasLineBreak(address.RemoteBase))
+        return false;
+    m_hostPort = address.HostPort();
+
+    m_loggingIn = true;
+    wsControl.connectToHost(address.Host, address.Port);
+    WaitUntil([this] { return blnFtpDone; }, Channel::Control);
+    m_loggingIn = false;
+    if (blnFtpError)
+        return false;
+
+    strLocalBaseDir = profile.LocalBaseDir;
+    strRemoteBaseDir = address.RemoteBase;
+    if (!FtpChangeDir(strRemoteBaseDir) && !FtpMakeDir(strRemoteBaseDir))
+        return false;
+    GetRemoteDirList(strRemoteBaseDir, strRemoteList, lngRemoteListCount);
+    return true;
+}
+
+bool FtpClient::FtpChangeDir(const QString& path) {
+    return RunCommand(QStringLiteral("CWD"), QStringLiteral("CWD ") + path);
+}
+
+bool FtpClient::FtpMakeDir(const QString& path) {
+    return RunCommand(QStringLiteral("MKD"), QStringLiteral("MKD ") + path);
+}
+
+void FtpClient::FtpQuit() {
+    strFtpState = QStringLiteral("QUIT");
+    if (SendCommand(QStringLiteral("QUIT")))
+        wsControl.flush();
+    CloseSockets();
+}
+
+void FtpClient::CloseSockets() {
+    CloseData();
+    wsControl.abort();
+    m_framer.Clear();
+    m_replies.clear();
+}
+
+bool FtpClient::SendCommand(const QString& command, const QString& logLine) {
+    if (HasLineBreak(command) || wsControl.state() != QAbstractSocket::ConnectedState)
+        return false;
+    wsControl.write(CodePage::FromUnicode(command) + "\r\n");
+    m_host.Logging(logLine.isEmpty() ? command : logLine);
+    return true;
+}
+
+// Sends one command in the given state and waits for its judgement: true when it was good.
+bool FtpClient::RunCommand(const QString& state, const QString& command, bool stopOnAbend) {
+    strFtpState = state;
+    blnFtpError = false;
+    blnFtpDone = false;
+    if (!SendCommand(command))
+        return false;
+    WaitUntil([this, stopOnAbend] { return blnFtpDone || (stopOnAbend && blnAbend); },
+              Channel::Control);
+    return blnFtpDone && !blnFtpError;
+}
+
+void FtpClient::OnControlReadyRead() {
+    const QByteArray bytes = wsControl.readAll();
+    if (bytes.isEmpty())
+        return;
+    Touch();
+    m_replies += m_framer.Feed(bytes);
+    if (!m_replyHandedOver && !m_replies.isEmpty())
+        HandOverReply();
+}
+
+// One complete reply per run of the handler; the rest wait for the next look at the flags.
+void FtpClient::HandOverReply() {
+    m_replyHandedOver = true;
+    HandleReply(m_replies.takeFirst());
+}
+
+void FtpClient::HandleReply(const QByteArray& bytes) {
+    const QString text = CodePage::ToUnicode(bytes);
+    const QString code = text.left(3);
+    QString shown = text;
+    shown.replace(QLatin1String("\r\n"), QLatin1String(">>"));
+    shown.replace(QLatin1Char('\n'), QLatin1String(">>"));
+    m_host.Logging(shown);
+    strLastReply = text;
+
+    if (strFtpState == QLatin1String("QUIT"))
+        return;
+    if (IsLoginCode(code)) {
+        HandleLoginReply(code);
+        return;
+    }
+    const bool awaitingLogin = strFtpState.isEmpty() || strFtpState == QLatin1String("USER") ||
+                               strFtpState == QLatin1String("PASS");
+    if (m_loggingIn && awaitingLogin) {
+        // A refused login (530, 421 ...) ends the connection attempt; a preliminary reply waits.
+        if (!code.startsWith(QLatin1Char('1')))
+            blnFtpError = true;
+        return;
+    }
+    JudgeReply(code);
+}
+
+void FtpClient::HandleLoginReply(const QString& code) {
+    if (code == QLatin1String("220")) {
+        strFtpState = QStringLiteral("USER");
+        SendCommand(QStringLiteral("USER ") + udtProfile.Account);
+    } else if (code == QLatin1String("331")) {
+        strFtpState = QStringLiteral("PASS");
+        SendCommand(QStringLiteral("PASS ") + udtProfile.Passwd, QStringLiteral("PASS *****"));
+    } else {
+        strFtpState = QStringLiteral("TYPE");
+        SendCommand(QStringLiteral("TYPE I"));
+        m_host.WriteLog(QStringLiteral("SUCCESS - FTP CONNECTION - ") + m_hostPort);
+    }
+}
+
+void FtpClient::JudgeReply(const QString& code) {
+    bool good;
+    const QString& state = strFtpState;
+    if (state == QLatin1String("TYPE")) {
+        strFtpState.clear();
+        good = code == QLatin1String("200");
+    } else if (state == QLatin1String("PORT")) {
+        good = code == QLatin1String("200");
+    } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD")) {
+        // The end of an earlier transfer may come late; the reply that follows decides.
+        if (code == QLatin1String("226"))
+            return;
+        const QString expected =
+            state == QLatin1String("CWD") ? QStringLiteral("250") : QStringLiteral("257");
+        good = code == expected || code == QLatin1String("521");
+    } else if (state == QLatin1String("NLST") || state == QLatin1String("STOR")) {
+        good = IsPreliminary(code);
+    } else if (state == QLatin1String("NLST_WAIT") || state == QLatin1String("WAIT_TRANS")) {
+        good = code == QLatin1String("226");
+    } else if (state == QLatin1String("FEAT")) {
+        good = code == QLatin1String("211");
+    } else {
+        return;
+    }
+    if (good)
+        blnFtpDone = true;
+    else
+        blnFtpError = true;
+}
+
+void FtpClient::OnSocketError(Channel channel, int number, const QString& description) {
+    if (m_inErrorHandler)
+        return;
+    m_inErrorHandler = true;
+    // Both sockets are closed before the box, so the other one cannot raise a second box.
+    CloseSockets();
+    blnAbend = true;
+    blnFtpError = true;
+    const QString& first = channel == Channel::Control ? kControlFailure : kDataFailure;
+    m_host.ShowSocketError(first + QStringLiteral("\r\n[") + QString::number(number) +
+                           QStringLiteral("]") + description);
+    m_inErrorHandler = false;
+}
+
+// ---- waiting --------------------------------------------------------------------------------
+
+// Lets events run until done() or blnFtpError. Blocks in the event loop while nothing happens;
+// the watchdog turns a silence longer than the reply time limit into a socket error.
+void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
+    m_waitChannel = channel;
+    m_watchdog.start(m_timeoutSec * 1000);
+    for (;;) {
+        m_replyHandedOver = false;
+        if (blnFtpError || done())
+            break;
+        if (!m_replies.isEmpty()) {
+            HandOverReply();
+            continue;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    m_watchdog.stop();
+}
+
+void FtpClient::Touch() {
+    if (m_watchdog.isActive())
+        m_watchdog.start();
+}
+
+void FtpClient::OnWatchdog() {
+    OnSocketError(m_waitChannel, QAbstractSocket::SocketTimeoutError,
+                  QStringLiteral("Socket operation timed out (nothing from the server for %1 s)")
+                      .arg(m_timeoutSec));
+}
+
+// ---- data connection ------------------------------------------------------------------------
+
+QString FtpClient::PortArgument(const QHostAddress& address, quint16 port) {
+    if (address.protocol() == QAbstractSocket::IPv4Protocol) {
+        return address.toString().replace(QLatin1Char('.'), QLatin1Char(',')) + u',' +
+               QString::number(port / 256) + u',' + QString::number(port % 256);
+    }
+    QHostAddress plain = address;
+    plain.setScopeId(QString());
+    return QStringLiteral("|2|") + plain.toString() + u'|' + QString::number(port) + u'|';
+}
+
+QString FtpClient::GetPortParameter() {
+    CloseData();
+    QHostAddress local = wsControl.localAddress();
+    bool mapped = false;
+    const quint32 ipv4 = local.toIPv4Address(&mapped);
+    if (mapped)
+        local = QHostAddress(ipv4);
+    if (local.isNull() || !wsData.listen(local, 0))
+        return QString();
+    return PortArgument(local, wsData.serverPort());
+}
+
+// PORT (EPRT on IPv6) with a fresh listening socket; true when the server took it.
+bool FtpClient::OpenDataPort(bool stopOnAbend) {
+    const QString argument = GetPortParameter();
+    if (argument.isEmpty())
+        return false;
+    const QString verb =
+        argument.startsWith(u'|') ? QStringLiteral("EPRT ") : QStringLiteral("PORT ");
+    return RunCommand(QStringLiteral("PORT"), verb + argument, stopOnAbend);
+}
+
+void FtpClient::OnIncoming(qintptr descriptor) {
+    if (wsDataSocket.state() != QAbstractSocket::UnconnectedState) {
+        QTcpSocket extra;  // only one data connection at a time
+        extra.setSocketDescriptor(descriptor);
+        extra.abort();
+        return;
+    }
+    wsData.close();
+    wsDataSocket.setSocketDescriptor(descriptor);
+    m_dataConnected = true;
+    m_dataClosed = false;
+    Touch();
+}
+
+void FtpClient::OnDataReadyRead() {
+    if (!m_dataConnected)
+        return;
+    const QByteArray bytes = wsDataSocket.readAll();
+    if (!m_upload)
+        bytDataBuffer += bytes;
+    Touch();
+}
+
+// The server's orderly close is the end of the data, not a fault.
+void FtpClient::OnDataDisconnected() {
+    if (!m_dataConnected || m_dataClosed)
+        return;
+    OnDataReadyRead();
+    m_dataClosed = true;
+    if (m_upload && !m_uploadSent)
+        m_uploadBroken = true;
+    Touch();
+}
+
+void FtpClient::OnDataError(QAbstractSocket::SocketError error) {
+    if (!m_dataConnected || error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    OnSocketError(Channel::Data, error, wsDataSocket.errorString());
+}
+
+void FtpClient::CloseData() {
+    m_upload = nullptr;
+    wsData.close();
+    wsDataSocket.abort();
+    m_dataConnected = false;
+    m_dataClosed = false;
+}
+
+// The data connection has ended, or the server finished without ever opening one.
+bool FtpClient::DataEnded() {
+    if (!m_dataConnected && wsData.isListening())
+        wsData.waitForNewConnection(0);  // a connection the event loop has not reported yet
+    return !m_dataConnected || m_dataClosed;
+}
+
+// PORT, the listing command, then both its final reply and the end of its data.
+bool FtpClient::TakeListing(const QString& command, bool stopOnAbend, QString* text) {
+    bytDataBuffer.clear();
+    if (!OpenDataPort(false) || !RunCommand(QStringLiteral("NLST"), command)) {
+        CloseData();
+        return false;
+    }
+    strFtpState = QStringLiteral("NLST_WAIT");
+    blnFtpDone = false;
+    blnFtpError = false;
+    WaitUntil(
+        [this, stopOnAbend] {
+            if (stopOnAbend && blnAbend)
+                return true;
+            m_waitChannel = blnFtpDone ? Channel::Data : Channel::Control;
+            return blnFtpDone && DataEnded();
+        },
+        Channel::Control);
+    const bool ok = blnFtpDone && !blnFtpError && !(stopOnAbend && blnAbend) && DataEnded();
+    CloseData();
+    if (ok)
+        *text = CodePage::ToUnicode(bytDataBuffer);
+    return ok;
+}
+
+// ---- listings -------------------------------------------------------------------------------
+
+void FtpClient::GetRemoteDirList(const QString& path, QStringList& result, qint32& count) {
+    QString text;
+    count = 0;
+    if (!TakeListing(QStringLiteral("NLST -aILR ") + path, false, &text))
+        return;
+    bool sawHeader = false;
+    const QStringList entries = RemoteListParser::ParseRecursive(text, &sawHeader);
+    blnRemoteListRecursive = sawHeader;
+    if (entries.isEmpty())
+        return;
+    result = entries;
+    count = static_cast<qint32>(entries.size());
+}
+
+bool FtpClient::FtpExistFile(const QString& remotePath) {
+    const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
+    const QString dir = slash < 0 ? remotePath : remotePath.left(slash);
+    const QString name = slash < 0 ? remotePath : remotePath.mid(slash + 1);
+    QString text;
+    if (!FtpChangeDir(dir) || !TakeListing(QStringLiteral("NLST ") + name, true, &text))
+        return false;
+    text.remove(QLatin1Char('\r'));
+    text.remove(QLatin1Char('\n'));
+    return text.compare(name, Qt::CaseInsensitive) == 0;
+}
+
+// FEAT once per connection: MLSD when offered, else NLST -a.
+bool FtpClient::ChooseListMode() {
+    if (m_listMode != ListMode::Unknown)
+        return true;
+    if (RunCommand(QStringLiteral("FEAT"), QStringLiteral("FEAT"))) {
+        m_listMode =
+            RemoteListParser::FeatOffersMlsd(strLastReply) ? ListMode::Mlsd : ListMode::NlstAll;
+        return true;
+    }
+    if (wsControl.state() != QAbstractSocket::ConnectedState)
+        return false;
+    m_listMode = ListMode::NlstAll;
+    return true;
+}
+
+bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
+    if (HasLineBreak(dir) || !ChooseListMode())
+        return false;
+    QString text;
+    if (m_listMode == ListMode::Mlsd) {
+        if (!TakeListing(QStringLiteral("MLSD ") + dir, false, &text))
+            return false;
+        *paths = RemoteListParser::ParseMachineList(dir, text);
+        return true;
+    }
+    if (m_listMode == ListMode::NlstAll) {
+        if (TakeListing(QStringLiteral("NLST -a ") + dir, false, &text)) {
+            *paths = RemoteListParser::ParseNameList(dir, text);
+            return true;
+        }
+        // A server that takes no options refuses "-a" as a name: plain NLST from now on.
+        if (wsControl.state() != QAbstractSocket::ConnectedState ||
+            !TakeListing(QStringLiteral("NLST ") + dir, false, &text))
+            return false;
+        m_listMode = ListMode::Nlst;
+    } else if (!TakeListing(QStringLiteral("NLST ") + dir, false, &text)) {
+        return false;
+    }
+    *paths = RemoteListParser::ParseNameList(dir, text);
+    return true;
+}
+
+// ---- upload ---------------------------------------------------------------------------------
+
+bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) {
+    if (m_host.InvestigateMode())
+        return true;
+    // An unreadable file never reaches the server.
+    QFile file(localPath);
+    if (HasLineBreak(remotePath) || QFileInfo(localPath).isDir() ||
+        !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        return false;
+    if (!OpenDataPort(true) ||
+        !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath)) {
+        CloseData();
+        return false;
+    }
+    strFtpState = QStringLiteral("WAIT_TRANS");
+    blnFtpDone = false;
+    blnFtpError = false;
+    const bool stored = StreamFile(file);
+    CloseData();
+    if (stored && blnQuitAfterFile)
+        blnAbend = true;
+    return stored;
+}
+
+// Sends the file on the data connection once the server has opened it, closes it at the end
+// and waits for the server's verdict. True only for a whole file the server confirmed with 226.
+bool FtpClient::StreamFile(QFile& file) {
+    WaitUntil([this] { return m_dataConnected || blnFtpDone || blnAbend; }, Channel::Data);
+    if (!m_dataConnected || blnFtpError || blnAbend || blnFtpDone)
+        return false;
+    m_upload = &file;
+    m_uploadSent = false;
+    m_uploadBroken = false;
+    RefillUpload();
+    WaitUntil([this] { return blnFtpDone || blnAbend; },
+              m_uploadSent ? Channel::Control : Channel::Data);
+    return blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
+}
+
+void FtpClient::OnDataBytesWritten() {
+    Touch();
+    RefillUpload();
+}
+
+// Keeps at most one chunk queued on the socket; at the end of the file closes the connection,
+// which tells the server that the file is complete.
+void FtpClient::RefillUpload() {
+    if (!m_upload || m_uploadSent || m_uploadBroken || !m_dataConnected || m_dataClosed)
+        return;
+    while (wsDataSocket.bytesToWrite() < kUploadChunk) {
+        QByteArray chunk(kUploadChunk, Qt::Uninitialized);
+        const qint64 got = m_upload->read(chunk.data(), kUploadChunk);
+        if (got < 0) {
+            // Abort rather than close, so the server cannot take the part for the whole file.
+            m_uploadBroken = true;
+            m_waitChannel = Channel::Control;
+            wsDataSocket.abort();
+            return;
+        }
+        if (got == 0) {
+            if (wsDataSocket.bytesToWrite() > 0)
+                return;
+            m_uploadSent = true;
+            m_waitChannel = Channel::Control;
+            wsDataSocket.disconnectFromHost();
+            return;
+        }
+        chunk.truncate(got);
+        wsDataSocket.write(chunk);
+    }
+}

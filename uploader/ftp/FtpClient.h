@@ -1,0 +1,140 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QHostAddress>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+
+#include "FtpHost.h"
+#include "ReplyFramer.h"
+#include "Typ_Profile.h"
+
+// The listening half of the data connection. An incoming connection is accepted into the one
+// data socket of the client itself, so no socket object is made per transfer.
+class DataListener : public QTcpServer {
+public:
+    std::function<void(qintptr)> OnIncoming;
+
+protected:
+    void incomingConnection(qintptr descriptor) override;
+};
+
+// The FTP client of a run: one control connection, one active-mode data connection, and the
+// members the run driver and the walk share with it. Everything runs on the GUI thread; each
+// operation sends its command and lets events run until the reply handler has raised a flag.
+class FtpClient : public QObject {
+    Q_OBJECT
+
+public:
+    explicit FtpClient(FtpHost& host, QObject* parent = nullptr);
+    ~FtpClient() override;
+
+    // A wait that sees no reply, no data and no connection for this long ends as a socket error.
+    void SetReplyTimeoutSec(int seconds);
+
+    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection.
+    bool ConnectFtp(const Typ_Profile& profile);
+    bool FtpChangeDir(const QString& path);
+    bool FtpMakeDir(const QString& path);
+    // Sends QUIT and closes both connections without waiting for the answer.
+    void FtpQuit();
+    void CloseSockets();
+
+    // Leaves wsData listening on the control connection's local address and returns the PORT
+    // argument ("h1,h2,h3,h4,p1,p2"; for an IPv6 control connection the EPRT one, "|2|addr|port|").
+    // Empty when nothing can listen.
+    QString GetPortParameter();
+    static QString PortArgument(const QHostAddress& address, quint16 port);
+
+    bool FtpPutFile(const QString& localPath, const QString& remotePath);
+    // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
+    // with at least one entry.
+    void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
+    bool FtpExistFile(const QString& remotePath);
+    // Every entry of one remote directory (dot files included, "." and ".." never) as
+    // dir + "/" + name, for servers whose recursive listing was refused or had no header. The
+    // command follows what the server offers (MLSD, else NLST -a, else plain NLST), chosen once
+    // per connection. False when the directory cannot be listed.
+    bool ListRemoteDir(const QString& dir, QStringList* paths);
+
+    // Members shared with the run driver and the walk.
+    QString strFtpState;
+    bool blnFtpDone = false;
+    bool blnFtpError = false;
+    bool blnAbend = false;
+    bool blnQuitAfterFile = false;
+    QString strLastReply;
+    QByteArray bytDataBuffer;
+    Typ_Profile udtProfile;
+    QString strLocalBaseDir;
+    QString strRemoteBaseDir;
+    QStringList strRemoteList;
+    qint32 lngRemoteListCount = 0;
+    bool blnRemoteListRecursive = false;
+
+    QTcpSocket wsControl;
+    DataListener wsData;      // listening for the server's data connection
+    QTcpSocket wsDataSocket;  // the accepted data connection
+
+private:
+    enum class Channel { Control, Data };
+    enum class ListMode { Unknown, Mlsd, NlstAll, Nlst };
+
+    // Control connection.
+    bool SendCommand(const QString& command, const QString& logLine = QString());
+    void OnControlReadyRead();
+    void HandOverReply();
+    void HandleReply(const QByteArray& bytes);
+    void HandleLoginReply(const QString& code);
+    void JudgeReply(const QString& code);
+    void OnSocketError(Channel channel, int number, const QString& description);
+    bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false);
+
+    // Waiting.
+    void WaitUntil(const std::function<bool()>& done, Channel channel);
+    void Touch();
+    void OnWatchdog();
+
+    // Data connection.
+    void OnIncoming(qintptr descriptor);
+    void OnDataReadyRead();
+    void OnDataDisconnected();
+    void OnDataError(QAbstractSocket::SocketError error);
+    void CloseData();
+    bool OpenDataPort(bool stopOnAbend);
+    bool DataEnded();
+    bool TakeListing(const QString& command, bool stopOnAbend, QString* text);
+    bool ChooseListMode();
+
+    // Upload.
+    void OnDataBytesWritten();
+    void RefillUpload();
+    bool StreamFile(QFile& file);
+
+    FtpHost& m_host;
+    ReplyFramer m_framer;
+    QList<QByteArray> m_replies;  // complete replies not yet handed to the handler
+    bool m_replyHandedOver = false;
+    bool m_loggingIn = false;
+    QString m_hostPort;
+
+    QTimer m_watchdog;
+    int m_timeoutSec = 60;
+    Channel m_waitChannel = Channel::Control;
+    bool m_inErrorHandler = false;
+
+    bool m_dataConnected = false;  // a data connection was accepted for this transfer
+    bool m_dataClosed = false;     // ... and has ended
+
+    QFile* m_upload = nullptr;    // the file being streamed, while it is
+    bool m_uploadSent = false;    // every byte handed over and the connection closed
+    bool m_uploadBroken = false;  // read error or the server dropped the connection early
+
+    ListMode m_listMode = ListMode::Unknown;
+};
