@@ -150,8 +150,9 @@ quint16 FreeLoopbackPort() {
     return port;
 }
 
-// True when a server answers on the port with a complete 220 reply before the deadline.
-bool GreetsWith220(quint16 port, const QDeadlineTimer& deadline) {
+// True when a server answers on the port with a complete 220 reply that carries the banner token
+// before the deadline. The token tells our server from another one that took the port first.
+bool GreetsWith220(quint16 port, const QByteArray& token, const QDeadlineTimer& deadline) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
         return false;
@@ -175,7 +176,7 @@ bool GreetsWith220(quint16 port, const QDeadlineTimer& deadline) {
             }
             received.append(buffer, count);
             greeted = received.startsWith("220 ") || received.contains("\n220 ");
-            greeted = greeted && received.endsWith('\n');
+            greeted = greeted && received.endsWith('\n') && received.contains(token);
         }
     }
     ::close(fd);
@@ -238,7 +239,8 @@ void Signal(const QList<ProcessId>& processes, int signalNumber) {
     }
 }
 
-QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const QString& work) {
+QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const QString& work,
+                        const QString& banner) {
     QByteArray config;
     const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
     line(QStringLiteral("listen=YES"));
@@ -246,6 +248,7 @@ QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const
     line(QStringLiteral("listen_address=127.0.0.1"));
     line(QStringLiteral("listen_port=%1").arg(port));
     line(QStringLiteral("background=NO"));
+    line(QStringLiteral("ftpd_banner=") + banner);
     line(QStringLiteral("anonymous_enable=NO"));
     line(QStringLiteral("local_enable=YES"));
     line(QStringLiteral("write_enable=YES"));
@@ -268,11 +271,11 @@ QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const
     return config;
 }
 
-QByteArray ProftpdConfig(quint16 port, const QString& work) {
+QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banner) {
     QByteArray config;
     const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
     line(QStringLiteral("ServerType standalone"));
-    line(QStringLiteral("ServerName \"SkerrowEx test\""));
+    line(QStringLiteral("ServerName \"") + banner + QLatin1Char('"'));
     line(QStringLiteral("DefaultAddress 127.0.0.1"));
     line(QStringLiteral("SocketBindTight on"));
     line(QStringLiteral("UseIPv6 off"));
@@ -301,11 +304,12 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
-port, user, password, root = int(sys.argv[1]), sys.argv[2], sys.argv[3], sys.argv[4]
+port, user, password, root, banner = int(sys.argv[1]), *sys.argv[2:6]
 logging.basicConfig(level=logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
 FTPHandler.authorizer = authorizer
+FTPHandler.banner = banner
 FTPServer(("127.0.0.1", port), FTPHandler).serve_forever()
 )";
 
@@ -451,23 +455,30 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
             const QString config = work_->filePath(QStringLiteral("vsftpd.conf"));
             *arguments = {config};
             return QDir(work).mkdir(QStringLiteral("empty")) &&
-                   WriteFile(
-                       config,
-                       VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root, work),
-                       whyNot);
+                   WriteFile(config,
+                             VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root,
+                                          work, Banner()),
+                             whyNot);
         }
         case FtpServerKind::PureFtpd: {
             // The user file carries a crypt() hash: pure-pw's own argon2 hash costs a second of
             // CPU at every login.
             const QString users = work_->filePath(QStringLiteral("pureftpd.passwd"));
             const QString database = work_->filePath(QStringLiteral("pureftpd.pdb"));
-            *arguments = {QStringLiteral("-S"), QStringLiteral("127.0.0.1,") + port,
-                          QStringLiteral("-l"), QStringLiteral("puredb:") + database,
-                          QStringLiteral("-E"), QStringLiteral("-A"),
-                          QStringLiteral("-H")};
+            const QString banner = work_->filePath(QStringLiteral("banner"));  // a fortune file
+            *arguments = {QStringLiteral("-S"),
+                          QStringLiteral("127.0.0.1,") + port,
+                          QStringLiteral("-l"),
+                          QStringLiteral("puredb:") + database,
+                          QStringLiteral("-E"),
+                          QStringLiteral("-A"),
+                          QStringLiteral("-H"),
+                          QStringLiteral("-F"),
+                          banner};
             // The home's "/./" marks the chroot; twelve fields (limits, quotas) follow, empty.
             const QByteArray entry = UserLine(root + QStringLiteral("/./"), "::::::::::::\n");
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
+                   WriteFile(banner, Banner().toUtf8() + '\n', whyNot) &&
                    RunTool(ProgramsOf(kind_).at(1),
                            {QStringLiteral("mkdb"), database, QStringLiteral("-f"), users}, {},
                            ServerEnvironment(kind_), whyNot);
@@ -480,11 +491,11 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
             const QString users = work_->filePath(QStringLiteral("passwd"));
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
                    QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner) &&
-                   WriteFile(config, ProftpdConfig(port_, work), whyNot);
+                   WriteFile(config, ProftpdConfig(port_, work, Banner()), whyNot);
         }
         case FtpServerKind::PyFtpdLib: {
             const QString script = work_->filePath(QStringLiteral("server.py"));
-            *arguments = {script, port, User(), Password(), root};
+            *arguments = {script, port, User(), Password(), root, Banner()};
             return WriteFile(script, kPyFtpdLibScript, whyNot);
         }
     }
@@ -498,7 +509,7 @@ bool FtpTestServer::WaitUntilServing(QString* whyNot) {
             *whyNot = KindName(kind_) + QStringLiteral(" ended at start: ") + Diagnostics();
             return false;
         }
-        if (GreetsWith220(port_, deadline)) {
+        if (GreetsWith220(port_, Banner().toUtf8(), deadline)) {
             return true;
         }
         process_->waitForFinished(100);  // a short pause that also notices an early end
@@ -518,6 +529,10 @@ QString FtpTestServer::Diagnostics() {
         }
     }
     return text;
+}
+
+QString FtpTestServer::Banner() const {
+    return QStringLiteral("SkerrowEx test ") + QFileInfo(work_->path()).fileName();
 }
 
 QString FtpTestServer::User() const {

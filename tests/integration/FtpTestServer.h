@@ -46,6 +46,7 @@ private:
     bool WriteConfig(QStringList* arguments, QString* whyNot);
     bool WaitUntilServing(QString* whyNot);
     QString Diagnostics();
+    QString Banner() const;  // unique to this start, shown in the server's 220
 
     FtpServerKind kind_ = FtpServerKind::Vsftpd;
     quint16 port_ = 0;
