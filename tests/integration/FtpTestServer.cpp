@@ -326,6 +326,21 @@ QByteArray UserLine(const QString& home, const char* rest) {
            QByteArray::number(account->gid) + "::" + QFile::encodeName(home) + rest;
 }
 
+// What tools/fetch-test-servers.sh sets up as root beside the programs.
+bool SystemPrepared(FtpServerKind kind, QString* whyNot) {
+    const QString remedy = QStringLiteral(" is missing: run tools/install-deps.sh --test as root");
+    if (!TestAccount()) {
+        *whyNot = QStringLiteral("the test account ") + QLatin1String(kAccount) + remedy;
+        return false;
+    }
+    const bool vsftpd = kind == FtpServerKind::VsftpdRecursive || kind == FtpServerKind::Vsftpd;
+    if (vsftpd && !QFileInfo::exists(QStringLiteral("/etc/pam.d/") + QLatin1String(kPamService))) {
+        *whyNot = QStringLiteral("vsftpd's PAM service ") + QLatin1String(kPamService) + remedy;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 QList<FtpServerKind> FtpTestServer::AllKinds() {
@@ -374,41 +389,14 @@ FtpTestServer::~FtpTestServer() {
 bool FtpTestServer::Start(FtpServerKind kind, QString* whyNot) {
     Stop();
     kind_ = kind;
-    if (!Installed(kind, whyNot)) {
+    if (!Installed(kind, whyNot) || !SystemPrepared(kind, whyNot)) {
         return false;
-    }
-    const std::optional<Account> account = TestAccount();
-    if (!account) {
-        *whyNot = QStringLiteral(
-                      "the test account %1 is missing: run tools/install-deps.sh --test "
-                      "as root")
-                      .arg(QLatin1String(kAccount));
-        return false;
-    }
-    if (kind == FtpServerKind::VsftpdRecursive || kind == FtpServerKind::Vsftpd) {
-        if (!QFileInfo::exists(QStringLiteral("/etc/pam.d/") + QLatin1String(kPamService))) {
-            *whyNot = QStringLiteral(
-                          "vsftpd's PAM service %1 is missing: run "
-                          "tools/install-deps.sh --test as root")
-                          .arg(QLatin1String(kPamService));
-            return false;
-        }
     }
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
-        work_ = std::make_unique<QTemporaryDir>();
-        root_ = std::make_unique<QTemporaryDir>();
-        if (!work_->isValid() || !root_->isValid() ||
-            ::chown(QFile::encodeName(root_->path()).constData(), account->uid, account->gid) !=
-                0) {
-            *whyNot = QStringLiteral("cannot make the temporary folders");
+        if (!MakeFolders(whyNot)) {
             Stop();
             return false;
         }
-        // pyftpdlib runs as the account and reads its script from here.
-        QFile::setPermissions(work_->path(), QFile::ReadOwner | QFile::WriteOwner |
-                                                 QFile::ExeOwner | QFile::ReadOther |
-                                                 QFile::ExeOther | QFile::ReadGroup |
-                                                 QFile::ExeGroup);
         port_ = FreeLoopbackPort();
         if (StartOnPort(whyNot)) {
             return true;
@@ -416,6 +404,21 @@ bool FtpTestServer::Start(FtpServerKind kind, QString* whyNot) {
         Stop();
     }
     return false;
+}
+
+bool FtpTestServer::MakeFolders(QString* whyNot) {
+    work_ = std::make_unique<QTemporaryDir>();
+    root_ = std::make_unique<QTemporaryDir>();
+    const std::optional<Account> account = TestAccount();
+    if (!account || !work_->isValid() || !root_->isValid() ||
+        ::chown(QFile::encodeName(root_->path()).constData(), account->uid, account->gid) != 0) {
+        *whyNot = QStringLiteral("cannot make the temporary folders");
+        return false;
+    }
+    // pyftpdlib runs as the account and reads its script from here.
+    return QFile::setPermissions(
+        work_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
 }
 
 bool FtpTestServer::StartOnPort(QString* whyNot) {

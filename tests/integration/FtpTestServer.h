@@ -42,6 +42,7 @@ public:
     void Stop();
 
 private:
+    bool MakeFolders(QString* whyNot);
     bool StartOnPort(QString* whyNot);
     bool WriteConfig(QStringList* arguments, QString* whyNot);
     bool WaitUntilServing(QString* whyNot);
