@@ -326,7 +326,7 @@ void FtpClient::OnIncoming(qintptr descriptor) {
 }
 
 void FtpClient::OnDataReadyRead() {
-    if (!m_dataConnected)
+    if (!m_dataConnected || !wsDataSocket.isReadable())
         return;
     const QByteArray bytes = wsDataSocket.readAll();
     if (!m_upload)

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QStringList>
+
+#include "FtpHost.h"
+
+// Records what the FTP client hands its host.
+class FakeFtpHost : public FtpHost {
+public:
+    void Logging(const QString& line) override { commandLog.append(line); }
+    void WriteLog(const QString& line) override { runLog.append(line); }
+    void ShowSocketError(const QString& text) override { socketErrors.append(text); }
+    bool InvestigateMode() override { return investigate; }
+
+    QStringList commandLog;
+    QStringList runLog;
+    QStringList socketErrors;
+    bool investigate = false;
+};

@@ -1,0 +1,110 @@
+// The pure pieces of the FTP client: reply framing, listing parsing, address parsing.
+#include <gtest/gtest.h>
+
+#include "FtpAddress.h"
+#include "FtpClient.h"
+#include "RemoteListParser.h"
+#include "ReplyFramer.h"
+
+namespace {
+
+QList<QByteArray> FeedInPieces(const QByteArray& text, const QList<qsizetype>& cuts) {
+    ReplyFramer framer;
+    QList<QByteArray> replies;
+    qsizetype from = 0;
+    for (qsizetype cut : cuts) {
+        replies += framer.Feed(text.mid(from, cut - from));
+        from = cut;
+    }
+    replies += framer.Feed(text.mid(from));
+    return replies;
+}
+
+}  // namespace
+
+TEST(ReplyFramer, EverySplitOfJoinedAndMultiLineRepliesGivesTheSameReplies) {
+    const QByteArray text =
+        "220-Welcome\r\n220-  second line\r\n220 Ready\r\n"
+        "150 Opening\r\n226-Transfer done\r\n226 Bye\r\n250 OK\n";
+    const QList<QByteArray> expected = {"220-Welcome\r\n220-  second line\r\n220 Ready\r\n",
+                                        "150 Opening\r\n", "226-Transfer done\r\n226 Bye\r\n",
+                                        "250 OK\n"};
+    EXPECT_EQ(FeedInPieces(text, {}), expected);
+    for (qsizetype a = 1; a < text.size(); ++a) {
+        EXPECT_EQ(FeedInPieces(text, {a}), expected) << "split at " << a;
+        for (qsizetype b = a + 1; b < text.size(); b += 7)
+            EXPECT_EQ(FeedInPieces(text, {a, b}), expected) << "split at " << a << "," << b;
+    }
+}
+
+TEST(ReplyFramer, MultiLineReplyEndsOnlyAtItsOwnCodeFollowedByABlank) {
+    ReplyFramer framer;
+    EXPECT_TRUE(framer.Feed("211-Features:\r\n MLST type*;\r\n 211 not the end\r\n").isEmpty());
+    EXPECT_TRUE(framer.Feed("211-still open\r\n200 other code\r\n").isEmpty());
+    EXPECT_EQ(framer.Feed("211 End\r\nxyz").size(), 1);
+    EXPECT_EQ(framer.Feed("\r\n").size(), 1);  // a line that is no reply still ends one
+}
+
+TEST(RemoteListParser, RecursiveListingFormsOfTheServers) {
+    bool header = false;
+    // Bare names, CR LF and LF alike; names before the first header dropped; "." and "..".
+    const QString bare =
+        "stray.txt\r\n/data:\r\na.txt\r\n.\r\n..\r\n.profile\r\nsub\r\n\r\n/data/sub:\nb.txt\n";
+    EXPECT_EQ(RemoteListParser::ParseRecursive(bare, &header),
+              QStringList({"/data", "/data/a.txt", "/data/.profile", "/data/sub", "/data/sub",
+                           "/data/sub/b.txt"}));
+    EXPECT_TRUE(header);
+    // vsftpd with recursion: full paths under each header, dot entries as full paths.
+    const QString vsftpd =
+        "/base:\r\n/base/.\r\n/base/..\r\n/base/a.txt\r\n/base/sub\r\n\r\n/base/sub:\r\n"
+        "/base/sub/.\r\n/base/sub/..\r\n/base/sub/b.txt\r\n";
+    EXPECT_EQ(RemoteListParser::ParseRecursive(vsftpd, &header),
+              QStringList({"/base", "/base/a.txt", "/base/sub", "/base/sub", "/base/sub/b.txt"}));
+    // One level without headers (vsftpd by default, proftpd): nothing, and not recursive.
+    EXPECT_TRUE(RemoteListParser::ParseRecursive("/base/a.txt\r\nb.txt\r\n", &header).isEmpty());
+    EXPECT_FALSE(header);
+    EXPECT_TRUE(RemoteListParser::ParseRecursive("", &header).isEmpty());
+}
+
+TEST(RemoteListParser, PerDirectoryListings) {
+    EXPECT_EQ(RemoteListParser::ParseNameList("/d", "a\r\n.b\r\n/d/c\n.\n/d/..\n\n"),
+              QStringList({"/d/a", "/d/.b", "/d/c"}));
+    const QString mlsd =
+        "type=cdir;perm=el; .\r\ntype=pdir; ..\r\ntype=file;size=3; .profile\r\n"
+        "Type=dir;modify=20240101000000; sub dir\r\ntype=OS.unix=symlink; link\r\n; bare\r\n";
+    EXPECT_EQ(RemoteListParser::ParseMachineList("/d", mlsd),
+              QStringList({"/d/.profile", "/d/sub dir", "/d/link", "/d/bare"}));
+    EXPECT_TRUE(
+        RemoteListParser::FeatOffersMlsd("211-Features:\r\n MLST type*;size*;\r\n211 End\r\n"));
+    EXPECT_FALSE(RemoteListParser::FeatOffersMlsd("211-Features:\r\n SIZE\r\n211 End\r\n"));
+}
+
+TEST(FtpAddress, HostPortAndBase) {
+    FtpAddress a;
+    ASSERT_TRUE(ParseFtpAddress("ftp.example.com", &a));
+    EXPECT_EQ(a.Host, "ftp.example.com");
+    EXPECT_EQ(a.Port, 21);
+    EXPECT_EQ(a.RemoteBase, "/");
+    EXPECT_EQ(a.HostPort(), "ftp.example.com:21");
+    ASSERT_TRUE(ParseFtpAddress("127.0.0.1:2121/a/b", &a));
+    EXPECT_EQ(a.Host, "127.0.0.1");
+    EXPECT_EQ(a.Port, 2121);
+    EXPECT_EQ(a.RemoteBase, "/a/b");
+    ASSERT_TRUE(ParseFtpAddress("[::1]:2121/x", &a));
+    EXPECT_EQ(a.Host, "::1");
+    EXPECT_EQ(a.HostPort(), "[::1]:2121");
+    ASSERT_TRUE(ParseFtpAddress("::1", &a));
+    EXPECT_EQ(a.Port, 21);
+    for (const char* bad :
+         {"", "/a", "host:", "host:0", "host:65536", "host:x1", "[::1", "[::1]x", ":21"})
+        EXPECT_FALSE(ParseFtpAddress(bad, &a)) << bad;
+}
+
+TEST(FtpClient, PortArgumentArithmetic) {
+    const QHostAddress local("192.168.1.10");
+    EXPECT_EQ(FtpClient::PortArgument(local, 1234), "192,168,1,10,4,210");
+    EXPECT_EQ(FtpClient::PortArgument(local, 65535), "192,168,1,10,255,255");
+    EXPECT_EQ(FtpClient::PortArgument(local, 256), "192,168,1,10,1,0");
+    EXPECT_EQ(FtpClient::PortArgument(local, 255), "192,168,1,10,0,255");
+    EXPECT_EQ(FtpClient::PortArgument(QHostAddress("::1"), 1234), "|2|::1|1234|");
+}

@@ -1,0 +1,243 @@
+#include "ScriptedFtpServer.h"
+
+#include <sys/socket.h>
+
+#include <QTimer>
+
+namespace {
+
+constexpr int kChunkPauseMs = 20;  // long enough for the client to read each chunk on its own
+
+}  // namespace
+
+ScriptedFtpServer::ScriptedFtpServer(QObject* parent) : QObject(parent) {
+    m_banner = {"220 Scripted server ready.\r\n"};
+    connect(&m_server, &QTcpServer::newConnection, this, &ScriptedFtpServer::OnNewConnection);
+    InstallDefaults();
+}
+
+bool ScriptedFtpServer::Listen(const QHostAddress& address) {
+    return m_server.listen(address, 0);
+}
+
+QString ScriptedFtpServer::HostPort() const {
+    const QHostAddress address = m_server.serverAddress();
+    const QString host = address.protocol() == QAbstractSocket::IPv6Protocol
+                             ? u'[' + address.toString() + u']'
+                             : address.toString();
+    return host + u':' + QString::number(Port());
+}
+
+void ScriptedFtpServer::InstallDefaults() {
+    On("USER", [this](const QByteArray&) { Send("331 Please specify the password.\r\n"); });
+    On("PASS", [this](const QByteArray&) { Send("230 Login successful.\r\n"); });
+    On("TYPE", [this](const QByteArray&) { Send("200 Switching to Binary mode.\r\n"); });
+    On("CWD", [this](const QByteArray&) { Send("250 Directory successfully changed.\r\n"); });
+    On("MKD", [this](const QByteArray& a) { Send("257 \"" + a + "\" created\r\n"); });
+    On("FEAT",
+       [this](const QByteArray&) { Send("211-Features:\r\n PASV\r\n SIZE\r\n211 End\r\n"); });
+    On("STOR", [this](const QByteArray&) { ServeStore(); });
+    On("NLST", [this](const QByteArray&) { ServeListing(Listing); });
+    On("MLSD", [this](const QByteArray&) { ServeListing(Listing); });
+    On("QUIT", [this](const QByteArray&) { Send("221 Goodbye.\r\n"); });
+    for (const QByteArray& verb : {QByteArray("PORT"), QByteArray("EPRT")}) {
+        On(verb, [this, verb](const QByteArray& argument) {
+            if (!TakeDataAddress(verb, argument)) {
+                Send("501 Illegal PORT command.\r\n");
+                return;
+            }
+            if (m_dataConnect == DataConnect::AtPort)
+                ConnectData([this] { Send("200 PORT command successful.\r\n"); });
+            else
+                Send("200 PORT command successful.\r\n");
+        });
+    }
+}
+
+bool ScriptedFtpServer::TakeDataAddress(const QByteArray& verb, const QByteArray& argument) {
+    if (verb == "EPRT") {
+        const QList<QByteArray> parts = argument.split('|');  // "", "2", addr, port, ""
+        if (parts.size() != 5)
+            return false;
+        m_dataHost = QHostAddress(QString::fromLatin1(parts[2]));
+        m_dataPort = static_cast<quint16>(parts[3].toUInt());
+        return !m_dataHost.isNull();
+    }
+    const QList<QByteArray> n = argument.split(',');
+    if (n.size() != 6)
+        return false;
+    m_dataHost = QHostAddress(QString::fromLatin1(n[0] + '.' + n[1] + '.' + n[2] + '.' + n[3]));
+    m_dataPort = static_cast<quint16>(n[4].toUInt() * 256 + n[5].toUInt());
+    return !m_dataHost.isNull();
+}
+
+int ScriptedFtpServer::CountCommands(const QByteArray& verb) const {
+    int count = 0;
+    for (const QByteArray& line : m_commands)
+        count += line.split(' ').first().toUpper() == verb ? 1 : 0;
+    return count;
+}
+
+void ScriptedFtpServer::OnNewConnection() {
+    QTcpSocket* socket = m_server.nextPendingConnection();
+    ++m_connections;
+    m_control = socket;
+    m_lineBuffer.clear();
+    connect(socket, &QTcpSocket::readyRead, this, &ScriptedFtpServer::OnControlReadyRead);
+    SendChunks(m_banner);
+}
+
+void ScriptedFtpServer::OnControlReadyRead() {
+    auto* socket = qobject_cast<QTcpSocket*>(sender());
+    if (socket != m_control)
+        return;
+    const QByteArray bytes = socket->readAll();
+    m_received += bytes;
+    m_lineBuffer += bytes;
+    qsizetype end;
+    while ((end = m_lineBuffer.indexOf("\r\n")) >= 0) {
+        const QByteArray line = m_lineBuffer.left(end);
+        m_lineBuffer.remove(0, end + 2);
+        m_commands.append(line);
+        Dispatch(line);
+    }
+}
+
+void ScriptedFtpServer::Dispatch(const QByteArray& line) {
+    const qsizetype blank = line.indexOf(' ');
+    const QByteArray verb = (blank < 0 ? line : line.left(blank)).toUpper();
+    const QByteArray argument = blank < 0 ? QByteArray() : line.mid(blank + 1);
+    const auto handler = m_handlers.constFind(verb);
+    if (handler == m_handlers.constEnd())
+        Send("502 Command not implemented.\r\n");
+    else
+        (*handler)(argument);
+}
+
+void ScriptedFtpServer::Send(const QByteArray& bytes) {
+    if (!m_control)
+        return;
+    m_control->write(bytes);
+    m_control->flush();
+}
+
+void ScriptedFtpServer::SendChunks(const QList<QByteArray>& chunks, std::function<void()> then) {
+    if (chunks.isEmpty()) {
+        if (then)
+            then();
+        return;
+    }
+    Send(chunks.first());
+    const QList<QByteArray> rest = chunks.mid(1);
+    if (rest.isEmpty()) {
+        if (then)
+            then();
+        return;
+    }
+    QTimer::singleShot(kChunkPauseMs, this, [this, rest, then] { SendChunks(rest, then); });
+}
+
+void ScriptedFtpServer::ResetControl() {
+    if (!m_control)
+        return;
+    const linger hard{1, 0};
+    ::setsockopt(static_cast<int>(m_control->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
+                 sizeof hard);
+    m_control->abort();
+}
+
+void ScriptedFtpServer::ConnectData(std::function<void()> then) {
+    if (DataConnected()) {
+        then();
+        return;
+    }
+    if (m_data)
+        m_data->deleteLater();
+    m_data = new QTcpSocket(this);
+    m_stored.clear();
+    QTcpSocket* data = m_data;
+    connect(data, &QTcpSocket::readyRead, this, [this, data] { m_stored += data->readAll(); });
+    connect(data, &QTcpSocket::disconnected, this, [this, data] {
+        if (data->isReadable())
+            m_stored += data->readAll();
+        if (data != m_data)
+            return;
+        const std::function<void()> end = std::move(OnDataEnd);
+        OnDataEnd = nullptr;
+        if (end)
+            end();
+    });
+    connect(data, &QTcpSocket::connected, this, [then] { then(); });
+    data->connectToHost(m_dataHost, m_dataPort);
+}
+
+bool ScriptedFtpServer::DataConnected() const {
+    return m_data && m_data->state() == QAbstractSocket::ConnectedState;
+}
+
+void ScriptedFtpServer::SendData(const QByteArray& bytes) {
+    if (!m_data)
+        return;
+    m_data->write(bytes);
+    m_data->flush();
+}
+
+void ScriptedFtpServer::CloseData() {
+    if (m_data)
+        m_data->disconnectFromHost();
+}
+
+void ScriptedFtpServer::ResetData() {
+    if (!m_data)
+        return;
+    OnDataEnd = nullptr;
+    const linger hard{1, 0};
+    ::setsockopt(static_cast<int>(m_data->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard,
+                 sizeof hard);
+    m_data->abort();
+}
+
+void ScriptedFtpServer::ServeStore(const QByteArray& finalReply) {
+    if (m_dataConnect == DataConnect::Never) {
+        Send("425 Failed to establish connection.\r\n");
+        return;
+    }
+    ConnectData([this, finalReply] {
+        OnDataEnd = [this, finalReply] { Send(finalReply); };
+        Send("150 Ok to send data.\r\n");
+    });
+}
+
+void ScriptedFtpServer::ServeListing(const QByteArray& data, ListingOrder order) {
+    if (m_dataConnect == DataConnect::Never) {
+        Send("425 Failed to establish connection.\r\n");
+        return;
+    }
+    ConnectData([this, data, order] {
+        switch (order) {
+            case ListingOrder::Normal:
+                Send("150 Here comes the directory listing.\r\n");
+                SendData(data);
+                CloseData();
+                QTimer::singleShot(kChunkPauseMs, this,
+                                   [this] { Send("226 Directory send OK.\r\n"); });
+                break;
+            case ListingOrder::JoinedReplies:
+                SendData(data);
+                CloseData();
+                Send("150 Here comes the directory listing.\r\n226 Directory send OK.\r\n");
+                break;
+            case ListingOrder::FinalBeforeEof: {
+                const qsizetype half = data.size() / 2;
+                Send("150 Here comes the directory listing.\r\n");
+                SendData(data.left(half));
+                Send("226 Directory send OK.\r\n");
+                QTimer::singleShot(kChunkPauseMs * 3, this, [this, data, half] {
+                    SendData(data.mid(half));
+                    CloseData();
+                });
+                break;
+            }
+        }
+    });
+}
