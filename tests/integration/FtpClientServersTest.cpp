@@ -243,6 +243,31 @@ TEST_P(FtpClientServersTest, ListingsNameEveryEntryIncludingDotFiles) {
     EXPECT_TRUE(host_.socketErrors.isEmpty());
 }
 
+// Listings far larger than one read: none may be cut short by a 226 that overtakes the data.
+TEST_P(FtpClientServersTest, LongListingsArriveWhole) {
+    QStringList files;
+    QSet<QString> expected;
+    const QString padding(90, QLatin1Char('x'));
+    for (int index = 0; index < 800; ++index) {
+        files << QStringLiteral("/base/many/file-%1-%2.txt")
+                     .arg(index, 4, 10, QLatin1Char('0'))
+                     .arg(padding);
+        expected.insert(files.last());
+    }
+    PlaceTree(files, {});
+    ASSERT_TRUE(client_.ConnectFtp(Profile(QStringLiteral("/base"))));
+    if (client_.blnRemoteListRecursive) {
+        const QSet<QString> folders{QStringLiteral("/base"), QStringLiteral("/base/many")};
+        EXPECT_EQ(AsSet(client_.strRemoteList), expected + folders);
+    }
+    QStringList paths;
+    ASSERT_TRUE(client_.ListRemoteDir(QStringLiteral("/base/many"), &paths));
+    EXPECT_EQ(paths.size(), files.size());
+    EXPECT_EQ(AsSet(paths), expected);
+    client_.FtpQuit();
+    EXPECT_TRUE(host_.socketErrors.isEmpty());
+}
+
 TEST_P(FtpClientServersTest, ExistenceChecksSeeFilesAndMisses) {
     PlaceTree({QStringLiteral("/base/a.txt"), QStringLiteral("/base/.profile"),
                QStringLiteral("/base/sub/b c.txt")},
