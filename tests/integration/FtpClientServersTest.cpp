@@ -201,6 +201,7 @@ TEST_P(FtpClientServersTest, ListingsNameEveryEntryIncludingDotFiles) {
         QStringLiteral("/base/sub/b.txt"),
         QStringLiteral("/base/sub/.hidden"),
         QStringLiteral("/base/sub/deeper/c.txt"),
+        QStringLiteral("/base/フォルダ with blank/.x"),
     };
     const QStringList emptyFolders = {QStringLiteral("/base/empty")};
     PlaceTree(files, emptyFolders);
@@ -209,12 +210,15 @@ TEST_P(FtpClientServersTest, ListingsNameEveryEntryIncludingDotFiles) {
         {QStringLiteral("/base"),
          {QStringLiteral("/base/a.txt"), QStringLiteral("/base/.profile"),
           QStringLiteral("/base/with blank.txt"), QStringLiteral("/base/日本語.txt"),
-          QStringLiteral("/base/sub"), QStringLiteral("/base/empty")}},
+          QStringLiteral("/base/sub"), QStringLiteral("/base/empty"),
+          QStringLiteral("/base/フォルダ with blank")}},
         {QStringLiteral("/base/sub"),
          {QStringLiteral("/base/sub/b.txt"), QStringLiteral("/base/sub/.hidden"),
           QStringLiteral("/base/sub/deeper")}},
         {QStringLiteral("/base/sub/deeper"), {QStringLiteral("/base/sub/deeper/c.txt")}},
         {QStringLiteral("/base/empty"), {}},
+        {QStringLiteral("/base/フォルダ with blank"),
+         {QStringLiteral("/base/フォルダ with blank/.x")}},
     };
 
     ASSERT_TRUE(client_.ConnectFtp(Profile(QStringLiteral("/base"))));
