@@ -1,0 +1,593 @@
+#include "FtpTestServer.h"
+
+#include <arpa/inet.h>
+#include <crypt.h>
+#include <grp.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+#include <optional>
+
+namespace {
+
+// The system account every server stores files as, and the password of every test login.
+// tools/fetch-test-servers.sh makes the account, its password and vsftpd's PAM service.
+constexpr char kAccount[] = "skerrowftp";
+constexpr char kPassword[] = "Skerrow-Test-FTP";
+constexpr char kPamService[] = "skerrowex-test-ftp";
+constexpr int kStartAttempts =
+    3;  // a free port can be taken by someone else before the server binds
+constexpr int kServeTimeoutMs = 20000;
+constexpr int kStopTimeoutMs = 5000;
+
+struct Account {
+    uid_t uid;
+    gid_t gid;
+};
+
+std::optional<Account> TestAccount() {
+    const passwd* entry = getpwnam(kAccount);
+    if (entry == nullptr) {
+        return std::nullopt;
+    }
+    return Account{entry->pw_uid, entry->pw_gid};
+}
+
+QString ServersDir() {
+    return QStringLiteral(SKERROW_TEST_SERVERS_DIR);
+}
+
+QString Unpacked(const QString& path) {
+    return ServersDir() + QStringLiteral("/root") + path;
+}
+
+// The folders of the unpacked tree that hold the libraries pure-ftpd and proftpd need.
+QString UnpackedLibraryPath() {
+    QFile list(ServersDir() + QStringLiteral("/libpath"));
+    QStringList folders;
+    if (list.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : list.readAll().split('\n')) {
+            if (!line.trimmed().isEmpty()) {
+                folders << ServersDir() + QLatin1Char('/') + QString::fromLocal8Bit(line.trimmed());
+            }
+        }
+    }
+    return folders.join(QLatin1Char(':'));
+}
+
+QString PythonPath() {
+    return QStringLiteral("/usr/bin/python3");
+}
+
+QStringList ProgramsOf(FtpServerKind kind) {
+    switch (kind) {
+        case FtpServerKind::VsftpdRecursive:
+        case FtpServerKind::Vsftpd:
+            return {QStringLiteral("/usr/sbin/vsftpd")};
+        case FtpServerKind::PureFtpd:
+            return {Unpacked(QStringLiteral("/usr/sbin/pure-ftpd")),
+                    Unpacked(QStringLiteral("/usr/bin/pure-pw"))};
+        case FtpServerKind::ProFtpd:
+            return {Unpacked(QStringLiteral("/usr/sbin/proftpd"))};
+        case FtpServerKind::PyFtpdLib:
+            return {PythonPath()};
+    }
+    return {};
+}
+
+bool UsesUnpackedTree(FtpServerKind kind) {
+    return kind == FtpServerKind::PureFtpd || kind == FtpServerKind::ProFtpd;
+}
+
+QProcessEnvironment ServerEnvironment(FtpServerKind kind) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    if (UsesUnpackedTree(kind)) {
+        env.insert(QStringLiteral("LD_LIBRARY_PATH"), UnpackedLibraryPath());
+    }
+    return env;
+}
+
+// Runs a helper program to its end (bounded); false with its output when it fails.
+bool RunTool(const QString& program, const QStringList& arguments, const QByteArray& input,
+             const QProcessEnvironment& env, QString* whyNot) {
+    QProcess tool;
+    tool.setProcessEnvironment(env);
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(program, arguments);
+    if (!tool.waitForStarted(kStopTimeoutMs)) {
+        *whyNot = program + QStringLiteral(" does not start: ") + tool.errorString();
+        return false;
+    }
+    tool.write(input);
+    tool.closeWriteChannel();
+    if (!tool.waitForFinished(kServeTimeoutMs) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0) {
+        *whyNot = program + QLatin1Char(' ') + arguments.join(QLatin1Char(' ')) +
+                  QStringLiteral(" failed: ") + QString::fromLocal8Bit(tool.readAll());
+        tool.kill();
+        tool.waitForFinished(kStopTimeoutMs);
+        return false;
+    }
+    return true;
+}
+
+bool WriteFile(const QString& path, const QByteArray& content, QString* whyNot) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(content) != content.size()) {
+        *whyNot =
+            QStringLiteral("cannot write ") + path + QStringLiteral(": ") + file.errorString();
+        return false;
+    }
+    return true;
+}
+
+// A port that nobody listens on at this moment.
+quint16 FreeLoopbackPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return 0;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof(address);
+    quint16 port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    ::close(fd);
+    return port;
+}
+
+// True when a server answers on the port with a complete 220 reply that carries the banner token
+// before the deadline. The token tells our server from another one that took the port first.
+bool GreetsWith220(quint16 port, const QByteArray& token, const QDeadlineTimer& deadline) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(port);
+    QByteArray received;
+    bool greeted = false;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0) {
+        while (!greeted && !deadline.hasExpired()) {
+            pollfd waiting{fd, POLLIN, 0};
+            if (::poll(&waiting, 1, static_cast<int>(deadline.remainingTime())) <= 0) {
+                break;
+            }
+            char buffer[512];
+            const ssize_t count = ::recv(fd, buffer, sizeof(buffer), 0);
+            if (count <= 0) {
+                break;
+            }
+            received.append(buffer, count);
+            greeted = received.startsWith("220 ") || received.contains("\n220 ");
+            greeted = greeted && received.endsWith('\n') && received.contains(token);
+        }
+    }
+    ::close(fd);
+    return greeted;
+}
+
+// The processes below a process, each with its start time so that a reused id is never signalled.
+struct ProcessId {
+    pid_t pid;
+    QByteArray startTime;
+};
+
+// Fields 4 (parent) and 22 (start time) of /proc/PID/stat; the name in field 2 may hold blanks.
+bool ReadStat(pid_t pid, pid_t* parent, QByteArray* startTime) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20) {
+        return false;
+    }
+    *parent = fields[1].toInt();
+    *startTime = fields[19];
+    return true;
+}
+
+QList<ProcessId> Descendants(pid_t root) {
+    QList<ProcessId> all;
+    QMultiHash<pid_t, ProcessId> children;
+    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& entry : entries) {
+        bool isNumber = false;
+        const pid_t pid = entry.toInt(&isNumber);
+        pid_t parent = 0;
+        QByteArray startTime;
+        if (isNumber && ReadStat(pid, &parent, &startTime)) {
+            children.insert(parent, ProcessId{pid, startTime});
+        }
+    }
+    QList<pid_t> open{root};
+    while (!open.isEmpty()) {
+        const pid_t pid = open.takeFirst();
+        for (const ProcessId& child : children.values(pid)) {
+            all << child;
+            open << child.pid;
+        }
+    }
+    return all;
+}
+
+void Signal(const QList<ProcessId>& processes, int signalNumber) {
+    for (const ProcessId& process : processes) {
+        pid_t parent = 0;
+        QByteArray startTime;
+        if (ReadStat(process.pid, &parent, &startTime) && startTime == process.startTime) {
+            ::kill(process.pid, signalNumber);
+        }
+    }
+}
+
+QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const QString& work,
+                        const QString& banner) {
+    QByteArray config;
+    const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
+    line(QStringLiteral("listen=YES"));
+    line(QStringLiteral("listen_ipv6=NO"));
+    line(QStringLiteral("listen_address=127.0.0.1"));
+    line(QStringLiteral("listen_port=%1").arg(port));
+    line(QStringLiteral("background=NO"));
+    line(QStringLiteral("ftpd_banner=") + banner);
+    line(QStringLiteral("anonymous_enable=NO"));
+    line(QStringLiteral("local_enable=YES"));
+    line(QStringLiteral("write_enable=YES"));
+    line(QStringLiteral("local_umask=022"));
+    // vsftpd enters the account's home, then local_root, and makes that "/".
+    line(QStringLiteral("chroot_local_user=YES"));
+    line(QStringLiteral("allow_writeable_chroot=YES"));
+    line(QStringLiteral("local_root=") + root);
+    line(QStringLiteral("port_enable=YES"));
+    line(QStringLiteral("connect_from_port_20=NO"));
+    line(QStringLiteral("pam_service_name=") + QLatin1String(kPamService));
+    line(QStringLiteral("userlist_enable=NO"));
+    line(QStringLiteral("secure_chroot_dir=") + work + QStringLiteral("/empty"));
+    line(QStringLiteral("seccomp_sandbox=NO"));
+    line(QStringLiteral("ls_recurse_enable=") + (recursive ? "YES" : "NO"));
+    // The protocol log shows exactly what our client sent when a test fails.
+    line(QStringLiteral("xferlog_enable=YES"));
+    line(QStringLiteral("log_ftp_protocol=YES"));
+    line(QStringLiteral("vsftpd_log_file=") + work + QStringLiteral("/vsftpd.log"));
+    return config;
+}
+
+QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banner) {
+    QByteArray config;
+    const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
+    line(QStringLiteral("ServerType standalone"));
+    line(QStringLiteral("ServerName \"") + banner + QLatin1Char('"'));
+    line(QStringLiteral("DefaultAddress 127.0.0.1"));
+    line(QStringLiteral("SocketBindTight on"));
+    line(QStringLiteral("UseIPv6 off"));
+    line(QStringLiteral("Port %1").arg(port));
+    line(QStringLiteral("User ") + QLatin1String(kAccount));
+    line(QStringLiteral("Group ") + QLatin1String(kAccount));
+    line(QStringLiteral("PidFile ") + work + QStringLiteral("/proftpd.pid"));
+    line(QStringLiteral("ScoreboardFile ") + work + QStringLiteral("/proftpd.scoreboard"));
+    line(QStringLiteral("DelayTable none"));
+    line(QStringLiteral("WtmpLog off"));
+    line(QStringLiteral("UseReverseDNS off"));
+    line(QStringLiteral("AuthOrder mod_auth_file.c"));
+    line(QStringLiteral("AuthUserFile ") + work + QStringLiteral("/passwd"));
+    line(QStringLiteral("RequireValidShell off"));
+    line(QStringLiteral("DefaultRoot ~"));
+    line(QStringLiteral("AllowOverwrite on"));
+    line(QStringLiteral("Umask 022"));
+    line(QStringLiteral("SystemLog ") + work + QStringLiteral("/proftpd.log"));
+    line(QStringLiteral("TransferLog none"));
+    return config;
+}
+
+// pyftpdlib's own example server, with the one test account.
+constexpr char kPyFtpdLibScript[] = R"(import logging, sys
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+port, user, password, root, banner = int(sys.argv[1]), *sys.argv[2:6]
+logging.basicConfig(level=logging.WARNING)
+authorizer = DummyAuthorizer()
+authorizer.add_user(user, password, root, perm="elradfmwMT")
+FTPHandler.authorizer = authorizer
+FTPHandler.banner = banner
+FTPServer(("127.0.0.1", port), FTPHandler).serve_forever()
+)";
+
+// A passwd-style line for the test login with a crypt() hash of its password: name, hash, uid, gid,
+// an empty comment and the home folder, then what follows in the server's format. Empty when the
+// account is missing or crypt() fails.
+QByteArray UserLine(const QString& home, const char* rest) {
+    const std::optional<Account> account = TestAccount();
+    const char* hash = ::crypt(kPassword, "$6$skerrowtest$");
+    if (!account || hash == nullptr || hash[0] != '$') {
+        return {};
+    }
+    return QByteArray(kAccount) + ':' + hash + ':' + QByteArray::number(account->uid) + ':' +
+           QByteArray::number(account->gid) + "::" + QFile::encodeName(home) + rest;
+}
+
+// What tools/fetch-test-servers.sh sets up as root beside the programs.
+bool SystemPrepared(FtpServerKind kind, QString* whyNot) {
+    const QString remedy = QStringLiteral(" is missing: run tools/install-deps.sh --test as root");
+    if (!TestAccount()) {
+        *whyNot = QStringLiteral("the test account ") + QLatin1String(kAccount) + remedy;
+        return false;
+    }
+    const bool vsftpd = kind == FtpServerKind::VsftpdRecursive || kind == FtpServerKind::Vsftpd;
+    if (vsftpd && !QFileInfo::exists(QStringLiteral("/etc/pam.d/") + QLatin1String(kPamService))) {
+        *whyNot = QStringLiteral("vsftpd's PAM service ") + QLatin1String(kPamService) + remedy;
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+QList<FtpServerKind> FtpTestServer::AllKinds() {
+    return {FtpServerKind::VsftpdRecursive, FtpServerKind::Vsftpd, FtpServerKind::PureFtpd,
+            FtpServerKind::ProFtpd, FtpServerKind::PyFtpdLib};
+}
+
+QString FtpTestServer::KindName(FtpServerKind kind) {
+    switch (kind) {
+        case FtpServerKind::VsftpdRecursive:
+            return QStringLiteral("VsftpdRecursive");
+        case FtpServerKind::Vsftpd:
+            return QStringLiteral("Vsftpd");
+        case FtpServerKind::PureFtpd:
+            return QStringLiteral("PureFtpd");
+        case FtpServerKind::ProFtpd:
+            return QStringLiteral("ProFtpd");
+        case FtpServerKind::PyFtpdLib:
+            return QStringLiteral("PyFtpdLib");
+    }
+    return {};
+}
+
+bool FtpTestServer::Installed(FtpServerKind kind, QString* whyNot) {
+    for (const QString& program : ProgramsOf(kind)) {
+        if (!QFileInfo(program).isExecutable()) {
+            *whyNot = KindName(kind) + QStringLiteral(": ") + program +
+                      QStringLiteral(" is not installed (tools/install-deps.sh --test)");
+            return false;
+        }
+    }
+    if (kind == FtpServerKind::PyFtpdLib &&
+        !RunTool(PythonPath(), {QStringLiteral("-c"), QStringLiteral("import pyftpdlib")}, {},
+                 QProcessEnvironment::systemEnvironment(), whyNot)) {
+        *whyNot = QStringLiteral("PyFtpdLib: python3-pyftpdlib is not installed (") + *whyNot +
+                  QLatin1Char(')');
+        return false;
+    }
+    return true;
+}
+
+FtpTestServer::~FtpTestServer() {
+    Stop();
+}
+
+bool FtpTestServer::Start(FtpServerKind kind, QString* whyNot) {
+    Stop();
+    kind_ = kind;
+    if (!Installed(kind, whyNot) || !SystemPrepared(kind, whyNot)) {
+        return false;
+    }
+    for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
+        if (!MakeFolders(whyNot)) {
+            Stop();
+            return false;
+        }
+        port_ = FreeLoopbackPort();
+        if (StartOnPort(whyNot)) {
+            return true;
+        }
+        Stop();
+    }
+    return false;
+}
+
+bool FtpTestServer::MakeFolders(QString* whyNot) {
+    work_ = std::make_unique<QTemporaryDir>();
+    root_ = std::make_unique<QTemporaryDir>();
+    const std::optional<Account> account = TestAccount();
+    if (!account || !work_->isValid() || !root_->isValid() ||
+        ::chown(QFile::encodeName(root_->path()).constData(), account->uid, account->gid) != 0) {
+        *whyNot = QStringLiteral("cannot make the temporary folders");
+        return false;
+    }
+    // pyftpdlib runs as the account and reads its script from here.
+    return QFile::setPermissions(
+        work_->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                           QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther);
+}
+
+bool FtpTestServer::StartOnPort(QString* whyNot) {
+    QStringList arguments;
+    if (port_ == 0 || !WriteConfig(&arguments, whyNot)) {
+        return false;
+    }
+    process_ = std::make_unique<QProcess>();
+    process_->setProcessEnvironment(ServerEnvironment(kind_));
+    process_->setProcessChannelMode(QProcess::MergedChannels);
+    process_->setStandardOutputFile(work_->filePath(QStringLiteral("server.out")));
+    process_->setStandardInputFile(QProcess::nullDevice());
+    if (kind_ == FtpServerKind::PyFtpdLib) {
+        const Account account = *TestAccount();
+        process_->setChildProcessModifier([account] {
+            if (::setgroups(0, nullptr) != 0 || ::setgid(account.gid) != 0 ||
+                ::setuid(account.uid) != 0) {
+                ::_exit(126);
+            }
+        });
+    }
+    process_->start(ProgramsOf(kind_).constFirst(), arguments);
+    if (!process_->waitForStarted(kStopTimeoutMs)) {
+        *whyNot = KindName(kind_) + QStringLiteral(" does not start: ") + process_->errorString();
+        return false;
+    }
+    return WaitUntilServing(whyNot);
+}
+
+bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
+    const QString work = work_->path();
+    const QString root = root_->path();
+    const QString port = QString::number(port_);
+    switch (kind_) {
+        case FtpServerKind::VsftpdRecursive:
+        case FtpServerKind::Vsftpd: {
+            const QString config = work_->filePath(QStringLiteral("vsftpd.conf"));
+            *arguments = {config};
+            return QDir(work).mkdir(QStringLiteral("empty")) &&
+                   WriteFile(config,
+                             VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root,
+                                          work, Banner()),
+                             whyNot);
+        }
+        case FtpServerKind::PureFtpd: {
+            // The user file carries a crypt() hash: pure-pw's own argon2 hash costs a second of
+            // CPU at every login.
+            const QString users = work_->filePath(QStringLiteral("pureftpd.passwd"));
+            const QString database = work_->filePath(QStringLiteral("pureftpd.pdb"));
+            const QString banner = work_->filePath(QStringLiteral("banner"));  // a fortune file
+            *arguments = {QStringLiteral("-S"),
+                          QStringLiteral("127.0.0.1,") + port,
+                          QStringLiteral("-l"),
+                          QStringLiteral("puredb:") + database,
+                          QStringLiteral("-E"),
+                          QStringLiteral("-A"),
+                          QStringLiteral("-H"),
+                          QStringLiteral("-F"),
+                          banner};
+            // The home's "/./" marks the chroot; twelve fields (limits, quotas) follow, empty.
+            const QByteArray entry = UserLine(root + QStringLiteral("/./"), "::::::::::::\n");
+            return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
+                   WriteFile(banner, Banner().toUtf8() + '\n', whyNot) &&
+                   RunTool(ProgramsOf(kind_).at(1),
+                           {QStringLiteral("mkdb"), database, QStringLiteral("-f"), users}, {},
+                           ServerEnvironment(kind_), whyNot);
+        }
+        case FtpServerKind::ProFtpd: {
+            const QByteArray entry = UserLine(root, ":/usr/sbin/nologin\n");
+            const QString config = work_->filePath(QStringLiteral("proftpd.conf"));
+            *arguments = {QStringLiteral("-n"), QStringLiteral("-c"), config};
+            // proftpd refuses a user file that others may read.
+            const QString users = work_->filePath(QStringLiteral("passwd"));
+            return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
+                   QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner) &&
+                   WriteFile(config, ProftpdConfig(port_, work, Banner()), whyNot);
+        }
+        case FtpServerKind::PyFtpdLib: {
+            const QString script = work_->filePath(QStringLiteral("server.py"));
+            *arguments = {script, port, User(), Password(), root, Banner()};
+            return WriteFile(script, kPyFtpdLibScript, whyNot);
+        }
+    }
+    return false;
+}
+
+bool FtpTestServer::WaitUntilServing(QString* whyNot) {
+    const QDeadlineTimer deadline(kServeTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (process_->state() != QProcess::Running) {
+            *whyNot = KindName(kind_) + QStringLiteral(" ended at start: ") + Diagnostics();
+            return false;
+        }
+        if (GreetsWith220(port_, Banner().toUtf8(), deadline)) {
+            return true;
+        }
+        process_->waitForFinished(100);  // a short pause that also notices an early end
+    }
+    *whyNot = KindName(kind_) + QStringLiteral(" does not answer on port %1: ").arg(port_) +
+              Diagnostics();
+    return false;
+}
+
+QString FtpTestServer::Diagnostics() {
+    QString text;
+    for (const QString& name : {QStringLiteral("server.out"), QStringLiteral("proftpd.log"),
+                                QStringLiteral("vsftpd.log")}) {
+        QFile log(work_->filePath(name));
+        if (log.open(QIODevice::ReadOnly)) {
+            text += QString::fromLocal8Bit(log.readAll().right(2000));
+        }
+    }
+    return text;
+}
+
+QString FtpTestServer::Banner() const {
+    return QStringLiteral("SkerrowEx test ") + QFileInfo(work_->path()).fileName();
+}
+
+QString FtpTestServer::User() const {
+    return QLatin1String(kAccount);
+}
+
+QString FtpTestServer::Password() const {
+    return QLatin1String(kPassword);
+}
+
+QString FtpTestServer::RootDir() const {
+    return root_ ? root_->path() : QString();
+}
+
+QString FtpTestServer::FtpDir(const QString& remoteBase) const {
+    return Host() + QLatin1Char(':') + QString::number(port_) + remoteBase;
+}
+
+bool FtpTestServer::HandOver(const QString& localPath) const {
+    const std::optional<Account> account = TestAccount();
+    if (!account) {
+        return false;
+    }
+    bool ok = ::lchown(QFile::encodeName(localPath).constData(), account->uid, account->gid) == 0;
+    QDirIterator it(localPath,
+                    QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        ok = ::lchown(QFile::encodeName(it.next()).constData(), account->uid, account->gid) == 0 &&
+             ok;
+    }
+    return ok;
+}
+
+void FtpTestServer::Stop() {
+    if (process_ && process_->state() != QProcess::NotRunning) {
+        // Sessions are processes of their own (vsftpd's even leave the process group).
+        QList<ProcessId> all = Descendants(static_cast<pid_t>(process_->processId()));
+        pid_t parent = 0;
+        QByteArray startTime;
+        if (ReadStat(static_cast<pid_t>(process_->processId()), &parent, &startTime)) {
+            all.prepend(ProcessId{static_cast<pid_t>(process_->processId()), startTime});
+        }
+        Signal(all, SIGTERM);
+        if (!process_->waitForFinished(kStopTimeoutMs)) {
+            process_->kill();
+            process_->waitForFinished(kStopTimeoutMs);
+        }
+        Signal(all, SIGKILL);
+    }
+    process_.reset();
+    root_.reset();
+    work_.reset();
+    port_ = 0;
+}

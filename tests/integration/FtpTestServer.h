@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <memory>
+
+// The real FTP servers the integration tests talk to, each started as a child process on a free
+// 127.0.0.1 port with a fresh root folder and a temporary configuration. Every one of them takes
+// active mode (PORT to 127.0.0.1), shows its root folder as "/" and stores files as the system
+// account skerrowftp that tools/fetch-test-servers.sh makes.
+enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib };
+
+class FtpTestServer {
+public:
+    static QList<FtpServerKind> AllKinds();
+    static QString KindName(FtpServerKind kind);
+    // False with the reason when the server's program is not on this machine (the only case in
+    // which a test may skip; a server that is there but does not start is a failure).
+    static bool Installed(FtpServerKind kind, QString* whyNot);
+
+    FtpTestServer() = default;
+    FtpTestServer(const FtpTestServer&) = delete;
+    FtpTestServer& operator=(const FtpTestServer&) = delete;
+    ~FtpTestServer();  // stops the server, removes its temp folders
+
+    // Starts the server in the foreground (as a child process) on a free 127.0.0.1 port with a
+    // fresh temporary root folder and a temp config; false with a reason when the binary is absent
+    // or it does not come up.
+    bool Start(FtpServerKind kind, QString* whyNot);
+    QString Host() const { return QStringLiteral("127.0.0.1"); }
+    quint16 Port() const { return port_; }
+    QString User() const;
+    QString Password() const;
+    QString RootDir() const;  // local folder that the login sees as "/", writable by the server
+    // "127.0.0.1:PORT" + remoteBase, for Typ_Profile.FtpDir.
+    QString FtpDir(const QString& remoteBase) const;
+    // Gives a file or folder that a test put under RootDir itself (recursively) to the account
+    // the server writes as, so that the server may overwrite or add to it like its own uploads.
+    bool HandOver(const QString& localPath) const;
+    void Stop();
+
+private:
+    bool MakeFolders(QString* whyNot);
+    bool StartOnPort(QString* whyNot);
+    bool WriteConfig(QStringList* arguments, QString* whyNot);
+    bool WaitUntilServing(QString* whyNot);
+    QString Diagnostics();
+    QString Banner() const;  // unique to this start, shown in the server's 220
+
+    FtpServerKind kind_ = FtpServerKind::Vsftpd;
+    quint16 port_ = 0;
+    std::unique_ptr<QTemporaryDir> work_;  // configuration, user database, logs
+    std::unique_ptr<QTemporaryDir> root_;
+    std::unique_ptr<QProcess> process_;
+};
