@@ -74,7 +74,6 @@ struct Runner {
     double Ours() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        QProcess p;
         return TimeCommand(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
     }
 
