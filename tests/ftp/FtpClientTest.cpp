@@ -416,6 +416,16 @@ TEST_F(FtpClientTest, ExistFileAsksForOneNameAndWaitsForItsData) {
     EXPECT_FALSE(client.FtpExistFile("/dir/file.txt"));
     server.On("NLST", [&](const QByteArray&) { server.Send("450 No files found.\r\n"); });
     EXPECT_FALSE(client.FtpExistFile("/dir/file.txt"));
+    // pure-ftpd refuses a name list of one existing file; SIZE tells.
+    server.On("NLST", [&](const QByteArray&) {
+        server.Send("550 Can't check for file existence\r\n");
+    });
+    server.On("SIZE", [&](const QByteArray& a) {
+        server.Send(a == "file.txt" ? "213 5\r\n" : "550 Could not get file size.\r\n");
+    });
+    EXPECT_TRUE(client.FtpExistFile("/dir/file.txt"));
+    EXPECT_FALSE(client.FtpExistFile("/dir/other.txt"));
+    server.On("NLST", [&](const QByteArray&) { server.ServeListing(server.Listing); });
     // Any final reply ends the wait, even with the data connection left open.
     server.On("NLST", [&](const QByteArray&) {
         server.ConnectData([&] { server.Send("150 Here.\r\n451 Local error.\r\n"); });

@@ -223,6 +223,8 @@ void FtpClient::JudgeReply(const QString& code) {
         good = code == QLatin1String("226");
     } else if (state == QLatin1String("FEAT")) {
         good = code == QLatin1String("211");
+    } else if (state == QLatin1String("SIZE")) {
+        good = code == QLatin1String("213");
     } else {
         return;
     }
@@ -412,8 +414,14 @@ bool FtpClient::FtpExistFile(const QString& remotePath) {
     const QString dir = slash < 0 ? remotePath : remotePath.left(slash);
     const QString name = slash < 0 ? remotePath : remotePath.mid(slash + 1);
     QString text;
-    if (!FtpChangeDir(dir) || !TakeListing(QStringLiteral("NLST ") + name, true, &text))
+    if (!FtpChangeDir(dir))
         return false;
+    if (!TakeListing(QStringLiteral("NLST ") + name, true, &text)) {
+        // Some servers (pure-ftpd) refuse a name list of a single file even when it is there:
+        // a refusal is checked once more with SIZE, which every server answers for a file.
+        return !blnAbend && wsControl.state() == QAbstractSocket::ConnectedState &&
+               RunCommand(QStringLiteral("SIZE"), QStringLiteral("SIZE ") + name, true);
+    }
     text.remove(QLatin1Char('\r'));
     text.remove(QLatin1Char('\n'));
     return text.compare(name, Qt::CaseInsensitive) == 0;
