@@ -425,7 +425,7 @@ TEST_F(FtpClientTest, ExistFileAsksForOneNameAndWaitsForItsData) {
     });
     EXPECT_TRUE(client.FtpExistFile("/dir/file.txt"));
     EXPECT_FALSE(client.FtpExistFile("/dir/other.txt"));
-    server.On("NLST", [&](const QByteArray&) { server.ServeListing(server.Listing); });
+    server.On("SIZE", [&](const QByteArray&) { server.Send("502 Not implemented.\r\n"); });
     // Any final reply ends the wait, even with the data connection left open.
     server.On("NLST", [&](const QByteArray&) {
         server.ConnectData([&] { server.Send("150 Here.\r\n451 Local error.\r\n"); });
