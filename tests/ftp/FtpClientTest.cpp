@@ -1,6 +1,7 @@
 // The FTP client against the scripted server: exact bytes, framing, faults and time limits.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -378,6 +379,25 @@ TEST_F(FtpClientTest, InvestigateModeSendsNothing) {
     EXPECT_EQ(server.Received(), before);
 }
 
+// Closing the window closes both sockets from inside a wait; the wait must end there, not at
+// the time limit.
+TEST_F(FtpClientTest, SocketsClosedDuringAWaitEndItAtOnce) {
+    client.SetReplyTimeoutSec(30);
+    ASSERT_TRUE(client.ConnectFtp(Profile()));
+    server.On("STOR", [&](const QByteArray&) {
+        QTimer::singleShot(0, [&] {
+            client.blnAbend = true;
+            client.CloseSockets();
+        });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_FALSE(client.FtpPutFile(MakeFile("a.txt", "abc"), "/base/a.txt"));
+    EXPECT_LT(clock.elapsed(), 25000);
+    EXPECT_TRUE(host.socketErrors.isEmpty());
+    EXPECT_EQ(client.wsControl.state(), QAbstractSocket::UnconnectedState);
+}
+
 TEST_F(FtpClientTest, StopAfterFileAndStopAtOnceDuringATransfer) {
     ASSERT_TRUE(client.ConnectFtp(Profile()));
     server.On("STOR", [&](const QByteArray&) {
@@ -417,9 +437,8 @@ TEST_F(FtpClientTest, ExistFileAsksForOneNameAndWaitsForItsData) {
     server.On("NLST", [&](const QByteArray&) { server.Send("450 No files found.\r\n"); });
     EXPECT_FALSE(client.FtpExistFile("/dir/file.txt"));
     // pure-ftpd refuses a name list of one existing file; SIZE tells.
-    server.On("NLST", [&](const QByteArray&) {
-        server.Send("550 Can't check for file existence\r\n");
-    });
+    server.On("NLST",
+              [&](const QByteArray&) { server.Send("550 Can't check for file existence\r\n"); });
     server.On("SIZE", [&](const QByteArray& a) {
         server.Send(a == "file.txt" ? "213 5\r\n" : "550 Could not get file size.\r\n");
     });

@@ -263,6 +263,9 @@ void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
             HandOverReply();
             continue;
         }
+        // Closed on our side (the program is unloading): no reply can come any more.
+        if (wsControl.state() == QAbstractSocket::UnconnectedState)
+            break;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     m_watchdog.stop();
