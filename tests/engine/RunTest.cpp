@@ -312,6 +312,24 @@ TEST_P(StopNow, DuringATransferNothingOfThatFileIsRecorded) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, StopNow, ::testing::Values(1, 2, 4));
 
+// The window closed while a file was on its way: the program has ended, nothing follows the
+// unload line and the viewer stays shut.
+TEST_F(Run, UnloadDuringARunIsTheLogsLastLine) {
+    for (const char* f : {"1.txt", "d/2.txt", "d/3.txt"})
+        Write(f);
+    AddProfile();
+    host.onPanel = [this](int panel, const QString& text) {
+        if (panel == 2 && text == "2 files")
+            driver->UnloadApplication();
+    };
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_EQ(log.last(), "USER QUIT - UNLOAD APPLICATION") << log.join('\n').toStdString();
+    EXPECT_EQ(Count(log, "ERROR"), 0);
+    EXPECT_TRUE(host.runLogsShown.isEmpty());
+    EXPECT_EQ(server.FileCount(), 1);
+}
+
 TEST_F(Run, InvestigateSwitchedOnDuringARunSendsNoMoreBytes) {
     for (const char* f : {"a.txt", "b.txt", "c/d.txt"})
         Write(QString::fromLatin1(f));

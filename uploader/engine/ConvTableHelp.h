@@ -9,7 +9,10 @@ inline QString ConvTableHelpText() {
         QStringLiteral("変換テーブルについて"),
         QStringLiteral("変換テーブルは、文字化けしてしまう場合やローカルが全角でFTP先を半角で管理"),
         QStringLiteral("したい場合などに有用です。"),
-        QStringLiteral("変換テーブルは、変換対象ファイル名と変換後ファイル名をタブで区切って１行として"),
-        QStringLiteral("テキストファイルを作成してください。ファイル名の一部に対しても変換を行います。"),
-    }.join(QStringLiteral("\r\n"));
+        QStringLiteral(
+            "変換テーブルは、変換対象ファイル名と変換後ファイル名をタブで区切って１行として"),
+        QStringLiteral(
+            "テキストファイルを作成してください。ファイル名の一部に対しても変換を行います。"),
+    }
+        .join(QStringLiteral("\r\n"));
 }

@@ -118,7 +118,7 @@ void RunDriver::WorkPass() {
             return;
         }
         host_.MarkItemRunning(item, true);
-        SyncWalk(ftp_, host_, *ledger_, conv_).Run();
+        SyncWalk(ftp_, host_, *ledger_, conv_, unloading_).Run();
         host_.MarkItemRunning(item, false);
         if (ftp_.blnAbend)
             break;

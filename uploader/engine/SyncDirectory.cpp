@@ -33,8 +33,9 @@ QString OneLine(QString text) {
 
 }  // namespace
 
-SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv)
-    : ftp_(ftp), host_(host), ledger_(ledger), conv_(conv) {}
+SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
+                   const bool& programEnded)
+    : ftp_(ftp), host_(host), ledger_(ledger), conv_(conv), programEnded_(programEnded) {}
 
 QString SyncWalk::RemoteKey(const QString& remotePath) {
     QString key;
@@ -156,8 +157,8 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
     const qint64 copiesBefore = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
     SyncDirectory(localPath, remotePath);
     if (StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies)) == copiesBefore)
-        Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") +
-                                    kTab + localPath + kTo + remotePath);
+        Log(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") + kTab + localPath + kTo +
+            remotePath);
 }
 
 bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir) {
@@ -203,8 +204,7 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
     }
     CountUp(kPanelCopies, StatusCounters::kCopies);
     const bool recorded = UploadLedger::RecordPutFile(ledger_, localPath, remotePath, modified);
-    Fun_Error_Success::WriteLog(QStringLiteral("SUCCESS - FILE COPYED ") + kTab + localPath + kTo +
-                                remotePath);
+    Log(QStringLiteral("SUCCESS - FILE COPYED ") + kTab + localPath + kTo + remotePath);
     if (!recorded)
         Error(QStringLiteral("ERROR - CAN NOT RECORD ") + kTab + localPath + kTo + remotePath);
 }
@@ -234,8 +234,15 @@ bool SyncWalk::StopAfterEntry() {
 }
 
 void SyncWalk::Error(const QString& line) {
+    if (programEnded_)
+        return;
     CountUp(kPanelErrors, StatusCounters::kErrors);
-    Fun_Error_Success::WriteLog(line);
+    Log(line);
+}
+
+void SyncWalk::Log(const QString& line) {
+    if (!programEnded_)
+        Fun_Error_Success::WriteLog(line);
 }
 
 void SyncWalk::CountUp(int panel, const QString& suffix) {

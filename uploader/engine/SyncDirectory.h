@@ -13,7 +13,10 @@ struct Typ_ConvTable;
 // remote folders and uploads every file that is new or changed since the ledger's record of it.
 class SyncWalk {
 public:
-    SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv);
+    // programEnded turns true when the window closes during the run: the program has ended
+    // then, and the walk only unwinds, writing nothing more to the run log.
+    SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
+             const bool& programEnded);
 
     // Walks the profile's local base directory (the FTP client's strLocalBaseDir and
     // strRemoteBaseDir are set by ConnectFtp).
@@ -43,12 +46,14 @@ private:
     void ListOnEntering(const QString& remoteDir);
     bool StopAfterEntry();
     void Error(const QString& line);
+    void Log(const QString& line);
     void CountUp(int panel, const QString& suffix);
 
     FtpClient& ftp_;
     RunHost& host_;
     clsAdoJet& ledger_;
     const Typ_ConvTable& conv_;
+    const bool& programEnded_;
     // Case-folded keys of every remote path known to exist.
     QSet<QString> remote_;
     // Keys of the remote folders whose whole content this run knows: listed on their own or made
