@@ -61,20 +61,18 @@ bool WriteAll(const QString& path, const QByteArray& content) {
     return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
 }
 
-void StartOrSkip(FtpTestServer* server, FtpServerKind kind) {
-    QString why;
-    if (!FtpTestServer::Installed(kind, &why)) {
-        GTEST_SKIP() << why.toStdString();
-    }
-    ASSERT_TRUE(server->Start(kind, &why)) << why.toStdString();
-}
-
 class ServerSmokeTest : public ::testing::TestWithParam<FtpServerKind> {
 protected:
+    // A skip from a helper would not end the test; here it does.
     void SetUp() override {
         ASSERT_TRUE(local_.isValid());
         ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("curl")).isEmpty())
             << "curl is missing (tools/install-deps.sh --test)";
+        QString why;
+        if (!FtpTestServer::Installed(GetParam(), &why)) {
+            GTEST_SKIP() << why.toStdString();
+        }
+        ASSERT_TRUE(server_.Start(GetParam(), &why)) << why.toStdString();
     }
 
     QString LocalFile(const QString& name, const QByteArray& content) {
@@ -84,11 +82,11 @@ protected:
     }
 
     QTemporaryDir local_;
+    FtpTestServer server_;
 };
 
 TEST_P(ServerSmokeTest, UploadsInActiveModeIntoTheRootFolderAndLists) {
-    FtpTestServer server;
-    StartOrSkip(&server, GetParam());
+    FtpTestServer& server = server_;
     const QByteArray content("first line\r\nsecond line\n\x00\xff", 26);
     const CurlResult upload = Upload(server, LocalFile(QStringLiteral("hello.txt"), content),
                                      QStringLiteral("/smoke/sub/hello.txt"));
@@ -105,8 +103,7 @@ TEST_P(ServerSmokeTest, UploadsInActiveModeIntoTheRootFolderAndLists) {
 }
 
 TEST_P(ServerSmokeTest, OverwritesFilesThatATestHandsOver) {
-    FtpTestServer server;
-    StartOrSkip(&server, GetParam());
+    FtpTestServer& server = server_;
     const QString placed = server.RootDir() + QStringLiteral("/placed/old.txt");
     ASSERT_TRUE(QDir().mkpath(QFileInfo(placed).path()));
     ASSERT_TRUE(WriteAll(placed, "put there by hand"));
@@ -119,8 +116,7 @@ TEST_P(ServerSmokeTest, OverwritesFilesThatATestHandsOver) {
 }
 
 TEST_P(ServerSmokeTest, RefusesAWrongPassword) {
-    FtpTestServer server;
-    StartOrSkip(&server, GetParam());
+    FtpTestServer& server = server_;
     const CurlResult listing =
         Curl(server, {QStringLiteral("-u"), server.User() + QStringLiteral(":wrong"),
                       QStringLiteral("-l"), Url(server, QStringLiteral("/"))});
@@ -128,8 +124,7 @@ TEST_P(ServerSmokeTest, RefusesAWrongPassword) {
 }
 
 TEST_P(ServerSmokeTest, StopEndsTheServerAndRemovesItsFolders) {
-    FtpTestServer server;
-    StartOrSkip(&server, GetParam());
+    FtpTestServer& server = server_;
     const QString root = server.RootDir();
     const QString url = Url(server, QStringLiteral("/"));
     server.Stop();
