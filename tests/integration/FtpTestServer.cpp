@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
+#include <QRandomGenerator>
 #include <optional>
 
 namespace {
@@ -24,8 +25,8 @@ namespace {
 constexpr char kAccount[] = "skerrowftp";
 constexpr char kPassword[] = "Skerrow-Test-FTP";
 constexpr char kPamService[] = "skerrowex-test-ftp";
-constexpr int kStartAttempts =
-    3;  // a free port can be taken by someone else before the server binds
+// A free port can be taken by someone else before the server binds it.
+constexpr int kStartAttempts = 5;
 constexpr int kServeTimeoutMs = 20000;
 constexpr int kStopTimeoutMs = 5000;
 
@@ -132,22 +133,39 @@ bool WriteFile(const QString& path, const QByteArray& content, QString* whyNot) 
 }
 
 // A port that nobody listens on at this moment.
-quint16 FreeLoopbackPort() {
+// The lowest port the kernel hands out to outgoing and active-mode data connections.
+quint16 EphemeralRangeStart() {
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+    if (!range.open(QIODevice::ReadOnly))
+        return 32768;
+    const int first = QString::fromLatin1(range.readAll()).split(u'\t').value(0).toInt();
+    return first > 2048 ? static_cast<quint16>(first) : 32768;
+}
+
+bool CanBindLoopback(quint16 port) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    if (fd < 0) {
-        return 0;
-    }
+    if (fd < 0)
+        return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof(address);
-    quint16 port = 0;
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0 &&
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port = ntohs(address.sin_port);
-    }
+    address.sin_port = htons(port);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
     ::close(fd);
-    return port;
+    return bound;
+}
+
+// A free port below the ephemeral range: a port the kernel picked would soon be taken again by
+// one of the many data connections of a busy machine, before the server binds it.
+quint16 FreeLoopbackPort() {
+    const quint16 top = EphemeralRangeStart();
+    const quint16 bottom = top > 12000 ? 10000 : 1024;
+    for (int tries = 0; tries < 200; ++tries) {
+        const auto port = static_cast<quint16>(QRandomGenerator::global()->bounded(bottom, top));
+        if (CanBindLoopback(port))
+            return port;
+    }
+    return 0;
 }
 
 // True when a server answers on the port with a complete 220 reply that carries the banner token

@@ -16,8 +16,8 @@ class FtpTestServer {
 public:
     static QList<FtpServerKind> AllKinds();
     static QString KindName(FtpServerKind kind);
-    // False with the reason when the server's program is not on this machine (the only case in
-    // which a test may skip; a server that is there but does not start is a failure).
+    // False with the reason when the server's program is not on this machine. Tests do not skip
+    // then: the test command installs every server, so a missing one is a failure.
     static bool Installed(FtpServerKind kind, QString* whyNot);
 
     FtpTestServer() = default;
