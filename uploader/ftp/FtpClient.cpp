@@ -31,11 +31,6 @@ bool IsPreliminary(const QString& code) {
 
 }  // namespace
 
-void DataListener::incomingConnection(qintptr descriptor) {
-    if (OnIncoming)
-        OnIncoming(descriptor);
-}
-
 FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(host) {
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &FtpClient::OnWatchdog);
@@ -301,7 +296,7 @@ QString FtpClient::GetPortParameter() {
     const quint32 ipv4 = local.toIPv4Address(&mapped);
     if (mapped)
         local = QHostAddress(ipv4);
-    if (local.isNull() || !wsData.listen(local, 0))
+    if (local.isNull() || !wsData.ListenOnFreePort(local))
         return QString();
     return PortArgument(local, wsData.serverPort());
 }

@@ -6,24 +6,14 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
 
+#include "DataListener.h"
 #include "FtpHost.h"
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
-
-// The listening half of the data connection. An incoming connection is accepted into the one
-// data socket of the client itself, so no socket object is made per transfer.
-class DataListener : public QTcpServer {
-public:
-    std::function<void(qintptr)> OnIncoming;
-
-protected:
-    void incomingConnection(qintptr descriptor) override;
-};
 
 // The FTP client of a run: one control connection, one active-mode data connection, and the
 // members the run driver and the walk share with it. Everything runs on the GUI thread; each
