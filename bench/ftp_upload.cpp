@@ -87,8 +87,8 @@ double OurSeconds(const QString& file, quint16 port) {
     // Login included, as it is in curl's time.
     QElapsedTimer timer;
     timer.start();
-    const bool ok = client.ConnectFtp(profile) &&
-                    client.FtpPutFile(file, QStringLiteral("/up/ours.bin"));
+    const bool ok =
+        client.ConnectFtp(profile) && client.FtpPutFile(file, QStringLiteral("/up/ours.bin"));
     client.FtpQuit();
     return ok ? timer.nsecsElapsed() / 1e9 : -1;
 }

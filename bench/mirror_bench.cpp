@@ -12,6 +12,8 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
+#include <unistd.h>
+
 #include <cstdio>
 
 #include "FtpTestServer.h"
@@ -52,6 +54,9 @@ QStringList MakeTree(const QString& root, int filesPerFolder) {
 
 double TimeCommand(const QString& program, const QStringList& args,
                    const QProcessEnvironment& env) {
+    // Dirty pages of the run before (or of the tree just made) would otherwise be written back
+    // during this one and charged to it.
+    ::sync();
     QProcess p;
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
