@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr qint64 kUploadChunk = 256 * 1024;  // the most a transfer keeps in memory, twice over
+constexpr qint64 kUploadChunk = 1024 * 1024;  // the most a transfer keeps in memory, twice over
 
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
@@ -517,9 +517,10 @@ void FtpClient::OnDataBytesWritten() {
 void FtpClient::RefillUpload() {
     if (!m_upload || m_uploadSent || m_uploadBroken || !m_dataConnected || m_dataClosed)
         return;
+    if (m_uploadChunk.size() != kUploadChunk)
+        m_uploadChunk.resize(kUploadChunk);
     while (wsDataSocket.bytesToWrite() < kUploadChunk) {
-        QByteArray chunk(kUploadChunk, Qt::Uninitialized);
-        const qint64 got = m_upload->read(chunk.data(), kUploadChunk);
+        const qint64 got = m_upload->read(m_uploadChunk.data(), kUploadChunk);
         if (got < 0) {
             // Abort rather than close, so the server cannot take the part for the whole file.
             m_uploadBroken = true;
@@ -535,7 +536,6 @@ void FtpClient::RefillUpload() {
             wsDataSocket.disconnectFromHost();
             return;
         }
-        chunk.truncate(got);
-        wsDataSocket.write(chunk);
+        wsDataSocket.write(m_uploadChunk.constData(), got);
     }
 }

@@ -122,6 +122,7 @@ private:
     bool m_dataConnected = false;  // a data connection was accepted for this transfer
     bool m_dataClosed = false;     // ... and has ended
 
+    QByteArray m_uploadChunk;     // one read of the file, reused for every chunk
     QFile* m_upload = nullptr;    // the file being streamed, while it is
     bool m_uploadSent = false;    // every byte handed over and the connection closed
     bool m_uploadBroken = false;  // read error or the server dropped the connection early
