@@ -9,9 +9,8 @@ namespace AppFiles {
 
 QString AppFolder() {
     // GenericDataLocation honours XDG_DATA_HOME, which tests point at a temporary folder.
-    const QString folder =
-        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') +
-        AppTitle::Title();
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QLatin1Char('/') + AppTitle::Title();
     QDir().mkpath(folder);
     return folder;
 }

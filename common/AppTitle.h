@@ -4,5 +4,7 @@
 
 // The application title shown in every message box and used to name files beside the program.
 namespace AppTitle {
-inline QString Title() { return QStringLiteral("SkerrowEx"); }
+inline QString Title() {
+    return QStringLiteral("SkerrowEx");
+}
 }  // namespace AppTitle

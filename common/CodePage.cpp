@@ -22,8 +22,8 @@ QString LocaleCharset() {
         std::setlocale(LC_CTYPE, "");
         const QString cs = QString::fromLatin1(nl_langinfo(CODESET));
         // The C/POSIX locale of cron and services reports plain ASCII: take UTF-8 instead.
-        if (cs.isEmpty() || cs == QLatin1String("ANSI_X3.4-1968") ||
-            cs == QLatin1String("ASCII") || cs == QLatin1String("US-ASCII"))
+        if (cs.isEmpty() || cs == QLatin1String("ANSI_X3.4-1968") || cs == QLatin1String("ASCII") ||
+            cs == QLatin1String("US-ASCII"))
             return QStringLiteral("UTF-8");
         return cs;
     }();
@@ -75,7 +75,9 @@ QByteArray Iconv(const QByteArray& in, const char* to, const char* from, const Q
 
 namespace CodePage {
 
-QString Name() { return g_override.isEmpty() ? LocaleCharset() : g_override; }
+QString Name() {
+    return g_override.isEmpty() ? LocaleCharset() : g_override;
+}
 
 bool SetOverride(const QString& name) {
     const QString n = name.trimmed();
@@ -102,8 +104,8 @@ QString ToUnicode(const QByteArray& bytes) {
     const QString name = Name();
     if (IsUtf8(name))
         return QString::fromUtf8(bytes);
-    const QByteArray utf16 = Iconv(bytes, "UTF-16LE", name.toLatin1().constData(),
-                                   QByteArrayLiteral("\xFD\xFF"));
+    const QByteArray utf16 =
+        Iconv(bytes, "UTF-16LE", name.toLatin1().constData(), QByteArrayLiteral("\xFD\xFF"));
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
 }
 

@@ -58,6 +58,8 @@ bool WriteAtomic(const QString& path, const QByteArray& data, QFileDevice::Permi
     return true;
 }
 
-void DeleteQuietly(const QString& path) { QFile::remove(path); }
+void DeleteQuietly(const QString& path) {
+    QFile::remove(path);
+}
 
 }  // namespace TextFile

@@ -68,8 +68,8 @@ TEST(TextFile, WriteAtomicReplacesWithModeAndFailsCleanly) {
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"p.dat"});
 
     QString error;
-    EXPECT_FALSE(TextFile::WriteAtomic(dir.filePath(QStringLiteral("none/p.dat")), "x", mode,
-                                       &error));
+    EXPECT_FALSE(
+        TextFile::WriteAtomic(dir.filePath(QStringLiteral("none/p.dat")), "x", mode, &error));
     EXPECT_FALSE(error.isEmpty());
 }
 
