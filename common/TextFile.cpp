@@ -31,6 +31,14 @@ bool ReadLines(const QString& path, QStringList* lines) {
     return true;
 }
 
+bool WriteLine(QFileDevice& file, const QString& line, QString* error) {
+    const QByteArray bytes = CodePage::FromUnicode(line) + "\r\n";
+    const bool ok = file.write(bytes) == bytes.size() && file.flush();
+    if (!ok && error)
+        *error = file.errorString();
+    return ok;
+}
+
 bool AppendLine(const QString& path, const QString& line, QString* error) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -38,11 +46,7 @@ bool AppendLine(const QString& path, const QString& line, QString* error) {
             *error = file.errorString();
         return false;
     }
-    const QByteArray bytes = CodePage::FromUnicode(line) + "\r\n";
-    const bool ok = file.write(bytes) == bytes.size() && file.flush();
-    if (!ok && error)
-        *error = file.errorString();
-    return ok;
+    return WriteLine(file, line, error);
 }
 
 bool WriteAtomic(const QString& path, const QByteArray& data, QFileDevice::Permissions perms,

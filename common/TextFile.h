@@ -14,6 +14,9 @@ namespace TextFile {
 // file cannot be read.
 bool ReadLines(const QString& path, QStringList* lines);
 
+// Writes text + CR LF to an open file and flushes it.
+bool WriteLine(QFileDevice& file, const QString& line, QString* error = nullptr);
+
 // Appends text + CR LF, creating the file; the file is closed again at once.
 bool AppendLine(const QString& path, const QString& line, QString* error = nullptr);
 

@@ -237,7 +237,7 @@ void SyncWalk::Error(const QString& line) {
     if (programEnded_)
         return;
     CountUp(kPanelErrors, StatusCounters::kErrors);
-    Log(line);
+    Fun_Error_Success::WriteLog(line);
 }
 
 void SyncWalk::Log(const QString& line) {

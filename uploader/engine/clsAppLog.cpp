@@ -1,6 +1,5 @@
 #include "clsAppLog.h"
 
-#include "CodePage.h"
 #include "Fun_Error_Success.h"
 #include "TextFile.h"
 
@@ -23,8 +22,7 @@ bool clsAppLog::Logging(const QStringList& items) {
         if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
             return false;
     }
-    const QByteArray bytes = CodePage::FromUnicode(line) + "\r\n";
-    if (m_file.write(bytes) == bytes.size() && m_file.flush())
+    if (TextFile::WriteLine(m_file, line))
         return true;
     m_file.close();  // opened again at the next line
     return false;
