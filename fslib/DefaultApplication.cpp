@@ -26,7 +26,7 @@ QString EntryValue(const QString& file, const QString& section, const QString& k
     return QString();
 }
 
-// The MIME-apps lists in the order the specification reads them: desktop-specific first, the
+// The MIME-apps lists in the order freedesktop.org says to read them: desktop-specific first, the
 // user's configuration, the system's, then the application folders (old defaults.list last).
 QStringList MimeAppsLists() {
     QStringList desktops;
