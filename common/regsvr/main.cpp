@@ -76,8 +76,8 @@ int main(int argc, char** argv) {
     }
     if (unregister && result == ComponentInterface::S_False) {
         if (!silent)
-            Print(stdout, QStringLiteral("%1 was not registered in %2; nothing changed")
-                              .arg(library, registry));
+            Print(stdout, QStringLiteral("no registration in %1 names %2; nothing changed")
+                              .arg(registry, library));
         return Done;
     }
     Print(stderr, QStringLiteral("regsvr: %1 in %2 failed (0x%3): %4 could not be written")

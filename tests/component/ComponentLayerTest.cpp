@@ -42,8 +42,13 @@ struct ToolRun {
     QString err;
 };
 
-ToolRun Regsvr(const QStringList& args) {
+ToolRun Regsvr(const QStringList& args, const QString& configHome = QString()) {
     QProcess regsvr;
+    if (!configHome.isEmpty()) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        regsvr.setProcessEnvironment(env);
+    }
     regsvr.start(QStringLiteral(REGSVR_EXE), args);
     regsvr.waitForFinished(30000);
     return {regsvr.exitCode(), QString::fromLocal8Bit(regsvr.readAllStandardOutput()),
@@ -137,6 +142,12 @@ TEST_F(ComponentLayer, RegsvrTellsWhatIsNoControlLibrary) {
         EXPECT_EQ(run.code, c.code) << c.args.join(u' ').toStdString();
         EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
     }
+    // A registry that cannot be written: the configuration folder is a file.
+    const ToolRun run = Regsvr({kProbeLibrary}, text);
+    EXPECT_EQ(run.code, 5);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("DllRegisterServer in ") + kProbeLibrary +
+                                 QStringLiteral(" failed (0x80040201)")))
+        << run.err.toStdString();
     EXPECT_FALSE(QFile::exists(ComponentRegistry::RegistryPath()));
 }
 
