@@ -89,10 +89,21 @@ bool LoadFactory(const QString& library, const QString& progId, const QString& c
 
 }  // namespace
 
+// A parameter declared "T&" has no meta-type of its own; it is T's.
+QMetaType ComponentEvent::ArgumentType(int index) const {
+    const QMetaType type = m_signal.parameterMetaType(index);
+    if (type.isValid())
+        return type;
+    QByteArray name = m_signal.parameterTypeName(index);
+    if (name.endsWith('&'))
+        name.chop(1);
+    return QMetaType::fromName(name);
+}
+
 QVariant ComponentEvent::Value(int index) const {
-    if (index < 0 || index >= Count())
+    if (index < 0 || index >= Count() || !ArgumentType(index).isValid())
         return QVariant();
-    return QVariant(m_signal.parameterMetaType(index), m_argv[index + 1]);
+    return QVariant(ArgumentType(index), m_argv[index + 1]);
 }
 
 bool ComponentEvent::IsByRef(int index) const {
@@ -103,9 +114,9 @@ bool ComponentEvent::IsByRef(int index) const {
 }
 
 bool ComponentEvent::SetValue(int index, const QVariant& value) {
-    if (!IsByRef(index))
+    if (!IsByRef(index) || !ArgumentType(index).isValid())
         return false;
-    const QMetaType type = m_signal.parameterMetaType(index);
+    const QMetaType type = ArgumentType(index);
     QVariant converted;
     QString why;
     if (!ConvertTo(value, type, &converted, &why))
@@ -243,6 +254,9 @@ bool ComponentControl::Invoke(qint32 dispId, const QVariantList& args, QVariant*
         return Fail(error,
                     QStringLiteral("%1 is a property, not a method").arg(Describe(dispId, name)));
     const QList<QMetaMethod> methods = Methods(name);
+    if (methods.isEmpty())
+        return Fail(
+            error, QStringLiteral("%1 is not a member of the control").arg(Describe(dispId, name)));
     QStringList counts;
     for (const QMetaMethod& method : methods) {
         if (method.parameterCount() == args.size())

@@ -25,6 +25,8 @@ public:
     bool SetValue(int index, const QVariant& value);
 
 private:
+    QMetaType ArgumentType(int index) const;
+
     QMetaMethod m_signal;
     void** m_argv;
 };

@@ -55,9 +55,11 @@ QString LibraryPath() {
 
 COMPONENT_EXPORT qint32 DllRegisterServer() {
     const ComponentClass& served = ServedComponent();
-    return ComponentRegistry::Register(
-               QString::fromLatin1(served.progId),
-               {QString::fromLatin1(served.classId), ComponentServer::LibraryPath()}, nullptr)
+    const QString library = ComponentServer::LibraryPath();
+    if (library.isEmpty())
+        return E_Fail;
+    return ComponentRegistry::Register(QString::fromLatin1(served.progId),
+                                       {QString::fromLatin1(served.classId), library}, nullptr)
                ? S_Ok
                : SelfReg_E_Class;
 }

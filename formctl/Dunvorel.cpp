@@ -30,6 +30,13 @@ using namespace Dunvorel_TypeLib;
 
 namespace {
 
+QMargins FrameOf(const QWidget* form) {
+    const QRect outer = form->frameGeometry();
+    const QRect inside = form->geometry();
+    return {inside.left() - outer.left(), inside.top() - outer.top(),
+            outer.right() - inside.right(), outer.bottom() - inside.bottom()};
+}
+
 constexpr int kFlashIntervalMs = 500;
 constexpr int kDesignSize = 32;
 constexpr int kCustomPointer = 99;
@@ -126,6 +133,8 @@ bool Dunvorel::eventFilter(QObject* watched, QEvent* event) {
             UserControl_Show();
         else if (event->type() == QEvent::Resize)
             UserControl_Resize();
+        else if (event->type() == QEvent::Paint && m_placement.pending)
+            RefinePlacement();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -148,11 +157,28 @@ void Dunvorel::UserControl_Show() {
         // The host's handler runs once the form is shown, not in the middle of its showing.
         QMetaObject::invokeMethod(this, &Dunvorel::AfterFormPosition, Qt::QueuedConnection);
     }
+    if (main.RootContainer)
+        m_placement = {true, main.RootContainer->geometry(), FrameOf(main.RootContainer)};
     main.SetMostTop();
     main.CaptionIsAppTitle();
     main.SetMinButton();
     main.ShowMenuLine();
     UserControl_Resize();
+}
+
+// A form placed before its frame was known is placed again, once, with the frame it has: so a
+// centred form is centred with its title bar, and a remembered one does not creep by the frame's
+// size each time. A form the user has moved or sized meanwhile is left alone.
+void Dunvorel::RefinePlacement() {
+    m_placement.pending = false;
+    clsMainFunc& main = Main();
+    QWidget* form = main.RootContainer;
+    if (!form || FrameOf(form) == m_placement.frame || form->geometry() != m_placement.inside)
+        return;
+    if (m_positionResume)
+        main.PostionResume(nResume);
+    else
+        main.PositionScreen();
 }
 
 void Dunvorel::UserControl_Resize() {

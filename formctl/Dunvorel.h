@@ -142,6 +142,7 @@ private:
     void UserControl_Resize();
     void TakeContainerBackground();
     void OperateAppPrevInstance();
+    void RefinePlacement();
     bool SetScreenPointer(int code);
     void Flash();
     QWidget* RequireForm();
@@ -157,4 +158,11 @@ private:
     bool m_pointerOverridden = false;
     LinkSource* m_link = nullptr;
     QPointer<QWidget> m_watched;
+    // Where the form was put while it was being shown, before the window manager had told the
+    // size of its frame; the first paint places it again if that frame turned out to differ.
+    struct Placement {
+        bool pending = false;
+        QRect inside;
+        QMargins frame;
+    } m_placement;
 };

@@ -76,13 +76,16 @@ int main(int argc, char** argv) {
     }
     if (unregister && result == ComponentInterface::S_False) {
         if (!silent)
-            Print(stdout, QStringLiteral("%1 was not registered in %2; nothing changed")
-                              .arg(library, registry));
+            Print(stdout, QStringLiteral("no registration in %1 names %2; nothing changed")
+                              .arg(registry, library));
         return Done;
     }
-    Print(stderr, QStringLiteral("regsvr: %1 in %2 failed (0x%3): %4 could not be written")
+    const QString why = result == ComponentInterface::SelfReg_E_Class
+                            ? QStringLiteral("%1 could not be written").arg(registry)
+                            : QStringLiteral("the library could not tell its own path");
+    Print(stderr, QStringLiteral("regsvr: %1 in %2 failed (0x%3): %4")
                       .arg(QLatin1String(entryName), library)
                       .arg(quint32(result), 8, 16, QLatin1Char('0'))
-                      .arg(registry));
+                      .arg(why));
     return EntryFailed;
 }
