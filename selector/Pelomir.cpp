@@ -368,11 +368,11 @@ void Pelomir::mnuCopy_Click() {
     clipboard->setText(text);
 }
 
-// Only local files may be dropped, and only copied.
+// Only local files may be dropped, and only copied. A disabled control is not offered drops.
 bool Pelomir::DragOver(QEvent* event) {
     auto* drag = static_cast<QDragMoveEvent*>(event);
     QStringList files;
-    if (isEnabled() && Fun_OLEDropDragHelpers::LimitDropEffect(drag->possibleActions()) &&
+    if (Fun_OLEDropDragHelpers::LimitDropEffect(drag->possibleActions()) &&
         Fun_OLEDropDragHelpers::GetDroppedFiles(drag->mimeData(), &files)) {
         drag->setDropAction(Qt::CopyAction);
         drag->accept();
@@ -385,7 +385,7 @@ bool Pelomir::DragOver(QEvent* event) {
 bool Pelomir::Drop(QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     QStringList files;
-    if (!isEnabled() || !Fun_OLEDropDragHelpers::GetDroppedFiles(drop->mimeData(), &files)) {
+    if (!Fun_OLEDropDragHelpers::GetDroppedFiles(drop->mimeData(), &files)) {
         drop->ignore();
         return true;
     }
