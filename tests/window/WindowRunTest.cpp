@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,6 +40,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     w.txtPasswd->setText(QStringLiteral("pw"));
     w.btnAction_Click(1);
     ASSERT_EQ(w.ItemCount(), 1);
+    w.LoadItemIntoFields(w.Item(0));
     QStringList shown;
     w.RunSide().RunLogViewer = [&shown](const QString& path) {
         shown.append(path);
@@ -53,6 +55,8 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         server.Send("200 Switching to Binary mode.\r\n");
         lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
                           w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible();
+        for (QPushButton* button : w.btnAction)
+            lockedDuringRun = lockedDuringRun && !button->isEnabled();
         modeDuringRun = w.PanelText(1);
     });
     QObject::connect(w.lvList->model(), &QAbstractItemModel::dataChanged, [&] {
@@ -77,6 +81,8 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     EXPECT_EQ(w.PanelText(3), QStringLiteral("2 copies"));
     EXPECT_TRUE(w.lvList->isEnabled());
     EXPECT_TRUE(w.txtFtpDir->isEnabled());
+    for (QPushButton* button : w.btnAction)
+        EXPECT_TRUE(button->isEnabled());
     EXPECT_TRUE(w.mnuRun->isVisible());
     EXPECT_FALSE(w.mnuQuitRunning->isVisible());
     EXPECT_FALSE(w.tmrSec->isActive());
