@@ -599,7 +599,8 @@ void frmSkerrow::SystemUnload(qint16 mode) {
 
 bool frmSkerrow::QueryUnload(qint16 mode) {
     if (Fun_CheckUnloadMode::CheckUnloadMode(mode)) {
-        m_driver->StopNow();
+        // A run going on ends at once with its unload line, and shows no log.
+        m_driver->UnloadApplication();
         Fun_CheckUnloadMode::EndOnSystemUnload(mode);
         return true;
     }
