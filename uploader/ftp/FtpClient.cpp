@@ -75,6 +75,8 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     CloseSockets();
     // A state left at "QUIT" by the last run would make the reply handler ignore the login.
     strFtpState.clear();
+    m_faultReason.clear();
+    strLastReply.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
     blnFtpError = false;
@@ -240,6 +242,8 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
     CloseSockets();
     blnAbend = true;
     blnFtpError = true;
+    if (m_faultReason.isEmpty())
+        m_faultReason = description;
     const QString& first = channel == Channel::Control ? kControlFailure : kDataFailure;
     m_host.ShowSocketError(first + QStringLiteral("\r\n[") + QString::number(number) +
                            QStringLiteral("]") + description);
