@@ -23,9 +23,14 @@
 
 namespace {
 
-TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
+// Each run starts without the profiles, settings, ledger and logs of an earlier one.
+void ForgetAppFiles() {
     for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
         QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+}
+
+TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
+    ForgetAppFiles();
     VirtualFtpServer server;
     ASSERT_TRUE(server.Listen());
     server.AddFolder(QStringLiteral("/www"));
@@ -104,8 +109,7 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
          [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppTaskManager); }},
     };
     for (const auto& [name, end] : ways) {
-        for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
-            QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+        ForgetAppFiles();
         VirtualFtpServer server;
         ASSERT_TRUE(server.Listen());
         server.AddFolder(QStringLiteral("/www"));
