@@ -540,7 +540,6 @@ TEST_F(Window, ABadIntervalStopsTheActionTheUserMovesTo) {
         EXPECT_TRUE(w->txtAmbiguousSecond->hasFocus()) << name;
         EXPECT_EQ(w->txtKey->text(), ":1") << name;
         EXPECT_EQ(Column(*w, 1), (QStringList{"5", "6"})) << name;
-        EXPECT_FALSE(QFile::exists(AppFiles::AppFilePath(".log"))) << name;
     }
     EXPECT_EQ(ReadAll(DatPath()),
               QByteArray("True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n"));
