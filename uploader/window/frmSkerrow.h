@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "FormBehaviourStandIn.h"
 #include "MessageHost.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
@@ -16,6 +15,7 @@
 #include "Typ_Profile.h"
 #include "WindowRunHost.h"
 
+class ComponentControl;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -83,7 +83,8 @@ public:
     QTreeWidget* lvList;
     TargetSelectorStandIn* stLocalDir;
     TargetSelectorStandIn* stConvTable;
-    FormBehaviourStandIn* ffMain;
+    // The form-behaviour control, late-bound; null when its library could not be loaded.
+    ComponentControl* ffMain = nullptr;
     QLineEdit* txtFtpDir;
     QLineEdit* txtAccount;
     QLineEdit* txtPasswd;
@@ -108,6 +109,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -116,6 +118,7 @@ private:
     void BuildStatusBar();
     void BuildMenus();
     void Connect();
+    void CreateFormBehaviour();
     void FormLoad();
     void AfterFormPosition();
 
@@ -160,4 +163,7 @@ private:
     bool m_profilesUnreadable = false;
     // The profile file as this window last read or wrote it (ProfileFile::Stamp).
     QByteArray m_profileStamp;
+    // Why ffMain is missing or refused a setting; told once the window is shown.
+    QString m_formBehaviourError;
+    bool m_shown = false;
 };
