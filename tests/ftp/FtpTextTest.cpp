@@ -3,8 +3,11 @@
 
 #include "FtpAddress.h"
 #include "FtpClient.h"
+#include "FtpLimits.h"
+#include "QtPrint.h"
 #include "RemoteListParser.h"
 #include "ReplyFramer.h"
+#include "ServerText.h"
 
 namespace {
 
@@ -103,6 +106,83 @@ TEST(RemoteListParser, PerDirectoryListings) {
     EXPECT_TRUE(
         RemoteListParser::FeatOffersMlsd("211-Features:\r\n MLST type*;size*;\r\n211 End\r\n"));
     EXPECT_FALSE(RemoteListParser::FeatOffersMlsd("211-Features:\r\n SIZE\r\n211 End\r\n"));
+}
+
+TEST(ReplyFramer, HoldsNoLongerLineAndNoMoreRepliesThanTheLimits) {
+    ReplyFramer framer;
+    EXPECT_TRUE(framer.Feed(QByteArray(FtpLimits::kMaxLine, 'x')));
+    EXPECT_FALSE(framer.Feed("y"));
+    EXPECT_EQ(framer.Fault(), "a reply line longer than 65536 bytes");
+    EXPECT_FALSE(framer.Feed("\r\n"));  // the stream cannot be read on
+
+    framer.Clear();
+    const QByteArray reply = "500 x\r\n";
+    const QByteArray held = reply.repeated(FtpLimits::kMaxReply / reply.size());
+    EXPECT_TRUE(framer.Feed(held));
+    EXPECT_FALSE(framer.Feed(reply));
+    EXPECT_EQ(framer.Fault(), "more than 1048576 bytes of replies");
+    framer.Clear();
+    ASSERT_TRUE(framer.Feed(held));
+    EXPECT_EQ(Replies(framer).size(), held.size() / reply.size());  // taken ones free their room
+    EXPECT_TRUE(framer.Feed(held));
+}
+
+// Lines count only where they prove that they belong to the listed folder.
+TEST(RemoteListParser, NothingOutsideTheListedFolderCounts) {
+    using Form = RemoteListParser::Form;
+    struct Case {
+        Form form;
+        QString dir;
+        QByteArray text;
+        QStringList entries;
+    };
+    const Case cases[] = {
+        {Form::Recursive, "/base", "/etc:\r\npasswd\r\n/base2:\r\nx\r\n", {}},
+        // ls -aILR /base/dir with blanks on a classic server: the folder "dir" and two errors.
+        {Form::Recursive,
+         "/base/dir with blanks",
+         "ls: with: No such file or directory\n/base/dir:\n.\n..\nother.txt\n",
+         {}},
+        {Form::Recursive,
+         "/base",
+         "/base:\r\n../etc\r\n/base/../etc/x\r\nsub/../../x\r\n/other/x\r\nok\r\n",
+         {"/base", "/base/ok"}},
+        {Form::Recursive, "/", "/:\na\n/sub:\n/sub/b\n", {"/", "//a", "/sub", "/sub/b"}},
+        {Form::Recursive,
+         "//Base/",
+         "/base/sub:\nb\n/base/sub/c\n/base/x/d\n",
+         {"/base/sub", "/base/sub/b", "/base/sub/c"}},
+        {Form::Names, "/d", "/etc/passwd\r\n/d/ok\r\n/other/d\r\nbare\r\n", {"/d/ok", "/d/bare"}},
+        {Form::Machine, "/d", "type=file; ../x\r\ntype=file; a/b\r\ntype=file; c\r\n", {"/d/c"}},
+    };
+    for (const Case& c : cases) {
+        bool header = false;
+        EXPECT_EQ(Parse(c.form, c.dir, c.text, &header), c.entries) << c.text.toStdString();
+        EXPECT_EQ(header, c.form == Form::Recursive && !c.entries.isEmpty());
+    }
+}
+
+TEST(RemoteListParser, StopsAtTheLimits) {
+    RemoteListParser line(RemoteListParser::Form::Names, "/d");
+    EXPECT_TRUE(line.Feed(QByteArray(FtpLimits::kMaxLine, 'x')));
+    EXPECT_FALSE(line.Feed("x\n"));
+    EXPECT_EQ(line.Fault(), "a listing line longer than 65536 bytes");
+    EXPECT_FALSE(line.Finish());
+
+    RemoteListParser paths(RemoteListParser::Form::Names, "/d");
+    const QByteArray name = "a-name\n";
+    const qint64 perPath = FtpLimits::kPathOverhead + 2 * QStringView(u"/d/a-name").size();
+    const QByteArray within = name.repeated(FtpLimits::kMaxListingMemory / perPath - 1);
+    ASSERT_TRUE(paths.Feed(within));
+    EXPECT_FALSE(paths.Feed(name.repeated(4)));
+    EXPECT_EQ(paths.Fault(), "a listing whose paths take more than 33554432 bytes");
+}
+
+TEST(ServerText, ControlCharactersButTabAreEscapedInLogLines) {
+    EXPECT_EQ(ServerText::ReplyLogLine(QStringLiteral("250-a\tb\r\n250 c\x1b[2J\rd\n")),
+              "250-a\tb>>250 c\\x1B[2J\\x0Dd>>");
+    EXPECT_EQ(ServerText::Printable(QString::fromUtf8("x\0y\u0085z\u2028\x7f", 10)),
+              "x\\x00y\\x85z\\u2028\\x7F");
 }
 
 TEST(FtpAddress, HostPortAndBase) {

@@ -378,7 +378,8 @@ void FtpClient::OnIncoming(qintptr descriptor) {
         refused.setSocketDescriptor(descriptor);
         refused.abort();
         if (!fromServer)
-            m_host.Logging(QStringLiteral("REFUSED DATA CONNECTION FROM ") + peer.toString());
+            m_host.Logging(QStringLiteral("REFUSED DATA CONNECTION FROM ") +
+                           Plain(peer).toString());
         return;
     }
     wsData.close();
