@@ -3,7 +3,6 @@
 
 #include "FtpAddress.h"
 #include "FtpClient.h"
-#include "FtpLimits.h"
 #include "QtPrint.h"
 #include "RemoteListParser.h"
 #include "ReplyFramer.h"
@@ -108,25 +107,6 @@ TEST(RemoteListParser, PerDirectoryListings) {
     EXPECT_FALSE(RemoteListParser::FeatOffersMlsd("211-Features:\r\n SIZE\r\n211 End\r\n"));
 }
 
-TEST(ReplyFramer, HoldsNoLongerLineAndNoMoreRepliesThanTheLimits) {
-    ReplyFramer framer;
-    EXPECT_TRUE(framer.Feed(QByteArray(FtpLimits::kMaxLine, 'x')));
-    EXPECT_FALSE(framer.Feed("y"));
-    EXPECT_EQ(framer.Fault(), "a reply line longer than 65536 bytes");
-    EXPECT_FALSE(framer.Feed("\r\n"));  // the stream cannot be read on
-
-    framer.Clear();
-    const QByteArray reply = "500 x\r\n";
-    const QByteArray held = reply.repeated(FtpLimits::kMaxReply / reply.size());
-    EXPECT_TRUE(framer.Feed(held));
-    EXPECT_FALSE(framer.Feed(reply));
-    EXPECT_EQ(framer.Fault(), "more than 1048576 bytes of replies");
-    framer.Clear();
-    ASSERT_TRUE(framer.Feed(held));
-    EXPECT_EQ(Replies(framer).size(), held.size() / reply.size());  // taken ones free their room
-    EXPECT_TRUE(framer.Feed(held));
-}
-
 // Lines count only where they prove that they belong to the listed folder.
 TEST(RemoteListParser, NothingOutsideTheListedFolderCounts) {
     using Form = RemoteListParser::Form;
@@ -160,22 +140,6 @@ TEST(RemoteListParser, NothingOutsideTheListedFolderCounts) {
         EXPECT_EQ(Parse(c.form, c.dir, c.text, &header), c.entries) << c.text.toStdString();
         EXPECT_EQ(header, c.form == Form::Recursive && !c.entries.isEmpty());
     }
-}
-
-TEST(RemoteListParser, StopsAtTheLimits) {
-    RemoteListParser line(RemoteListParser::Form::Names, "/d");
-    EXPECT_TRUE(line.Feed(QByteArray(FtpLimits::kMaxLine, 'x')));
-    EXPECT_FALSE(line.Feed("x\n"));
-    EXPECT_EQ(line.Fault(), "a listing line longer than 65536 bytes");
-    EXPECT_FALSE(line.Finish());
-
-    RemoteListParser paths(RemoteListParser::Form::Names, "/d");
-    const QByteArray name = "a-name\n";
-    const qint64 perPath = FtpLimits::kPathOverhead + 2 * QStringView(u"/d/a-name").size();
-    const QByteArray within = name.repeated(FtpLimits::kMaxListingMemory / perPath - 1);
-    ASSERT_TRUE(paths.Feed(within));
-    EXPECT_FALSE(paths.Feed(name.repeated(4)));
-    EXPECT_EQ(paths.Fault(), "a listing whose paths take more than 33554432 bytes");
 }
 
 TEST(ServerText, ControlCharactersButTabAreEscapedInLogLines) {

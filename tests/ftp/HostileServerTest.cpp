@@ -108,7 +108,7 @@ const Fault kFaults[] = {
     {"TrickledGreeting", Step::Login, 1,
      [](ScriptedFtpServer& s) {
          s.SetBanner({});
-         s.OnGreeted = [&s] { s.Pump(Connection::Control, "2", 40, 500); };
+         s.OnGreeted = [&s] { s.Pump(Connection::Control, "2", 60, 250); };
      },
      false, kControlBox + "[5]Socket operation timed out (not finished within 5 s)"},
     {"TrickledListing", Step::Listing, 1,
@@ -116,7 +116,7 @@ const Fault kFaults[] = {
          s.On("NLST", [&s](const QByteArray&) {
              s.ConnectData([&s] {
                  s.Send("150 Here comes the directory listing.\r\n");
-                 s.Pump(Connection::Data, "/", 40, 500);
+                 s.Pump(Connection::Data, "/", 60, 250);
              });
          });
      },
@@ -125,7 +125,7 @@ const Fault kFaults[] = {
      [](ScriptedFtpServer& s) {
          s.On("STOR", [&s](const QByteArray&) {
              s.ConnectData([&s] {
-                 s.OnDataEnd = [&s] { s.Pump(Connection::Control, "2", 40, 500); };
+                 s.OnDataEnd = [&s] { s.Pump(Connection::Control, "2", 60, 250); };
                  s.Send("150 Ok to send data.\r\n");
              });
          });
