@@ -7,14 +7,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "API_IniFileAccess.h"
 #include "AppFiles.h"
+#include "ComponentControl.h"
+#include "ComponentRegistry.h"
 #include "ConvTableHelp.h"
+#include "Dunvorel_TypeLib.h"
 #include "ScriptedMessageHost.h"
 #include "frmSkerrow.h"
 
@@ -494,6 +499,54 @@ TEST_F(Window, SystemUnloadSavesNothing) {
     EXPECT_TRUE(host.shown.isEmpty());
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/a\t5\tftp://h\tu\tp\textra\n"));
     EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+// The frame's centre on the screen's, give or take the pixel an odd difference leaves.
+void ExpectCentred(const QWidget& w) {
+    const QPoint offset = w.frameGeometry().center() - w.screen()->geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+}
+
+TEST_F(Window, OpensCentredWithItsEtchedLineThroughTheFormBehaviourLibrary) {
+    API_IniFileAccess::IniWrite("Setting", "/tables/conv.txt", QStringLiteral("ConvNameTable"));
+    auto w = Open();
+    ASSERT_NE(w->ffMain, nullptr);
+    EXPECT_EQ(w->ffMain->LibraryPath(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/libDunvorel.so"));
+    QVariant value;
+    EXPECT_TRUE(w->ffMain->GetProperty(Dunvorel_TypeLib::DispId::PositionScreen, &value));
+    EXPECT_EQ(value, Dunvorel_TypeLib::FormPos_CenterMiddle);
+    EXPECT_TRUE(w->ffMain->GetProperty(Dunvorel_TypeLib::DispId::TextBoxClearAll, &value));
+    EXPECT_EQ(value, true);
+    EXPECT_TRUE(w->isVisible());
+    ExpectCentred(*w);
+    for (QLineEdit* box : {w->txtFtpDir, w->txtAccount, w->txtPasswd, w->txtAmbiguousSecond})
+        EXPECT_EQ(box->text(), QString());
+    // Emptying the text boxes at the showing comes before the window's load fills the selector.
+    EXPECT_EQ(w->stConvTable->Target(), "/tables/conv.txt");
+
+    const QWidget* line = w->ffMain->Widget();
+    EXPECT_EQ(line->objectName(), "ffMain");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->geometry(), QRect(0, w->menuBar()->geometry().bottom() + 1, w->width(), 2));
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST_F(Window, OpensCentredAndSaysSoWhenTheLibraryCannotBeLoaded) {
+    const QString gone = QStringLiteral("/nonexistent/libDunvorel.so");
+    ASSERT_TRUE(ComponentRegistry::Register(QString::fromLatin1(Dunvorel_TypeLib::ProgID),
+                                            {QString(), gone}, nullptr));
+    auto w = Open();
+    QFile::remove(ComponentRegistry::RegistryPath());
+    EXPECT_EQ(w->ffMain, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    ExpectCentred(*w);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.startsWith(
+        QStringLiteral("フォーム制御ライブラリを読み込めませんでした。\r\n")));
+    EXPECT_TRUE(host.shown[0].text.contains(gone)) << host.shown[0].text.toStdString();
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -18,7 +19,9 @@
 
 #include "API_IniFileAccess.h"
 #include "AppTitle.h"
+#include "ComponentControl.h"
 #include "ConvTableHelp.h"
+#include "Dunvorel_TypeLib.h"
 #include "Fun_CheckUnloadMode.h"
 #include "Fun_EasyVersion.h"
 #include "Fun_ListViewOperate.h"
@@ -52,7 +55,6 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       stConvTable(new TargetSelectorStandIn(
           TargetSelectorStandIn::ST_FileOpen,
           QStringLiteral("変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*"), this)),
-      ffMain(new FormBehaviourStandIn(this)),
       txtFtpDir(new QLineEdit(this)),
       txtAccount(new QLineEdit(this)),
       txtPasswd(new QLineEdit(this)),
@@ -63,6 +65,7 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       m_host(host),
       m_runHost(std::make_unique<WindowRunHost>(*this, host)),
       m_driver(std::make_unique<RunDriver>(*m_runHost)) {
+    setObjectName(QStringLiteral("frmSkerrow"));
     setWindowTitle(AppTitle::Title());
     BuildList();
     auto* central = new QWidget(this);
@@ -75,6 +78,7 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
     tmrSec->setInterval(1000);
     Connect();
     resize(720, 520);
+    CreateFormBehaviour();
     FormLoad();
 }
 
@@ -195,12 +199,31 @@ void frmSkerrow::Connect() {
     });
     connect(mnuVersion, &QAction::triggered, this,
             [this] { Fun_EasyVersion::EasyVersion(m_host, kByline); });
-    connect(ffMain, &FormBehaviourStandIn::AfterFormPosition, this, &frmSkerrow::AfterFormPosition);
+}
+
+// ffMain comes from its library, found by ProgID. Designed with PositionScreen centred; the
+// window is a link source so that a second instance could hand its command line over, but
+// AppPrevInstance keeps its default (off).
+void frmSkerrow::CreateFormBehaviour() {
+    using namespace Dunvorel_TypeLib;
+    setProperty(kLinkModeProperty, LinkMode_Source);
+    ffMain = ComponentControl::Create(QString::fromLatin1(ProgID), this,
+                                      {{QStringLiteral("positionscreen"), FormPos_CenterMiddle}},
+                                      &m_formBehaviourError);
+    if (!ffMain)
+        return;
+    ffMain->Widget()->setObjectName(QStringLiteral("ffMain"));
+    ffMain->ConnectEvent(
+        EventId::AfterFormPosition, [this](ComponentEvent&) { AfterFormPosition(); },
+        &m_formBehaviourError);
 }
 
 void frmSkerrow::FormLoad() {
-    ffMain->setPositionScreen(FormBehaviourStandIn::FormPos_CenterMiddle);
-    ffMain->setTextBoxClearAll(true);
+    using namespace Dunvorel_TypeLib;
+    if (ffMain) {
+        ffMain->SetProperty(DispId::PositionScreen, FormPos_CenterMiddle, &m_formBehaviourError);
+        ffMain->SetProperty(DispId::TextBoxClearAll, true, &m_formBehaviourError);
+    }
     for (QLineEdit* box : {txtAccount, txtKey, txtPasswd, txtFtpDir, txtAmbiguousSecond})
         box->setText(QString());
     QList<ProfileRow> rows;
@@ -225,6 +248,24 @@ void frmSkerrow::FormLoad() {
 void frmSkerrow::AfterFormPosition() {
     QCoreApplication::processEvents();
     show();
+}
+
+// Without its form-behaviour control the window still opens centred; a control that could not be
+// loaded or refused a setting is told about.
+void frmSkerrow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous() || m_shown)
+        return;
+    m_shown = true;
+    if (!ffMain && screen())
+        move(screen()->geometry().center() - frameGeometry().center() + pos());
+    if (m_formBehaviourError.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_host.ShowMessage(QStringLiteral("フォーム制御ライブラリを読み込めませんでした。") +
+                               kCrLf + m_formBehaviourError,
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    });
 }
 
 // ---- profiles ----

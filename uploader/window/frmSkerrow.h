@@ -8,13 +8,13 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "FormBehaviourStandIn.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
 #include "TargetSelectorStandIn.h"
 #include "Typ_Profile.h"
 #include "WindowRunHost.h"
 
+class ComponentControl;
 class MessageHost;
 class QAction;
 class QLabel;
@@ -83,7 +83,8 @@ public:
     QTreeWidget* lvList;
     TargetSelectorStandIn* stLocalDir;
     TargetSelectorStandIn* stConvTable;
-    FormBehaviourStandIn* ffMain;
+    // The form-behaviour control, late-bound; null when its library could not be loaded.
+    ComponentControl* ffMain = nullptr;
     QLineEdit* txtFtpDir;
     QLineEdit* txtAccount;
     QLineEdit* txtPasswd;
@@ -108,6 +109,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -116,6 +118,7 @@ private:
     void BuildStatusBar();
     void BuildMenus();
     void Connect();
+    void CreateFormBehaviour();
     void FormLoad();
     void AfterFormPosition();
 
@@ -144,4 +147,7 @@ private:
     qint16 m_unloadMode = 0;
     // The profile file was there but could not be read: closing asks before replacing it.
     bool m_profilesUnreadable = false;
+    // Why ffMain is missing or refused a setting; told once the window is shown.
+    QString m_formBehaviourError;
+    bool m_shown = false;
 };
