@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStringList>
 
@@ -16,7 +17,11 @@ public:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
+        // Qt takes a runtime folder that is not private (0700) for none, and falls back to one
+        // that all tests share, where the instances of parallel tests would meet.
         QDir().mkpath(home + QStringLiteral("/run"));
+        QFile::setPermissions(home + QStringLiteral("/run"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         for (const QString& name : switches)
             env.insert(name, QStringLiteral("1"));
         process.setProcessEnvironment(env);

@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <cerrno>
 
 #include "FakeFtpHost.h"
 #include "FtpClient.h"
@@ -20,6 +21,9 @@ constexpr qint64 kPeakLimit = 64 * kMiB;
 const QString kControlBox =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。\r\n");
 const QString kDataBox = QStringLiteral("[WSDATA]障害が発生しました。処理を異常終了させます。\r\n");
+const QString kProtocol = u'[' + QString::number(EPROTO) + "]Protocol error: the server sent";
+const QString kTimedOut =
+    u'[' + QString::number(ETIMEDOUT) + "]Socket operation timed out (not finished within 5 s)";
 
 // The process's peak resident memory since the last ResetPeak, in bytes.
 qint64 PeakMemory() {
@@ -79,7 +83,7 @@ const Fault kFaults[] = {
                     256 * kMiB);
          };
      },
-     false, kControlBox + "[-1]Protocol error: the server sent more than 1048576 bytes"},
+     false, kControlBox + kProtocol + " more than 1048576 bytes"},
     {"EndlessReplyLine", Step::ChangeDir, 30,
      [](ScriptedFtpServer& s) {
          s.On("CWD", [&s](const QByteArray&) {
@@ -87,30 +91,30 @@ const Fault kFaults[] = {
              s.Pump(Connection::Control, QByteArray(64 * 1024, 'x'), 256 * kMiB);
          });
      },
-     false, kControlBox + "[-1]Protocol error: the server sent a reply line longer than 65536"},
+     false, kControlBox + kProtocol + " a reply line longer than 65536"},
     {"ListingFloodOfNames", Step::Listing, 30,
      [](ScriptedFtpServer& s) {
          FloodAfterPreliminary(s, "/base:\r\n", Repeated("a-name-the-server-made-up\r\n", 65536),
                                256 * kMiB);
      },
-     false, kDataBox + "[-1]Protocol error: the server sent a listing whose paths take more"},
+     false, kDataBox + kProtocol + " a listing whose paths take more"},
     {"EndlessListingLine", Step::Listing, 30,
      [](ScriptedFtpServer& s) {
          FloodAfterPreliminary(s, "/base:\r\n", QByteArray(64 * 1024, 'x'), 256 * kMiB);
      },
-     false, kDataBox + "[-1]Protocol error: the server sent a listing line longer than 65536"},
+     false, kDataBox + kProtocol + " a listing line longer than 65536"},
     {"ListingFloodThatNamesNothing", Step::Listing, 60,
      [](ScriptedFtpServer& s) {
          FloodAfterPreliminary(s, "", Repeated(QByteArray(1000, '.') + "\r\n", 64 * 1024),
                                600 * kMiB);
      },
-     false, kDataBox + "[-1]Protocol error: the server sent a listing of more than 536870912"},
+     false, kDataBox + kProtocol + " a listing of more than 536870912"},
     {"TrickledGreeting", Step::Login, 1,
      [](ScriptedFtpServer& s) {
          s.SetBanner({});
          s.OnGreeted = [&s] { s.Pump(Connection::Control, "2", 60, 250); };
      },
-     false, kControlBox + "[5]Socket operation timed out (not finished within 5 s)"},
+     false, kControlBox + kTimedOut},
     {"TrickledListing", Step::Listing, 1,
      [](ScriptedFtpServer& s) {
          s.On("NLST", [&s](const QByteArray&) {
@@ -120,7 +124,7 @@ const Fault kFaults[] = {
              });
          });
      },
-     false, kControlBox + "[5]Socket operation timed out (not finished within 5 s)"},
+     false, kControlBox + kTimedOut},
     {"TrickledTransferComplete", Step::Store, 1,
      [](ScriptedFtpServer& s) {
          s.On("STOR", [&s](const QByteArray&) {
@@ -130,7 +134,7 @@ const Fault kFaults[] = {
              });
          });
      },
-     false, kControlBox + "[5]Socket operation timed out (not finished within 5 s)"},
+     false, kControlBox + kTimedOut},
     {"SlowStoreThatKeepsMoving",
      Step::Store,
      1,

@@ -2,8 +2,10 @@
 
 #include <QFileInfo>
 
+#include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
+#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
@@ -113,7 +115,8 @@ void RunDriver::WorkPass() {
             host_.ShowItemInFields(item);
             host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
                               MsgIcon::Exclamation, MsgButtons::Ok);
-            WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING"));
+            WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING") +
+                     QLatin1Char('\t') + ConnectionFailure(profile));
             WriteLog(QStringLiteral("ABEND"));
             return;
         }
@@ -127,6 +130,21 @@ void RunDriver::WorkPass() {
         return;
     WriteClosingLine();
     host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+}
+
+// Where the failed connection went and why: the socket error or the time limit, else the
+// server's last reply (a refused login, a base folder that could not be entered or made), on
+// one line.
+QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
+    FtpAddress address;
+    if (!ParseFtpAddress(profile.FtpDir, &address))
+        return profile.FtpDir + QStringLiteral("\tinvalid address");
+    QString reason = ftp_.FaultReason();
+    if (reason.isEmpty())
+        reason = ServerText::Printable(ftp_.strLastReply.simplified());
+    if (reason.isEmpty())
+        reason = QStringLiteral("invalid account, password or path");
+    return address.HostPort() + QLatin1Char('\t') + reason;
 }
 
 void RunDriver::WriteClosingLine() {

@@ -6,12 +6,14 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <cerrno>
 #include <climits>
 
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
 #include "ServerText.h"
+#include "SocketErrorText.h"
 
 namespace {
 
@@ -71,12 +73,14 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&wsControl, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         // The server closing the connection after QUIT is the expected end.
         if (!(e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT")))
-            OnSocketError(Channel::Control, e, wsControl.errorString());
+            OnSocketError(Channel::Control, SocketErrorText::Number(e),
+                          SocketErrorText::Description(e, wsControl.errorString()));
     });
 
     wsData.OnIncoming = [this](qintptr descriptor) { OnIncoming(descriptor); };
     connect(&wsData, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
-        OnSocketError(Channel::Data, e, wsData.errorString());
+        OnSocketError(Channel::Data, SocketErrorText::Number(e),
+                      SocketErrorText::Description(e, wsData.errorString()));
     });
     connect(&wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
     connect(&wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
@@ -103,6 +107,8 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     CloseSockets();
     // A state left at "QUIT" by the last run would make the reply handler ignore the login.
     strFtpState.clear();
+    m_faultReason.clear();
+    strLastReply.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
     blnFtpError = false;
@@ -274,6 +280,8 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
     CloseSockets();
     blnAbend = true;
     blnFtpError = true;
+    if (m_faultReason.isEmpty())
+        m_faultReason = description;
     const QString& first = channel == Channel::Control ? kControlFailure : kDataFailure;
     m_host.ShowSocketError(first + QStringLiteral("\r\n[") + QString::number(number) +
                            QStringLiteral("]") + description);
@@ -281,8 +289,7 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
 }
 
 void FtpClient::ProtocolError(Channel channel, const QString& what) {
-    OnSocketError(channel, QAbstractSocket::UnknownSocketError,
-                  QStringLiteral("Protocol error: the server sent ") + what);
+    OnSocketError(channel, EPROTO, QStringLiteral("Protocol error: the server sent ") + what);
 }
 
 // ---- waiting --------------------------------------------------------------------------------
@@ -316,7 +323,7 @@ void FtpClient::Touch() {
 void FtpClient::OnWatchdog() {
     if (UploadDrained())
         return;
-    OnSocketError(m_waitChannel, QAbstractSocket::SocketTimeoutError,
+    OnSocketError(m_waitChannel, SocketErrorText::Number(QAbstractSocket::SocketTimeoutError),
                   QStringLiteral("Socket operation timed out (nothing from the server for %1 s)")
                       .arg(m_timeoutSec));
 }
@@ -324,7 +331,7 @@ void FtpClient::OnWatchdog() {
 void FtpClient::OnDeadline() {
     if (UploadDrained() && m_deadline.isActive())
         return;
-    OnSocketError(m_waitChannel, QAbstractSocket::SocketTimeoutError,
+    OnSocketError(m_waitChannel, SocketErrorText::Number(QAbstractSocket::SocketTimeoutError),
                   QStringLiteral("Socket operation timed out (not finished within %1 s)")
                       .arg(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
 }
@@ -412,7 +419,8 @@ void FtpClient::OnDataDisconnected() {
 void FtpClient::OnDataError(QAbstractSocket::SocketError error) {
     if (!m_dataConnected || error == QAbstractSocket::RemoteHostClosedError)
         return;
-    OnSocketError(Channel::Data, error, wsDataSocket.errorString());
+    OnSocketError(Channel::Data, SocketErrorText::Number(error),
+                  SocketErrorText::Description(error, wsDataSocket.errorString()));
 }
 
 void FtpClient::CloseData() {

@@ -32,6 +32,9 @@ public:
 
     // Connects, logs in, enters or makes the remote base and lists it. False: failed connection.
     bool ConnectFtp(const Typ_Profile& profile);
+    // The socket error's text (or the time limit's) that ended the connection; empty when none
+    // came. Cleared by ConnectFtp.
+    QString FaultReason() const { return m_faultReason; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.
@@ -131,6 +134,7 @@ private:
     int m_timeoutSec = 60;
     Channel m_waitChannel = Channel::Control;
     bool m_inErrorHandler = false;
+    QString m_faultReason;
 
     bool m_dataConnected = false;           // a data connection was accepted for this transfer
     bool m_dataClosed = false;              // ... and has ended
