@@ -5,6 +5,7 @@
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
+#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
@@ -140,7 +141,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
         return profile.FtpDir + QStringLiteral("\tinvalid address");
     QString reason = ftp_.FaultReason();
     if (reason.isEmpty())
-        reason = ftp_.strLastReply.simplified();
+        reason = ServerText::Printable(ftp_.strLastReply.simplified());
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
     return address.HostPort() + QLatin1Char('\t') + reason;
