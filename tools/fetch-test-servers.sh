@@ -5,7 +5,8 @@
 # root), so this makes the system account skerrowftp (no home, no shell) with a fixed password and a
 # PAM service of its own for it; every server stores files as that account. Loopback tests only.
 #
-# pure-ftpd and proftpd are unpacked into tests/integration/servers/root.
+# pure-ftpd and proftpd (with mod_tls, from proftpd-mod-crypto) are unpacked into
+# tests/integration/servers/root.
 # Both conflict with vsftpd as packages, so they are never installed: `apt-get download` + `dpkg -x`,
 # together with any library they need that the system lacks (found through their Depends lines).
 # The tests find the binaries there and run them with LD_LIBRARY_PATH pointing into the tree.
@@ -16,8 +17,9 @@ cd "$(dirname "$0")/.."
 dest=tests/integration/servers
 root=$dest/root
 debs=$dest/debs
-servers=(pure-ftpd proftpd-core)
-binaries=("$root/usr/sbin/pure-ftpd" "$root/usr/bin/pure-pw" "$root/usr/sbin/proftpd")
+servers=(pure-ftpd proftpd-core proftpd-mod-crypto)
+binaries=("$root/usr/sbin/pure-ftpd" "$root/usr/bin/pure-pw" "$root/usr/sbin/proftpd"
+          "$root/usr/lib/proftpd/mod_tls.so")
 # The unpacked folders that hold shared libraries, kept in $dest/libpath (relative to $dest, one a
 # line) for the tests.
 libpath=""

@@ -11,7 +11,8 @@ sudo=""
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
           libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho)
 if [ "${1:-}" = "--test" ]; then
-    packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib curl lftp xvfb xauth)
+    packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib python3-openssl openssl curl lftp
+               xvfb xauth)
 fi
 
 missing=()

@@ -14,8 +14,10 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QCryptographicHash>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
+#include <QSslCertificate>
 #include <optional>
 
 namespace {
@@ -257,6 +259,44 @@ void Signal(const QList<ProcessId>& processes, int signalNumber) {
     }
 }
 
+// A self-signed certificate for 127.0.0.1, made once per test process with openssl, in a folder
+// every server account can read.
+struct Certificate {
+    QString certFile;
+    QString keyFile;
+    QString error;
+};
+
+const Certificate& TestCertificate() {
+    static QTemporaryDir dir;
+    static const Certificate made = [] {
+        Certificate c;
+        c.certFile = dir.filePath(QStringLiteral("cert.pem"));
+        c.keyFile = dir.filePath(QStringLiteral("key.pem"));
+        QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                              QFile::ReadOther | QFile::ExeOther |
+                                              QFile::ReadGroup | QFile::ExeGroup);
+        QString why;
+        if (!RunTool(QStringLiteral("openssl"),
+                     {QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+                      QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"),
+                      QStringLiteral("3"), QStringLiteral("-subj"),
+                      QStringLiteral("/CN=127.0.0.1/O=SkerrowEx tests"), QStringLiteral("-addext"),
+                      QStringLiteral("subjectAltName=IP:127.0.0.1"), QStringLiteral("-keyout"),
+                      c.keyFile, QStringLiteral("-out"), c.certFile},
+                     {}, QProcessEnvironment::systemEnvironment(), &why)) {
+            c.error = why;
+            return c;
+        }
+        // pyftpdlib reads them as the test account.
+        for (const QString& file : {c.certFile, c.keyFile})
+            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
+                                            QFile::ReadOther);
+        return c;
+    }();
+    return made;
+}
+
 QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const QString& work,
                         const QString& banner) {
     QByteArray config;
@@ -289,6 +329,27 @@ QByteArray VsftpdConfig(bool recursive, quint16 port, const QString& root, const
     return config;
 }
 
+// Explicit TLS with vsftpd's own defaults otherwise: logins and data must be encrypted, and a data
+// connection must resume the control connection's session (require_ssl_reuse).
+QByteArray VsftpdTls() {
+    return "ssl_enable=YES\nrsa_cert_file=" + QFile::encodeName(TestCertificate().certFile) +
+           "\nrsa_private_key_file=" + QFile::encodeName(TestCertificate().keyFile) + '\n';
+}
+
+QByteArray ProftpdTls() {
+    QByteArray config;
+    const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
+    line(QStringLiteral("ModulePath ") + Unpacked(QStringLiteral("/usr/lib/proftpd")));
+    line(QStringLiteral("LoadModule mod_tls.c"));
+    line(QStringLiteral("TLSEngine on"));
+    line(QStringLiteral("TLSRequired on"));
+    line(QStringLiteral("TLSProtocol TLSv1.2 TLSv1.3"));
+    line(QStringLiteral("TLSRSACertificateFile ") + TestCertificate().certFile);
+    line(QStringLiteral("TLSRSACertificateKeyFile ") + TestCertificate().keyFile);
+    line(QStringLiteral("TLSVerifyClient off"));
+    return config;
+}
+
 QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banner) {
     QByteArray config;
     const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
@@ -316,19 +377,26 @@ QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banne
     return config;
 }
 
-// pyftpdlib's own example server, with the one test account.
+// pyftpdlib's own example server, with the one test account; with a certificate, its TLS handler
+// requiring TLS for the login and the data.
 constexpr char kPyFtpdLibScript[] = R"(import logging, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
 from pyftpdlib.servers import FTPServer
 
 port, user, password, root, banner = int(sys.argv[1]), *sys.argv[2:6]
 logging.basicConfig(level=logging.WARNING)
 authorizer = DummyAuthorizer()
 authorizer.add_user(user, password, root, perm="elradfmwMT")
-FTPHandler.authorizer = authorizer
-FTPHandler.banner = banner
-FTPServer(("127.0.0.1", port), FTPHandler).serve_forever()
+handler = FTPHandler
+if len(sys.argv) > 7:
+    handler = TLS_FTPHandler
+    handler.certfile, handler.keyfile = sys.argv[6:8]
+    handler.tls_control_required = True
+    handler.tls_data_required = True
+handler.authorizer = authorizer
+handler.banner = banner
+FTPServer(("127.0.0.1", port), handler).serve_forever()
 )";
 
 // A passwd-style line for the test login with a crypt() hash of its password: name, hash, uid, gid,
@@ -404,10 +472,15 @@ FtpTestServer::~FtpTestServer() {
     Stop();
 }
 
-bool FtpTestServer::Start(FtpServerKind kind, QString* whyNot) {
+bool FtpTestServer::Start(FtpServerKind kind, QString* whyNot, const FtpServerSetup& setup) {
     Stop();
     kind_ = kind;
+    setup_ = setup;
     if (!Installed(kind, whyNot) || !SystemPrepared(kind, whyNot)) {
+        return false;
+    }
+    if (setup.tls && !TestCertificate().error.isEmpty()) {
+        *whyNot = QStringLiteral("no test certificate: ") + TestCertificate().error;
         return false;
     }
     for (int attempt = 0; attempt < kStartAttempts; ++attempt) {
@@ -475,11 +548,13 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
         case FtpServerKind::Vsftpd: {
             const QString config = work_->filePath(QStringLiteral("vsftpd.conf"));
             *arguments = {config};
-            return QDir(work).mkdir(QStringLiteral("empty")) &&
-                   WriteFile(config,
-                             VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root,
-                                          work, Banner()),
-                             whyNot);
+            QByteArray text = VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root,
+                                           work, Banner());
+            if (setup_.tls)
+                text += VsftpdTls();
+            if (!setup_.activeMode)
+                text.replace("port_enable=YES", "port_enable=NO");
+            return QDir(work).mkdir(QStringLiteral("empty")) && WriteFile(config, text, whyNot);
         }
         case FtpServerKind::PureFtpd: {
             // The user file carries a crypt() hash: pure-pw's own argon2 hash costs a second of
@@ -496,6 +571,9 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
                           QStringLiteral("-H"),
                           QStringLiteral("-F"),
                           banner};
+            if (setup_.tls)
+                *arguments << QStringLiteral("-Y") << QStringLiteral("3") << QStringLiteral("-2")
+                           << TestCertificate().certFile + u',' + TestCertificate().keyFile;
             // The home's "/./" marks the chroot; twelve fields (limits, quotas) follow, empty.
             const QByteArray entry = UserLine(root + QStringLiteral("/./"), "::::::::::::\n");
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
@@ -512,11 +590,16 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
             const QString users = work_->filePath(QStringLiteral("passwd"));
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
                    QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner) &&
-                   WriteFile(config, ProftpdConfig(port_, work, Banner()), whyNot);
+                   WriteFile(config,
+                             ProftpdConfig(port_, work, Banner()) +
+                                 (setup_.tls ? ProftpdTls() : QByteArray()),
+                             whyNot);
         }
         case FtpServerKind::PyFtpdLib: {
             const QString script = work_->filePath(QStringLiteral("server.py"));
             *arguments = {script, port, User(), Password(), root, Banner()};
+            if (setup_.tls)
+                *arguments << TestCertificate().certFile << TestCertificate().keyFile;
             return WriteFile(script, kPyFtpdLibScript, whyNot);
         }
     }
@@ -586,6 +669,13 @@ bool FtpTestServer::HandOver(const QString& localPath) const {
              ok;
     }
     return ok;
+}
+
+QByteArray FtpTestServer::CertificateFingerprint() {
+    const QList<QSslCertificate> certificates =
+        QSslCertificate::fromPath(TestCertificate().certFile);
+    return certificates.isEmpty() ? QByteArray()
+                                  : certificates.first().digest(QCryptographicHash::Sha256);
 }
 
 void FtpTestServer::Stop() {

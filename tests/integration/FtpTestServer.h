@@ -12,6 +12,16 @@
 // account skerrowftp that tools/fetch-test-servers.sh makes.
 enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib };
 
+// How a server is set up beyond its kind. With tls, it takes explicit TLS (AUTH TLS) only, for
+// the login and every data connection, with a self-signed certificate for 127.0.0.1 that the
+// fixture makes; vsftpd and proftpd also refuse a data connection that does not resume the
+// control connection's TLS session, as they do by default. Without activeMode, PORT and EPRT are
+// refused (vsftpd only).
+struct FtpServerSetup {
+    bool tls = false;
+    bool activeMode = true;
+};
+
 class FtpTestServer {
 public:
     static QList<FtpServerKind> AllKinds();
@@ -28,7 +38,7 @@ public:
     // Starts the server in the foreground (as a child process) on a free 127.0.0.1 port with a
     // fresh temporary root folder and a temp config; false with a reason when the binary is absent
     // or it does not come up.
-    bool Start(FtpServerKind kind, QString* whyNot);
+    bool Start(FtpServerKind kind, QString* whyNot, const FtpServerSetup& setup = {});
     QString Host() const { return QStringLiteral("127.0.0.1"); }
     quint16 Port() const { return port_; }
     QString User() const;
@@ -41,6 +51,9 @@ public:
     bool HandOver(const QString& localPath) const;
     void Stop();
 
+    // The SHA-256 digest of the certificate every TLS server of this process shows.
+    static QByteArray CertificateFingerprint();
+
 private:
     bool MakeFolders(QString* whyNot);
     bool StartOnPort(QString* whyNot);
@@ -50,6 +63,7 @@ private:
     QString Banner() const;  // unique to this start, shown in the server's 220
 
     FtpServerKind kind_ = FtpServerKind::Vsftpd;
+    FtpServerSetup setup_;
     quint16 port_ = 0;
     std::unique_ptr<QTemporaryDir> work_;  // configuration, user database, logs
     std::unique_ptr<QTemporaryDir> root_;

@@ -5,6 +5,7 @@
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
+#include "ServerSettings.h"
 #include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
@@ -209,4 +210,21 @@ void RunDriver::ShowSocketError(const QString& text) {
 
 bool RunDriver::InvestigateMode() {
     return host_.InvestigateMode();
+}
+
+Typ_ServerOptions RunDriver::ServerOptions(const QString& hostPort) {
+    return ServerSettings::Read(hostPort);
+}
+
+// Trusted for this run on Yes, and kept for the next ones when the settings file takes it.
+bool RunDriver::TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
+                                 const QString& question) {
+    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+        return false;
+    QString error;
+    if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) &&
+        !error.isEmpty())
+        host_.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") + error,
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+    return true;
 }

@@ -46,6 +46,9 @@ public:
     void WriteLog(const QString& line) override;
     void ShowSocketError(const QString& text) override;
     bool InvestigateMode() override;
+    Typ_ServerOptions ServerOptions(const QString& hostPort) override;
+    bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
+                          const QString& question) override;
 
 private:
     bool ValidateTicked(int* ticked);

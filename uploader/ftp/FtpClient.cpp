@@ -4,14 +4,19 @@
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QSslCipher>
 #include <cerrno>
 #include <climits>
 
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
+#include "PassiveReply.h"
+#include "ServerCertificate.h"
 #include "ServerText.h"
 #include "SocketErrorText.h"
 
@@ -23,6 +28,13 @@ constexpr qint64 kReadChunk = 1024 * 1024;    // the most one read takes off a s
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
 const QString kDataFailure = QStringLiteral("[WSDATA]障害が発生しました。処理を異常終了させます。");
+const QString kTlsRefused = QStringLiteral(
+    "[TLS]サーバーが TLS での接続を受け付けませんでした。処理を異常終了させます。");
+const QString kCertificateUntrusted =
+    QStringLiteral("[TLS]サーバーの証明書を検証できません。処理を異常終了させます。");
+const QString kCertificateChanged = QStringLiteral(
+    "[TLS]サーバーの証明書が、信頼した証明書から変わっています。処理を異常終了させます。");
+const QString kCrLf = QStringLiteral("\r\n");
 
 // A CR or LF would end the command early and let the rest pass as a command of its own.
 bool HasLineBreak(const QString& text) {
@@ -71,30 +83,50 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&wsControl, &QTcpSocket::connected, this, &FtpClient::Touch);
     connect(&wsControl, &QTcpSocket::readyRead, this, &FtpClient::OnControlReadyRead);
     connect(&wsControl, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
-        // The server closing the connection after QUIT is the expected end.
-        if (!(e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT")))
-            OnSocketError(Channel::Control, SocketErrorText::Number(e),
-                          SocketErrorText::Description(e, wsControl.errorString()));
+        // The server closing the connection after QUIT is the expected end; a refused
+        // certificate is told once the attempt is over.
+        if (e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT"))
+            return;
+        if (m_certificateRefusal != CertificateRefusal::None) {
+            blnFtpError = true;
+            return;
+        }
+        OnSocketError(Channel::Control, SocketErrorText::Number(e),
+                      SocketErrorText::Description(e, wsControl.errorString()));
     });
+    connect(&wsControl, &QSslSocket::encrypted, this, &FtpClient::OnControlEncrypted);
+    connect(&wsControl, &QSslSocket::sslErrors, this, &FtpClient::OnControlSslErrors);
+    connect(&wsControl, &QSslSocket::newSessionTicketReceived, this,
+            [this] { KeepNewestTicket(wsControl); });
 
     wsData.OnIncoming = [this](qintptr descriptor) { OnIncoming(descriptor); };
     connect(&wsData, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
         OnSocketError(Channel::Data, SocketErrorText::Number(e),
                       SocketErrorText::Description(e, wsData.errorString()));
     });
+    connect(&wsDataSocket, &QTcpSocket::connected, this, &FtpClient::OnDataConnected);
     connect(&wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
     connect(&wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
     connect(&wsDataSocket, &QTcpSocket::errorOccurred, this, &FtpClient::OnDataError);
     connect(&wsDataSocket, &QTcpSocket::bytesWritten, this, &FtpClient::OnDataBytesWritten);
+    connect(&wsDataSocket, &QSslSocket::encrypted, this, [this] {
+        KeepNewestTicket(wsDataSocket);
+        DataReady();
+    });
+    connect(&wsDataSocket, &QSslSocket::encryptedBytesWritten, this, [this] {
+        Touch();
+        RefillUpload();
+    });
+    connect(&wsDataSocket, &QSslSocket::sslErrors, this, &FtpClient::OnDataSslErrors);
+    connect(&wsDataSocket, &QSslSocket::newSessionTicketReceived, this,
+            [this] { KeepNewestTicket(wsDataSocket); });
 }
 
 FtpClient::~FtpClient() {
     disconnect(&wsControl, nullptr, this, nullptr);
     disconnect(&wsDataSocket, nullptr, this, nullptr);
     wsData.OnIncoming = nullptr;
-    wsControl.abort();
-    wsDataSocket.abort();
-    wsData.close();
+    CloseSockets();
 }
 
 void FtpClient::SetReplyTimeoutSec(int seconds) {
@@ -105,14 +137,9 @@ void FtpClient::SetReplyTimeoutSec(int seconds) {
 
 bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     CloseSockets();
-    // A state left at "QUIT" by the last run would make the reply handler ignore the login.
-    strFtpState.clear();
     m_faultReason.clear();
-    strLastReply.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
-    blnFtpError = false;
-    blnFtpDone = false;
     udtProfile = profile;
 
     FtpAddress address;
@@ -120,13 +147,19 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
         HasLineBreak(profile.Passwd) || HasLineBreak(address.RemoteBase))
         return false;
     m_hostPort = address.HostPort();
+    m_hostName = address.Host;
+    m_options = m_host.ServerOptions(m_hostPort);
 
-    m_loggingIn = true;
-    wsControl.connectToHost(address.Host, address.Port);
-    WaitUntil([this] { return blnFtpDone; }, Channel::Control);
-    m_loggingIn = false;
-    if (blnFtpError)
+    bool loggedIn = Login(address.Host, address.Port);
+    // A certificate the user now trusts: the refused attempt is made once more.
+    if (!loggedIn && ResolveCertificateRefusal(true))
+        loggedIn = Login(address.Host, address.Port);
+    if (!loggedIn) {
+        ResolveCertificateRefusal(false);
+        if (!m_refusalBox.isEmpty())
+            m_host.ShowSocketError(m_refusalBox);
         return false;
+    }
 
     strLocalBaseDir = profile.LocalBaseDir;
     strRemoteBaseDir = address.RemoteBase;
@@ -134,6 +167,27 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
         return false;
     GetRemoteDirList(strRemoteBaseDir, strRemoteList, lngRemoteListCount);
     return true;
+}
+
+// Connects and logs in; with TLS required, AUTH TLS comes first and PBSZ and PROT after the
+// password. The reply handler carries the steps out; true once TYPE I was accepted.
+bool FtpClient::Login(const QString& host, quint16 port) {
+    CloseSockets();
+    // A state left at "QUIT" by the last run would make the reply handler ignore the login.
+    strFtpState.clear();
+    strLastReply.clear();
+    blnFtpError = false;
+    blnFtpDone = false;
+    m_refusalBox.clear();
+    m_certificateRefusal = CertificateRefusal::None;
+    m_tlsTicket.clear();
+    m_epsvRefused = false;
+    m_pasvAddressTold = false;
+    m_loggingIn = true;
+    wsControl.connectToHost(host, port);
+    WaitUntil([this] { return blnFtpDone; }, Channel::Control);
+    m_loggingIn = false;
+    return blnFtpDone && !blnFtpError;
 }
 
 bool FtpClient::FtpChangeDir(const QString& path) {
@@ -159,6 +213,9 @@ void FtpClient::CloseSockets() {
 
 bool FtpClient::SendCommand(const QString& command, const QString& logLine) {
     if (HasLineBreak(command) || wsControl.state() != QAbstractSocket::ConnectedState)
+        return false;
+    // Where TLS is required, nothing but the request for it goes in clear text.
+    if (TlsRequired() && !wsControl.isEncrypted() && command != QLatin1String("AUTH TLS"))
         return false;
     wsControl.write(CodePage::FromUnicode(command) + "\r\n");
     m_host.Logging(logLine.isEmpty() ? command : logLine);
@@ -210,8 +267,10 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
         return;
     // 220, 331 and 230 mean something only while logging in; anywhere else they are as
     // unexpected as any other wrong code, and a 230 after a file is no 226.
-    const bool awaitingLogin = strFtpState.isEmpty() || strFtpState == QLatin1String("USER") ||
-                               strFtpState == QLatin1String("PASS");
+    static const QStringList kLoginStates{
+        QString(),           QStringLiteral("AUTH"), QStringLiteral("USER"),
+        QStringLiteral("PASS"), QStringLiteral("PBSZ"), QStringLiteral("PROT")};
+    const bool awaitingLogin = kLoginStates.contains(strFtpState);
     if (m_loggingIn && awaitingLogin) {
         HandleLoginReply(code);
         return;
@@ -220,24 +279,74 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
 }
 
 // Each login reply in its own step only. A refused login (530, 421 ...) or a step out of order
-// ends the connection attempt; a preliminary reply waits.
+// ends the connection attempt; a preliminary reply waits. With TLS required, a refused AUTH, PBSZ
+// or PROT ends it too: there is no way back to clear text.
 void FtpClient::HandleLoginReply(const QString& code) {
+    const QString& state = strFtpState;
+    const bool preliminary = code.startsWith(QLatin1Char('1'));
     if (code == QLatin1String("220")) {
         // A second greeting after USER went asks for nothing.
-        if (strFtpState.isEmpty()) {
-            strFtpState = QStringLiteral("USER");
-            SendCommand(QStringLiteral("USER ") + udtProfile.Account);
+        if (!state.isEmpty())
+            return;
+        if (TlsRequired()) {
+            strFtpState = QStringLiteral("AUTH");
+            SendCommand(QStringLiteral("AUTH TLS"));
+        } else {
+            SendUser();
         }
-    } else if (code == QLatin1String("331") && strFtpState == QLatin1String("USER")) {
+    } else if (state == QLatin1String("AUTH")) {
+        if (code == QLatin1String("234") && wsControl.mode() == QSslSocket::UnencryptedMode) {
+            wsControl.setSslConfiguration(TlsConfiguration());
+            wsControl.setPeerVerifyName(m_hostName);
+            wsControl.startClientEncryption();
+        } else if (!preliminary) {
+            TlsRefused(QStringLiteral("AUTH TLS"));
+        }
+    } else if (state == QLatin1String("PBSZ") || state == QLatin1String("PROT")) {
+        if (code == QLatin1String("200") && state == QLatin1String("PBSZ")) {
+            strFtpState = QStringLiteral("PROT");
+            SendCommand(QStringLiteral("PROT P"));
+        } else if (code == QLatin1String("200")) {
+            SendType();
+        } else if (!preliminary) {
+            TlsRefused(state == QLatin1String("PBSZ") ? QStringLiteral("PBSZ 0")
+                                                      : QStringLiteral("PROT P"));
+        }
+    } else if (code == QLatin1String("331") && state == QLatin1String("USER")) {
         strFtpState = QStringLiteral("PASS");
         SendCommand(QStringLiteral("PASS ") + udtProfile.Passwd, QStringLiteral("PASS *****"));
-    } else if (code == QLatin1String("230")) {
-        strFtpState = QStringLiteral("TYPE");
-        SendCommand(QStringLiteral("TYPE I"));
-        m_host.WriteLog(QStringLiteral("SUCCESS - FTP CONNECTION - ") + m_hostPort);
-    } else if (!code.startsWith(QLatin1Char('1'))) {
+    } else if (code == QLatin1String("230") && state != QLatin1String("AUTH")) {
+        if (TlsRequired()) {
+            // Every data connection encrypted too, in both modes.
+            strFtpState = QStringLiteral("PBSZ");
+            SendCommand(QStringLiteral("PBSZ 0"));
+        } else {
+            SendType();
+        }
+    } else if (!preliminary) {
         blnFtpError = true;
     }
+}
+
+void FtpClient::SendUser() {
+    strFtpState = QStringLiteral("USER");
+    SendCommand(QStringLiteral("USER ") + udtProfile.Account);
+}
+
+void FtpClient::SendType() {
+    strFtpState = QStringLiteral("TYPE");
+    SendCommand(QStringLiteral("TYPE I"));
+    m_host.WriteLog(QStringLiteral("SUCCESS - FTP CONNECTION - ") + m_hostPort);
+}
+
+// Told by ConnectFtp once the attempt is over, not from inside the reply handler.
+void FtpClient::TlsRefused(const QString& step) {
+    const QString reply = ServerText::Printable(strLastReply.simplified());
+    m_faultReason = QStringLiteral("TLS refused by the server (") + step + QStringLiteral("): ") +
+                    reply;
+    m_refusalBox = kTlsRefused + kCrLf + m_hostPort + QStringLiteral(" ") + step +
+                   QStringLiteral(": ") + reply;
+    blnFtpError = true;
 }
 
 void FtpClient::JudgeReply(const QString& code) {
@@ -248,6 +357,10 @@ void FtpClient::JudgeReply(const QString& code) {
         good = code == QLatin1String("200");
     } else if (state == QLatin1String("PORT")) {
         good = code == QLatin1String("200");
+    } else if (state == QLatin1String("EPSV")) {
+        good = code == QLatin1String("229");
+    } else if (state == QLatin1String("PASV")) {
+        good = code == QLatin1String("227");
     } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD")) {
         // The end of an earlier transfer may come late; the reply that follows decides.
         if (code == QLatin1String("226"))
@@ -336,6 +449,115 @@ void FtpClient::OnDeadline() {
                       .arg(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
 }
 
+// ---- TLS ------------------------------------------------------------------------------------
+
+// The system's CAs, the peer verified, and sessions kept so the data connections can resume the
+// control connection's.
+QSslConfiguration FtpClient::TlsConfiguration() const {
+    QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
+    configuration.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    configuration.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
+    return configuration;
+}
+
+void FtpClient::OnControlEncrypted() {
+    Touch();
+    const QSslCipher cipher = wsControl.sessionCipher();
+    m_host.Logging(QStringLiteral("TLS ") + cipher.protocolString() + u' ' + cipher.name());
+    KeepNewestTicket(wsControl);
+    if (strFtpState == QLatin1String("AUTH"))
+        SendUser();
+}
+
+// A certificate that does not verify is taken only when it is the one the user trusted.
+void FtpClient::OnControlSslErrors(const QList<QSslError>& errors) {
+    const QSslCertificate certificate = wsControl.peerCertificate();
+    const QByteArray fingerprint = ServerCertificate::Fingerprint(certificate);
+    if (!fingerprint.isEmpty() && fingerprint == m_options.TrustedCertificate) {
+        wsControl.ignoreSslErrors();
+        return;
+    }
+    m_certificateRefusal = m_options.TrustedCertificate.isEmpty() ? CertificateRefusal::Untrusted
+                                                                   : CertificateRefusal::Changed;
+    m_refusedCertificate = certificate;
+    m_certificateErrors = errors;
+    blnFtpError = true;
+}
+
+// A data connection must show the certificate the control connection was accepted with.
+void FtpClient::OnDataSslErrors(const QList<QSslError>&) {
+    if (!wsDataSocket.peerCertificate().isNull() &&
+        wsDataSocket.peerCertificate() == wsControl.peerCertificate())
+        wsDataSocket.ignoreSslErrors();
+}
+
+// With TLS 1.3 a ticket resumes one session only, and servers send a new one after each
+// resumption: the newest is the one to offer next.
+void FtpClient::KeepNewestTicket(const QSslSocket& socket) {
+    const QByteArray ticket = socket.sslConfiguration().sessionTicket();
+    if (!ticket.isEmpty())
+        m_tlsTicket = ticket;
+}
+
+// We are the TLS client on every data connection, also on one the server made to us.
+void FtpClient::StartDataEncryption() {
+    QSslConfiguration configuration = TlsConfiguration();
+    configuration.setSessionTicket(m_tlsTicket);
+    wsDataSocket.setSslConfiguration(configuration);
+    wsDataSocket.setPeerVerifyName(m_hostName);
+    m_dataOpening = true;
+    wsDataSocket.startClientEncryption();
+}
+
+bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
+    const QString fingerprint =
+        ServerCertificate::FingerprintText(ServerCertificate::Fingerprint(m_refusedCertificate));
+    const QString setting = u'[' + ServerOptionKeys::Section(m_hostPort) + QStringLiteral("] ") +
+                            ServerOptionKeys::kTrustedCertificate + u'=' + fingerprint;
+    switch (m_certificateRefusal) {
+        case CertificateRefusal::None:
+            return false;
+        case CertificateRefusal::Untrusted:
+            if (mayAsk) {
+                const QString question =
+                    QStringLiteral("サーバーの証明書を検証できませんでした。") + kCrLf +
+                    QStringLiteral("サーバー: ") + m_hostPort + kCrLf +
+                    ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) +
+                    kCrLf + kCrLf + QStringLiteral("この証明書を信頼して接続しますか？");
+                const QByteArray digest = ServerCertificate::Fingerprint(m_refusedCertificate);
+                if (!m_host.TrustCertificate(m_hostPort, digest, question))
+                    return false;
+                m_options.TrustedCertificate = digest;
+                return true;
+            }
+            m_faultReason = QStringLiteral("certificate not trusted: SHA-256 ") + fingerprint +
+                            QStringLiteral("; to trust it, set ") + setting +
+                            QStringLiteral(" in the settings file");
+            m_refusalBox = kCertificateUntrusted + kCrLf + QStringLiteral("サーバー: ") +
+                           m_hostPort + kCrLf + QStringLiteral("SHA-256: ") + fingerprint + kCrLf +
+                           QStringLiteral("信頼する場合は、設定ファイルに ") + setting +
+                           QStringLiteral(" を設定してください。");
+            return false;
+        case CertificateRefusal::Changed: {
+            if (mayAsk)
+                return false;
+            const QString trusted =
+                ServerCertificate::FingerprintText(m_options.TrustedCertificate);
+            m_faultReason = QStringLiteral("certificate changed since it was trusted: SHA-256 ") +
+                            fingerprint + QStringLiteral(", trusted ") + trusted;
+            m_refusalBox =
+                kCertificateChanged + kCrLf + QStringLiteral("サーバー: ") + m_hostPort + kCrLf +
+                QStringLiteral("信頼した証明書 SHA-256: ") + trusted + kCrLf +
+                QStringLiteral("現在の証明書:") + kCrLf +
+                ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) + kCrLf +
+                QStringLiteral("証明書の変更が正当なものと確かめられた場合に限り、設定ファイルの ") +
+                setting + QStringLiteral(" としてください。");
+            return false;
+        }
+    }
+    return false;
+}
+
 // ---- data connection ------------------------------------------------------------------------
 
 QString FtpClient::PortArgument(const QHostAddress& address, quint16 port) {
@@ -360,14 +582,67 @@ QString FtpClient::GetPortParameter() {
     return PortArgument(local, wsData.serverPort());
 }
 
-// PORT (EPRT on IPv6) with a fresh listening socket; true when the server took it.
+// PORT (EPRT on IPv6) with a fresh listening socket, or in passive mode EPSV or PASV with our
+// connection under way; true when the server took it.
 bool FtpClient::OpenDataPort(bool stopOnAbend) {
+    if (m_options.DataConnection == DC_Passive)
+        return OpenPassive(stopOnAbend);
     const QString argument = GetPortParameter();
     if (argument.isEmpty())
         return false;
     const QString verb =
         argument.startsWith(u'|') ? QStringLiteral("EPRT ") : QStringLiteral("PORT ");
     return RunCommand(QStringLiteral("PORT"), verb + argument, stopOnAbend);
+}
+
+// EPSV first; once a server refuses it, PASV for the rest of the connection. The connection goes
+// to the control connection's peer, whatever address a PASV reply names: behind NAT that is often
+// a private one, and any other would let the server send our files to a third host.
+bool FtpClient::OpenPassive(bool stopOnAbend) {
+    CloseData();
+    quint16 port = 0;
+    if (!m_epsvRefused) {
+        if (RunCommand(QStringLiteral("EPSV"), QStringLiteral("EPSV"), stopOnAbend))
+            return PassiveReply::ParseEpsv(strLastReply, &port) && ConnectPassive(port);
+        if (!blnFtpError || wsControl.state() != QAbstractSocket::ConnectedState)
+            return false;
+        m_epsvRefused = true;
+    }
+    if (!RunCommand(QStringLiteral("PASV"), QStringLiteral("PASV"), stopOnAbend))
+        return false;
+    QHostAddress given;
+    if (!PassiveReply::ParsePasv(strLastReply, &given, &port))
+        return false;
+    if (!IsControlPeer(given) && !m_pasvAddressTold) {
+        m_pasvAddressTold = true;
+        m_host.WriteLog(QStringLiteral("WARNING - PASV ADDRESS NOT USED - ") + m_hostPort +
+                        QStringLiteral("\tthe server gave ") + given.toString() +
+                        QStringLiteral(", the data connection goes to ") +
+                        Plain(wsControl.peerAddress()).toString());
+    }
+    return ConnectPassive(port);
+}
+
+bool FtpClient::ConnectPassive(quint16 port) {
+    m_dataOpening = true;
+    wsDataSocket.connectToHost(Plain(wsControl.peerAddress()), port);
+    return true;
+}
+
+void FtpClient::OnDataConnected() {
+    Touch();
+    if (TlsRequired())
+        StartDataEncryption();
+    else
+        DataReady();
+}
+
+// The data connection of this transfer can carry data: connected, and with TLS encrypted.
+void FtpClient::DataReady() {
+    m_dataOpening = false;
+    m_dataConnected = true;
+    m_dataClosed = false;
+    Touch();
 }
 
 bool FtpClient::IsControlPeer(const QHostAddress& address) const {
@@ -391,8 +666,10 @@ void FtpClient::OnIncoming(qintptr descriptor) {
     }
     wsData.close();
     wsDataSocket.setSocketDescriptor(descriptor);
-    m_dataConnected = true;
-    m_dataClosed = false;
+    if (TlsRequired())
+        StartDataEncryption();
+    else
+        DataReady();
     Touch();
 }
 
@@ -405,8 +682,10 @@ void FtpClient::OnDataReadyRead() {
         ProtocolError(Channel::Data, m_listing->Fault());
 }
 
-// The server's orderly close is the end of the data, not a fault.
+// The server's orderly close is the end of the data, not a fault. After a TLS upload it is our
+// own close, once the close message went.
 void FtpClient::OnDataDisconnected() {
+    ShutDownDrain();
     if (!m_dataConnected || m_dataClosed)
         return;
     OnDataReadyRead();
@@ -417,7 +696,7 @@ void FtpClient::OnDataDisconnected() {
 }
 
 void FtpClient::OnDataError(QAbstractSocket::SocketError error) {
-    if (!m_dataConnected || error == QAbstractSocket::RemoteHostClosedError)
+    if ((!m_dataConnected && !m_dataOpening) || error == QAbstractSocket::RemoteHostClosedError)
         return;
     OnSocketError(Channel::Data, SocketErrorText::Number(error),
                   SocketErrorText::Description(error, wsDataSocket.errorString()));
@@ -427,14 +706,20 @@ void FtpClient::CloseData() {
     m_upload = nullptr;
     wsData.close();
     wsDataSocket.abort();
+    if (m_drainDescriptor >= 0)
+        ::close(m_drainDescriptor);
+    m_drainDescriptor = -1;
+    m_dataOpening = false;
     m_dataConnected = false;
     m_dataClosed = false;
 }
 
 // The data connection has ended, or the server finished without ever opening one.
 bool FtpClient::DataEnded() {
-    if (!m_dataConnected && wsData.isListening())
+    if (!m_dataConnected && !m_dataOpening && wsData.isListening())
         wsData.waitForNewConnection(0);  // a connection the event loop has not reported yet
+    if (m_dataOpening)
+        return false;
     return !m_dataConnected || m_dataClosed;
 }
 
@@ -599,29 +884,52 @@ void FtpClient::UploadMoved(qint64 bytes) {
 // Once the whole file is handed over, the system still sends what it holds of it, on a slow link
 // for long: true when some of that has left since the last look.
 bool FtpClient::UploadDrained() {
-    if (!m_upload || !m_uploadSent || m_uploadQueued <= 0 || m_dataClosed)
+    const int descriptor = DrainDescriptor();
+    if (!m_upload || !m_uploadSent || m_uploadQueued <= 0 || descriptor < 0)
         return false;
     int queued = 0;
-    if (::ioctl(static_cast<int>(wsDataSocket.socketDescriptor()), SIOCOUTQ, &queued) != 0 ||
-        queued >= m_uploadQueued)
+    if (::ioctl(descriptor, SIOCOUTQ, &queued) != 0 || queued >= m_uploadQueued)
         return false;
     UploadMoved(m_uploadQueued - queued);
     m_uploadQueued = queued;
     return true;
 }
 
+// The connection whose send queue shows an upload's last bytes leaving; -1 when none does.
+int FtpClient::DrainDescriptor() const {
+    if (m_drainDescriptor >= 0)
+        return m_drainDescriptor;
+    return m_dataClosed ? -1 : static_cast<int>(wsDataSocket.socketDescriptor());
+}
+
 // The end of the file for the server. The socket stays open for sending, closed only for
-// writing, so that UploadDrained can still see the system's queue.
+// writing, so that UploadDrained can still see the system's queue. A TLS connection first sends
+// its close message, which only Qt can write and which closes Qt's descriptor: a copy of it keeps
+// the connection until the server has confirmed the file.
 void FtpClient::EndUpload() {
     m_uploadSent = true;
     m_waitChannel = Channel::Control;
     const int descriptor = static_cast<int>(wsDataSocket.socketDescriptor());
+    if (wsDataSocket.isEncrypted()) {
+        m_drainDescriptor = ::dup(descriptor);
+        wsDataSocket.disconnectFromHost();
+        return;
+    }
     int queued = 0;
     if (::shutdown(descriptor, SHUT_WR) != 0) {
         wsDataSocket.disconnectFromHost();
         return;
     }
     m_uploadQueued = ::ioctl(descriptor, SIOCOUTQ, &queued) == 0 ? queued : 0;
+}
+
+// Qt has closed its descriptor of a TLS upload's connection: the copy ends it for writing.
+void FtpClient::ShutDownDrain() {
+    if (m_drainDescriptor < 0 || m_uploadQueued > 0 || !m_uploadSent)
+        return;
+    int queued = 0;
+    ::shutdown(m_drainDescriptor, SHUT_WR);
+    m_uploadQueued = ::ioctl(m_drainDescriptor, SIOCOUTQ, &queued) == 0 ? queued : 0;
 }
 
 // Keeps at most one chunk queued on the socket; at the end of the file closes the connection,
@@ -631,7 +939,8 @@ void FtpClient::RefillUpload() {
         return;
     if (m_uploadChunk.size() != kUploadChunk)
         m_uploadChunk.resize(kUploadChunk);
-    while (wsDataSocket.bytesToWrite() < kUploadChunk) {
+    // A TLS socket hands what it encrypted to a buffer of its own: both count.
+    while (wsDataSocket.bytesToWrite() + wsDataSocket.encryptedBytesToWrite() < kUploadChunk) {
         const qint64 got = m_upload->read(m_uploadChunk.data(), kUploadChunk);
         if (got < 0) {
             // Abort rather than close, so the server cannot take the part for the whole file.
@@ -641,7 +950,7 @@ void FtpClient::RefillUpload() {
             return;
         }
         if (got == 0) {
-            if (wsDataSocket.bytesToWrite() == 0)
+            if (wsDataSocket.bytesToWrite() + wsDataSocket.encryptedBytesToWrite() == 0)
                 EndUpload();
             return;
         }

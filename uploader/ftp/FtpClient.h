@@ -4,9 +4,12 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QObject>
+#include <QSslCertificate>
+#include <QSslConfiguration>
+#include <QSslError>
+#include <QSslSocket>
 #include <QString>
 #include <QStringList>
-#include <QTcpSocket>
 #include <QTimer>
 #include <functional>
 
@@ -15,10 +18,13 @@
 #include "RemoteListParser.h"
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
+#include "Typ_ServerOptions.h"
 
-// The FTP client of a run: one control connection, one active-mode data connection, and the
-// members the run driver and the walk share with it. Everything runs on the GUI thread; each
-// operation sends its command and lets events run until the reply handler has raised a flag.
+// The FTP client of a run: one control connection, one data connection at a time (the server's
+// in active mode, ours in passive mode), and the members the run driver and the walk share with
+// it. With TLS required, both are encrypted and the data connections resume the control
+// connection's session. Everything runs on the GUI thread; each operation sends its command and
+// lets events run until the reply handler has raised a flag.
 class FtpClient : public QObject {
     Q_OBJECT
 
@@ -30,7 +36,8 @@ public:
     // so does one that takes FtpLimits::kDeadlineFactor times as long in all.
     void SetReplyTimeoutSec(int seconds);
 
-    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection.
+    // Connects, logs in, enters or makes the remote base and lists it, with the options the host
+    // keeps for the server. False: failed connection.
     bool ConnectFtp(const Typ_Profile& profile);
     // The socket error's text (or the time limit's) that ended the connection; empty when none
     // came. Cleared by ConnectFtp.
@@ -74,25 +81,44 @@ public:
     qint32 lngRemoteListCount = 0;
     bool blnRemoteListRecursive = false;
 
-    QTcpSocket wsControl;
-    DataListener wsData;      // listening for the server's data connection
-    QTcpSocket wsDataSocket;  // the accepted data connection
+    QSslSocket wsControl;
+    DataListener wsData;      // listening for the server's data connection (active mode)
+    QSslSocket wsDataSocket;  // the data connection, accepted or made
 
 private:
     enum class Channel { Control, Data };
     enum class ListMode { Unknown, Mlsd, NlstAll, Nlst };
+    // Why a server's certificate was refused, when it was.
+    enum class CertificateRefusal { None, Untrusted, Changed };
 
     // Control connection.
+    bool Login(const QString& host, quint16 port);
     bool SendCommand(const QString& command, const QString& logLine = QString());
     void OnControlReadyRead();
     bool HandOverReply();
     void HandleReply(const QByteArray& bytes);
     void HandleLoginReply(const QString& code);
+    void SendUser();
+    void SendType();
     void JudgeReply(const QString& code);
     void OnSocketError(Channel channel, int number, const QString& description);
     // The server broke the protocol or a limit of FtpLimits: the same end as a socket error.
     void ProtocolError(Channel channel, const QString& what);
     bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false);
+    bool TlsRequired() const { return m_options.Tls == TLS_Require; }
+    // A refused TLS step: the box and the reason, and the attempt ends.
+    void TlsRefused(const QString& step);
+
+    // TLS.
+    QSslConfiguration TlsConfiguration() const;
+    void OnControlEncrypted();
+    void OnControlSslErrors(const QList<QSslError>& errors);
+    void OnDataSslErrors(const QList<QSslError>& errors);
+    void KeepNewestTicket(const QSslSocket& socket);
+    void StartDataEncryption();
+    // After a refused certificate: with mayAsk, asks about an untrusted one (true: trusted now,
+    // connect again); without, sets the box and the reason that tell why it was refused.
+    bool ResolveCertificateRefusal(bool mayAsk);
 
     // Waiting.
     void WaitUntil(const std::function<bool()>& done, Channel channel);
@@ -110,6 +136,10 @@ private:
     void OnDataError(QAbstractSocket::SocketError error);
     void CloseData();
     bool OpenDataPort(bool stopOnAbend);
+    bool OpenPassive(bool stopOnAbend);
+    bool ConnectPassive(quint16 port);
+    void OnDataConnected();
+    void DataReady();
     bool DataEnded();
     bool TakeListing(const QString& command, bool stopOnAbend, RemoteListParser* listing);
     bool AwaitListingEnd(bool stopOnAbend);
@@ -119,6 +149,8 @@ private:
     void OnDataBytesWritten(qint64 bytes);
     void UploadMoved(qint64 bytes);
     bool UploadDrained();
+    int DrainDescriptor() const;
+    void ShutDownDrain();
     void RefillUpload();
     void EndUpload();
     bool StreamFile(QFile& file);
@@ -128,6 +160,16 @@ private:
     bool m_replyHandedOver = false;
     bool m_loggingIn = false;
     QString m_hostPort;
+    QString m_hostName;  // as the profile names it, for the certificate's name check
+    Typ_ServerOptions m_options;  // of the server being run
+
+    QByteArray m_tlsTicket;  // the newest session ticket any connection received
+    CertificateRefusal m_certificateRefusal = CertificateRefusal::None;
+    QSslCertificate m_refusedCertificate;
+    QList<QSslError> m_certificateErrors;
+    QString m_refusalBox;  // what to tell once a refused TLS attempt is over
+    bool m_epsvRefused = false;     // EPSV refused on this connection: PASV from now on
+    bool m_pasvAddressTold = false;  // the run log said once that a PASV address was not used
 
     QTimer m_watchdog;  // silence
     QTimer m_deadline;  // the whole wait
@@ -136,8 +178,9 @@ private:
     bool m_inErrorHandler = false;
     QString m_faultReason;
 
-    bool m_dataConnected = false;           // a data connection was accepted for this transfer
-    bool m_dataClosed = false;              // ... and has ended
+    bool m_dataOpening = false;    // a data connection is being made or its TLS handshake runs
+    bool m_dataConnected = false;  // the data connection of this transfer is ready for data
+    bool m_dataClosed = false;     // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
     QByteArray m_uploadChunk;     // one read of the file, reused for every chunk
@@ -146,6 +189,7 @@ private:
     bool m_uploadBroken = false;  // read error or the server dropped the connection early
     qint64 m_uploadProgress = 0;  // bytes sent since the deadline last started afresh
     qint64 m_uploadQueued = 0;    // bytes the system held at the last look, once all went
+    int m_drainDescriptor = -1;   // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
 };

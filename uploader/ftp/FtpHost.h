@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
-// What the FTP client needs of the program around it: the two logs, the socket error box and the
-// investigate mode switch. The engine implements it; tests script it.
+#include "Typ_ServerOptions.h"
+
+// What the FTP client needs of the program around it: the two logs, the error box, the
+// investigate mode switch and the options of each server. The engine implements it; tests script
+// it.
 class FtpHost {
 public:
     virtual ~FtpHost() = default;
@@ -11,8 +15,23 @@ public:
     virtual void Logging(const QString& line) = 0;
     // One line of the run log ("SUCCESS - FTP CONNECTION - host:port").
     virtual void WriteLog(const QString& line) = 0;
-    // Exclamation box with OK and the application title.
+    // Exclamation box with OK and the application title: socket errors and refused TLS.
     virtual void ShowSocketError(const QString& text) = 0;
     // mnuSeek is ticked: FtpPutFile sends nothing and reports success.
     virtual bool InvestigateMode() = 0;
+    // How the server host:port is reached. A host that keeps no options: the defaults.
+    virtual Typ_ServerOptions ServerOptions(const QString& hostPort) {
+        Q_UNUSED(hostPort);
+        return {};
+    }
+    // Asks whether to trust a server certificate that does not verify; the question describes
+    // it. Yes keeps the fingerprint (SHA-256) as the server's trusted certificate and returns
+    // true. A host nobody answers for says no.
+    virtual bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
+                                  const QString& question) {
+        Q_UNUSED(hostPort);
+        Q_UNUSED(fingerprint);
+        Q_UNUSED(question);
+        return false;
+    }
 };

@@ -1,0 +1,58 @@
+#include "ServerSettings.h"
+
+#include "API_IniFileAccess.h"
+#include "ServerCertificate.h"
+
+namespace {
+
+QString ReadKey(const QString& section, const QString& key) {
+    QString value;
+    API_IniFileAccess::IniRead(section, value, key);
+    return value.trimmed();
+}
+
+bool WriteKey(const QString& section, const QString& key, const QString& value, QString* error) {
+    return API_IniFileAccess::IniWrite(section, value, key, QString(), false, error);
+}
+
+}  // namespace
+
+namespace ServerSettings {
+
+Typ_ServerOptions Read(const QString& hostPort) {
+    const QString section = ServerOptionKeys::Section(hostPort);
+    Typ_ServerOptions options;
+    const QString data = ReadKey(section, ServerOptionKeys::kDataConnection);
+    if (data.compare(DataConnectionText(DC_Passive), Qt::CaseInsensitive) == 0)
+        options.DataConnection = DC_Passive;
+    const QString tls = ReadKey(section, ServerOptionKeys::kTls);
+    if (!tls.isEmpty() && tls.compare(TlsText(TLS_Off), Qt::CaseInsensitive) != 0)
+        options.Tls = TLS_Require;
+    options.TrustedCertificate = ServerCertificate::ParseFingerprint(
+        ReadKey(section, ServerOptionKeys::kTrustedCertificate));
+    return options;
+}
+
+bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error) {
+    const QString section = ServerOptionKeys::Section(hostPort);
+    return WriteKey(section, ServerOptionKeys::kDataConnection,
+                    DataConnectionText(options.DataConnection), error) &&
+           WriteKey(section, ServerOptionKeys::kTls, TlsText(options.Tls), error) &&
+           WriteTrustedCertificate(hostPort, options.TrustedCertificate, error);
+}
+
+bool WriteTrustedCertificate(const QString& hostPort, const QByteArray& fingerprint,
+                             QString* error) {
+    return WriteKey(ServerOptionKeys::Section(hostPort), ServerOptionKeys::kTrustedCertificate,
+                    ServerCertificate::FingerprintText(fingerprint), error);
+}
+
+QString DataConnectionText(enmDataConnection value) {
+    return value == DC_Passive ? QStringLiteral("Passive") : QStringLiteral("Active");
+}
+
+QString TlsText(enmTls value) {
+    return value == TLS_Require ? QStringLiteral("Require") : QStringLiteral("Off");
+}
+
+}  // namespace ServerSettings

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include "Typ_ServerOptions.h"
+
+// The connection options of each server, in section "Server_" + host:port of the settings file:
+// DataConnection (Active|Passive), Tls (Off|Require) and TrustedCertificate (a SHA-256
+// fingerprint in hex). Names and values match case-blind.
+namespace ServerSettings {
+
+// The options kept for host:port. A missing key reads as its default (active, no TLS, no
+// certificate). A Tls value other than Off reads as Require: a typing slip never sends a
+// password in clear text. A fingerprint that is not 64 hex digits reads as none.
+Typ_ServerOptions Read(const QString& hostPort);
+
+// Writes the three keys of the server; false with the reason in error when the file could not be
+// written (empty for a read-only file, whose warning has been shown).
+bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error = nullptr);
+
+// Writes the trusted certificate's fingerprint alone.
+bool WriteTrustedCertificate(const QString& hostPort, const QByteArray& fingerprint,
+                             QString* error = nullptr);
+
+// The values as written to the file.
+QString DataConnectionText(enmDataConnection value);
+QString TlsText(enmTls value);
+
+}  // namespace ServerSettings

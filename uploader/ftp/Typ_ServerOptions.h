@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// How one server (host:port) is reached. The options belong to the server, not to a profile:
+// every profile that names the server shares them. The defaults are the plain behaviour: the
+// server connects to us for each transfer, and nothing is encrypted.
+enum enmDataConnection { DC_Active, DC_Passive };
+enum enmTls { TLS_Off, TLS_Require };
+
+struct Typ_ServerOptions {
+    enmDataConnection DataConnection = DC_Active;
+    enmTls Tls = TLS_Off;
+    // SHA-256 digest (32 bytes) of the certificate the user chose to trust although it does not
+    // verify; empty when none.
+    QByteArray TrustedCertificate;
+};
+
+// The settings file section of a server and its keys.
+namespace ServerOptionKeys {
+inline QString Section(const QString& hostPort) {
+    return QStringLiteral("Server_") + hostPort;
+}
+inline const QString kDataConnection = QStringLiteral("DataConnection");
+inline const QString kTls = QStringLiteral("Tls");
+inline const QString kTrustedCertificate = QStringLiteral("TrustedCertificate");
+}  // namespace ServerOptionKeys
