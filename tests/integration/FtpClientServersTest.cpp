@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
+#include <QSslConfiguration>
 #include <QTemporaryDir>
+#include <QRegularExpression>
 #include <iostream>
 
 #include "FtpClient.h"
@@ -21,7 +23,9 @@ public:
     void WriteLog(const QString& line) override { runLog << line; }
     void ShowSocketError(const QString& text) override { socketErrors << text; }
     bool InvestigateMode() override { return false; }
+    Typ_ServerOptions ServerOptions(const QString&) override { return options; }
 
+    Typ_ServerOptions options;
     QStringList commandLog;
     QStringList runLog;
     QStringList socketErrors;
@@ -286,6 +290,76 @@ TEST_P(FtpClientServersTest, ExistenceChecksSeeFilesAndMisses) {
     client_.FtpQuit();
     EXPECT_TRUE(host_.socketErrors.isEmpty());
 }
+
+// vsftpd with its TLS defaults refuses a data connection that does not resume the control
+// connection's session. With TLS 1.3 each ticket resumes once: a client that kept offering the
+// login's tickets would be refused after a few files. Hundreds of files, in both modes.
+class TlsSessionReuse : public ::testing::TestWithParam<QSsl::SslProtocol> {
+protected:
+    void SetUp() override {
+        QString why;
+        ASSERT_TRUE(server_.Start(FtpServerKind::Vsftpd, &why, {.tls = true}))
+            << why.toStdString();
+        defaults_ = QSslConfiguration::defaultConfiguration();
+        QSslConfiguration pinned = defaults_;
+        pinned.setProtocol(GetParam());
+        QSslConfiguration::setDefaultConfiguration(pinned);
+        host_.options.Tls = TLS_Require;
+        host_.options.TrustedCertificate = FtpTestServer::CertificateFingerprint();
+    }
+    void TearDown() override {
+        QSslConfiguration::setDefaultConfiguration(defaults_);
+        if (HasFailure())
+            std::cerr << "command log (end):\n"
+                      << host_.commandLog.mid(host_.commandLog.size() - 40).join('\n').toStdString()
+                      << "\nsocket errors:\n"
+                      << host_.socketErrors.join('\n').toStdString() << "\n";
+    }
+
+    FtpTestServer server_;
+    QSslConfiguration defaults_;
+    RecordingHost host_;
+    QTemporaryDir local_;
+};
+
+TEST_P(TlsSessionReuse, HundredsOfFilesInBothModes) {
+    constexpr int kFiles = 200;
+    const QString version = GetParam() == QSsl::TlsV1_3 ? "TLSv1.3" : "TLSv1.2";
+    for (const enmDataConnection mode : {DC_Passive, DC_Active}) {
+        host_.options.DataConnection = mode;
+        host_.commandLog.clear();
+        FtpClient client(host_);
+        Typ_Profile profile;
+        profile.LocalBaseDir = local_.path();
+        profile.FtpDir = server_.FtpDir(QStringLiteral("/m%1").arg(mode));
+        profile.Account = server_.User();
+        profile.Passwd = server_.Password();
+        ASSERT_TRUE(client.ConnectFtp(profile));
+        const QStringList tls = host_.commandLog.filter(QRegularExpression("^TLS "));
+        ASSERT_EQ(tls.size(), 1);
+        EXPECT_TRUE(tls.first().startsWith("TLS " + version)) << tls.first().toStdString();
+        for (int i = 0; i < kFiles; ++i) {
+            const QByteArray content = QByteArray::number(i).repeated(i % 7);
+            const QString local = local_.filePath(QStringLiteral("f%1").arg(i));
+            ASSERT_TRUE(WriteAll(local, content));
+            const QString remote = profile.FtpDir.mid(profile.FtpDir.indexOf('/')) +
+                                   QStringLiteral("/f%1").arg(i);
+            ASSERT_TRUE(client.FtpPutFile(local, remote)) << "file " << i << " mode " << mode;
+            ASSERT_EQ(ReadAll(server_.RootDir() + remote), content) << remote.toStdString();
+        }
+        QStringList listed;
+        ASSERT_TRUE(client.ListRemoteDir(QStringLiteral("/m%1").arg(mode), &listed));
+        EXPECT_EQ(listed.size(), kFiles);
+        client.FtpQuit();
+    }
+    EXPECT_TRUE(host_.socketErrors.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Protocols, TlsSessionReuse,
+                         ::testing::Values(QSsl::TlsV1_2, QSsl::TlsV1_3),
+                         [](const ::testing::TestParamInfo<QSsl::SslProtocol>& param) {
+                             return std::string(param.param == QSsl::TlsV1_3 ? "Tls13" : "Tls12");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Servers, FtpClientServersTest,
                          ::testing::ValuesIn(FtpTestServer::AllKinds()),

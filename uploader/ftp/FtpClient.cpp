@@ -78,7 +78,6 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&m_deadline, &QTimer::timeout, this, &FtpClient::OnDeadline);
     // No read takes more than this off a socket, however fast the server sends.
     wsControl.setReadBufferSize(kReadChunk);
-    wsDataSocket.setReadBufferSize(kReadChunk);
 
     connect(&wsControl, &QTcpSocket::connected, this, &FtpClient::Touch);
     connect(&wsControl, &QTcpSocket::readyRead, this, &FtpClient::OnControlReadyRead);
@@ -104,29 +103,18 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
         OnSocketError(Channel::Data, SocketErrorText::Number(e),
                       SocketErrorText::Description(e, wsData.errorString()));
     });
-    connect(&wsDataSocket, &QTcpSocket::connected, this, &FtpClient::OnDataConnected);
-    connect(&wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
-    connect(&wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
-    connect(&wsDataSocket, &QTcpSocket::errorOccurred, this, &FtpClient::OnDataError);
-    connect(&wsDataSocket, &QTcpSocket::bytesWritten, this, &FtpClient::OnDataBytesWritten);
-    connect(&wsDataSocket, &QSslSocket::encrypted, this, [this] {
-        KeepNewestTicket(wsDataSocket);
-        DataReady();
-    });
-    connect(&wsDataSocket, &QSslSocket::encryptedBytesWritten, this, [this] {
-        Touch();
-        RefillUpload();
-    });
-    connect(&wsDataSocket, &QSslSocket::sslErrors, this, &FtpClient::OnDataSslErrors);
-    connect(&wsDataSocket, &QSslSocket::newSessionTicketReceived, this,
-            [this] { KeepNewestTicket(wsDataSocket); });
+    NewDataSocket();
 }
 
 FtpClient::~FtpClient() {
     disconnect(&wsControl, nullptr, this, nullptr);
-    disconnect(&wsDataSocket, nullptr, this, nullptr);
+    disconnect(wsDataSocket, nullptr, this, nullptr);
     wsData.OnIncoming = nullptr;
-    CloseSockets();
+    wsControl.abort();
+    wsDataSocket->abort();
+    wsData.close();
+    if (m_drainDescriptor >= 0)
+        ::close(m_drainDescriptor);
 }
 
 void FtpClient::SetReplyTimeoutSec(int seconds) {
@@ -486,9 +474,9 @@ void FtpClient::OnControlSslErrors(const QList<QSslError>& errors) {
 
 // A data connection must show the certificate the control connection was accepted with.
 void FtpClient::OnDataSslErrors(const QList<QSslError>&) {
-    if (!wsDataSocket.peerCertificate().isNull() &&
-        wsDataSocket.peerCertificate() == wsControl.peerCertificate())
-        wsDataSocket.ignoreSslErrors();
+    if (!wsDataSocket->peerCertificate().isNull() &&
+        wsDataSocket->peerCertificate() == wsControl.peerCertificate())
+        wsDataSocket->ignoreSslErrors();
 }
 
 // With TLS 1.3 a ticket resumes one session only, and servers send a new one after each
@@ -503,10 +491,10 @@ void FtpClient::KeepNewestTicket(const QSslSocket& socket) {
 void FtpClient::StartDataEncryption() {
     QSslConfiguration configuration = TlsConfiguration();
     configuration.setSessionTicket(m_tlsTicket);
-    wsDataSocket.setSslConfiguration(configuration);
-    wsDataSocket.setPeerVerifyName(m_hostName);
+    wsDataSocket->setSslConfiguration(configuration);
+    wsDataSocket->setPeerVerifyName(m_hostName);
     m_dataOpening = true;
-    wsDataSocket.startClientEncryption();
+    wsDataSocket->startClientEncryption();
 }
 
 bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
@@ -625,7 +613,7 @@ bool FtpClient::OpenPassive(bool stopOnAbend) {
 
 bool FtpClient::ConnectPassive(quint16 port) {
     m_dataOpening = true;
-    wsDataSocket.connectToHost(Plain(wsControl.peerAddress()), port);
+    wsDataSocket->connectToHost(Plain(wsControl.peerAddress()), port);
     return true;
 }
 
@@ -653,7 +641,7 @@ bool FtpClient::IsControlPeer(const QHostAddress& address) const {
 void FtpClient::OnIncoming(qintptr descriptor) {
     const QHostAddress peer = PeerOf(descriptor);
     const bool fromServer = IsControlPeer(peer);
-    if (!fromServer || wsDataSocket.state() != QAbstractSocket::UnconnectedState) {
+    if (!fromServer || wsDataSocket->state() != QAbstractSocket::UnconnectedState) {
         // Another host would take the file or hand over a listing of its own; the right
         // connection may still come, within the same time limits.
         QTcpSocket refused;
@@ -665,7 +653,7 @@ void FtpClient::OnIncoming(qintptr descriptor) {
         return;
     }
     wsData.close();
-    wsDataSocket.setSocketDescriptor(descriptor);
+    wsDataSocket->setSocketDescriptor(descriptor);
     if (TlsRequired())
         StartDataEncryption();
     else
@@ -674,9 +662,9 @@ void FtpClient::OnIncoming(qintptr descriptor) {
 }
 
 void FtpClient::OnDataReadyRead() {
-    if (!m_dataConnected || !wsDataSocket.isReadable())
+    if (!m_dataConnected || !wsDataSocket->isReadable())
         return;
-    const QByteArray bytes = wsDataSocket.readAll();
+    const QByteArray bytes = wsDataSocket->readAll();
     Touch();
     if (m_listing && !m_listing->Feed(bytes))
         ProtocolError(Channel::Data, m_listing->Fault());
@@ -696,16 +684,60 @@ void FtpClient::OnDataDisconnected() {
 }
 
 void FtpClient::OnDataError(QAbstractSocket::SocketError error) {
-    if ((!m_dataConnected && !m_dataOpening) || error == QAbstractSocket::RemoteHostClosedError)
+    if (!m_dataConnected && !m_dataOpening)
         return;
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        // A TLS peer's close message: the end of its data. Our side closes too, which ends the
+        // connection (the server may wait for that before it reports the transfer).
+        // Not from inside Qt's own handling of the message.
+        if (wsDataSocket->isEncrypted())
+            QMetaObject::invokeMethod(this, &FtpClient::CloseAfterPeer, Qt::QueuedConnection);
+        return;
+    }
     OnSocketError(Channel::Data, SocketErrorText::Number(error),
-                  SocketErrorText::Description(error, wsDataSocket.errorString()));
+                  SocketErrorText::Description(error, wsDataSocket->errorString()));
+}
+
+void FtpClient::CloseAfterPeer() {
+    if (m_dataConnected && !m_dataClosed && wsDataSocket->isEncrypted() &&
+        wsDataSocket->state() == QAbstractSocket::ConnectedState) {
+        OnDataReadyRead();
+        wsDataSocket->disconnectFromHost();
+    }
+}
+
+// A fresh socket for every data connection: Qt's TLS socket keeps state of the last connection
+// (a peer's close message, for one) that would silence the close message of the next.
+void FtpClient::NewDataSocket() {
+    if (wsDataSocket) {
+        disconnect(wsDataSocket, nullptr, this, nullptr);
+        wsDataSocket->abort();
+        wsDataSocket->deleteLater();
+    }
+    wsDataSocket = new QSslSocket(this);
+    wsDataSocket->setReadBufferSize(kReadChunk);
+    connect(wsDataSocket, &QTcpSocket::connected, this, &FtpClient::OnDataConnected);
+    connect(wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
+    connect(wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
+    connect(wsDataSocket, &QTcpSocket::errorOccurred, this, &FtpClient::OnDataError);
+    connect(wsDataSocket, &QTcpSocket::bytesWritten, this, &FtpClient::OnDataBytesWritten);
+    connect(wsDataSocket, &QSslSocket::encrypted, this, [this] {
+        KeepNewestTicket(*wsDataSocket);
+        DataReady();
+    });
+    connect(wsDataSocket, &QSslSocket::encryptedBytesWritten, this, [this] {
+        Touch();
+        RefillUpload();
+    });
+    connect(wsDataSocket, &QSslSocket::sslErrors, this, &FtpClient::OnDataSslErrors);
+    connect(wsDataSocket, &QSslSocket::newSessionTicketReceived, this,
+            [this] { KeepNewestTicket(*wsDataSocket); });
 }
 
 void FtpClient::CloseData() {
     m_upload = nullptr;
     wsData.close();
-    wsDataSocket.abort();
+    NewDataSocket();
     if (m_drainDescriptor >= 0)
         ::close(m_drainDescriptor);
     m_drainDescriptor = -1;
@@ -899,7 +931,7 @@ bool FtpClient::UploadDrained() {
 int FtpClient::DrainDescriptor() const {
     if (m_drainDescriptor >= 0)
         return m_drainDescriptor;
-    return m_dataClosed ? -1 : static_cast<int>(wsDataSocket.socketDescriptor());
+    return m_dataClosed ? -1 : static_cast<int>(wsDataSocket->socketDescriptor());
 }
 
 // The end of the file for the server. The socket stays open for sending, closed only for
@@ -909,15 +941,15 @@ int FtpClient::DrainDescriptor() const {
 void FtpClient::EndUpload() {
     m_uploadSent = true;
     m_waitChannel = Channel::Control;
-    const int descriptor = static_cast<int>(wsDataSocket.socketDescriptor());
-    if (wsDataSocket.isEncrypted()) {
+    const int descriptor = static_cast<int>(wsDataSocket->socketDescriptor());
+    if (wsDataSocket->isEncrypted()) {
         m_drainDescriptor = ::dup(descriptor);
-        wsDataSocket.disconnectFromHost();
+        wsDataSocket->disconnectFromHost();
         return;
     }
     int queued = 0;
     if (::shutdown(descriptor, SHUT_WR) != 0) {
-        wsDataSocket.disconnectFromHost();
+        wsDataSocket->disconnectFromHost();
         return;
     }
     m_uploadQueued = ::ioctl(descriptor, SIOCOUTQ, &queued) == 0 ? queued : 0;
@@ -940,20 +972,20 @@ void FtpClient::RefillUpload() {
     if (m_uploadChunk.size() != kUploadChunk)
         m_uploadChunk.resize(kUploadChunk);
     // A TLS socket hands what it encrypted to a buffer of its own: both count.
-    while (wsDataSocket.bytesToWrite() + wsDataSocket.encryptedBytesToWrite() < kUploadChunk) {
+    while (wsDataSocket->bytesToWrite() + wsDataSocket->encryptedBytesToWrite() < kUploadChunk) {
         const qint64 got = m_upload->read(m_uploadChunk.data(), kUploadChunk);
         if (got < 0) {
             // Abort rather than close, so the server cannot take the part for the whole file.
             m_uploadBroken = true;
             m_waitChannel = Channel::Control;
-            wsDataSocket.abort();
+            wsDataSocket->abort();
             return;
         }
         if (got == 0) {
-            if (wsDataSocket.bytesToWrite() + wsDataSocket.encryptedBytesToWrite() == 0)
+            if (wsDataSocket->bytesToWrite() + wsDataSocket->encryptedBytesToWrite() == 0)
                 EndUpload();
             return;
         }
-        wsDataSocket.write(m_uploadChunk.constData(), got);
+        wsDataSocket->write(m_uploadChunk.constData(), got);
     }
 }

@@ -83,7 +83,7 @@ public:
 
     QSslSocket wsControl;
     DataListener wsData;      // listening for the server's data connection (active mode)
-    QSslSocket wsDataSocket;  // the data connection, accepted or made
+    QSslSocket* wsDataSocket = nullptr;  // the data connection, accepted or made
 
 private:
     enum class Channel { Control, Data };
@@ -134,6 +134,8 @@ private:
     void OnDataReadyRead();
     void OnDataDisconnected();
     void OnDataError(QAbstractSocket::SocketError error);
+    void CloseAfterPeer();
+    void NewDataSocket();
     void CloseData();
     bool OpenDataPort(bool stopOnAbend);
     bool OpenPassive(bool stopOnAbend);
