@@ -66,22 +66,26 @@ struct RunResult {
     QString stdErr;
 };
 
-class EndToEnd : public ::testing::TestWithParam<FtpServerKind> {
+// The parent of a remote base must exist: only the last level is made.
+void MakeParentOf(const QString& remoteRoot) {
+    const QString parent = QFileInfo(remoteRoot).absolutePath();
+    ASSERT_TRUE(QDir().mkpath(parent));
+    QFile::setPermissions(
+        parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                    QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
+                    QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+}
+
+class EndToEndRun : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void StartOn(FtpServerKind kind, const FtpServerSetup& setup = {}) {
         QString why;
-        ASSERT_TRUE(server_.Start(GetParam(), &why)) << why.toStdString();
+        ASSERT_TRUE(server_.Start(kind, &why, setup)) << why.toStdString();
         local_ = home_.path() + QStringLiteral("/local tree");
         dataDir_ = home_.path() + QStringLiteral("/data/SkerrowEx");
         QDir().mkpath(dataDir_);
         remoteRoot_ = server_.RootDir() + kBase;
-        // The parent of the remote base must exist: only the last level is made.
-        const QString parent = QFileInfo(remoteRoot_).absolutePath();
-        ASSERT_TRUE(QDir().mkpath(parent));
-        QFile::setPermissions(
-            parent, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
-                        QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup |
-                        QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther);
+        MakeParentOf(remoteRoot_);
         MakeTree();
         WriteProfile(2);
     }
@@ -106,11 +110,13 @@ protected:
         return n;
     }
 
-    void WriteProfile(int tolerance) {
+    void WriteProfile(int tolerance, const FtpTestServer* server = nullptr,
+                      const QString& base = kBase) {
         const QString line = QStringList{QStringLiteral("True"),
                                          local_,
                                          QString::number(tolerance),
-                                         QStringLiteral("ftp://") + server_.FtpDir(kBase),
+                                         QStringLiteral("ftp://") +
+                                             (server ? *server : server_).FtpDir(base),
                                          server_.User(),
                                          server_.Password()}
                                  .join(QLatin1Char('\t'));
@@ -132,7 +138,7 @@ protected:
             ADD_FAILURE() << "skerrowex-run did not finish";
             return r;
         }
-        r.exitCode = p.exitCode();
+        r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
         r.stdOut = QString::fromUtf8(p.readAllStandardOutput());
         r.stdErr = QString::fromUtf8(p.readAllStandardError());
         QStringList lines = QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log")))
@@ -152,11 +158,23 @@ protected:
         return n;
     }
 
-    void ExpectServerEqualsLocal() {
-        EXPECT_EQ(TreeOf(remoteRoot_), TreeOf(local_));
+    // The server's options in the settings file, as the user or the window writes them.
+    void WriteServerOptions(const FtpTestServer& server, const QString& dataConnection,
+                            const QString& tls, const QString& certificate) {
+        const QString text =
+            QStringLiteral("[Server_127.0.0.1:%1]\r\nDataConnection=%2\r\nTls=%3\r\n"
+                           "TrustedCertificate=%4\r\n")
+                .arg(server.Port())
+                .arg(dataConnection, tls, certificate);
+        WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"), text.toUtf8());
+    }
+
+    void ExpectServerEqualsLocal(const QString& remoteRoot = QString()) {
+        const QString root = remoteRoot.isEmpty() ? remoteRoot_ : remoteRoot;
+        EXPECT_EQ(TreeOf(root), TreeOf(local_));
         for (const QString& rel : TreeOf(local_)) {
             if (!rel.endsWith(QLatin1Char('/'))) {
-                EXPECT_EQ(ReadFile(remoteRoot_ + QLatin1Char('/') + rel),
+                EXPECT_EQ(ReadFile(root + QLatin1Char('/') + rel),
                           ReadFile(local_ + QLatin1Char('/') + rel))
                     << rel.toStdString();
             }
@@ -168,6 +186,11 @@ protected:
     QString local_;
     QString dataDir_;
     QString remoteRoot_;
+};
+
+class EndToEnd : public EndToEndRun, public ::testing::WithParamInterface<FtpServerKind> {
+protected:
+    void SetUp() override { StartOn(GetParam()); }
 };
 
 TEST_P(EndToEnd, MirrorsThenSendsOnlyWhatChanged) {
@@ -241,6 +264,44 @@ TEST_P(EndToEnd, InvestigateIntoAnEmptyFolderMakesFoldersOnly) {
     // Recorded as sent, but missing on the server: a normal run sends them all.
     EXPECT_EQ(Run().log.last(), QStringLiteral("END (%1 copies)").arg(files));
     ExpectServerEqualsLocal();
+}
+
+// Every server in both modes, in clear text and with TLS required, as the settings file sets them
+// for the server: a whole first mirror, byte for byte, empty files and folders included.
+TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTls) {
+    FtpTestServer tlsServer;
+    QString why;
+    ASSERT_TRUE(tlsServer.Start(GetParam(), &why, {.tls = true})) << why.toStdString();
+    const QString fingerprint = FtpTestServer::CertificateFingerprint().toHex(':');
+    const int files = FileCount();
+    for (const bool tls : {false, true}) {
+        for (const QString& mode : {QStringLiteral("Active"), QStringLiteral("Passive")}) {
+            const FtpTestServer& server = tls ? tlsServer : server_;
+            const QString base = QStringLiteral("/site/") + (tls ? "tls-" : "clear-") + mode;
+            const QString root = server.RootDir() + base;
+            MakeParentOf(root);
+            WriteProfile(2, &server, base);
+            WriteServerOptions(server, mode, tls ? "Require" : "Off", tls ? fingerprint : "");
+            QFile::remove(dataDir_ + QStringLiteral("/SkerrowEx.db"));
+            const std::string label = base.toStdString();
+
+            RunResult run = Run();
+            EXPECT_EQ(run.exitCode, 0) << label << run.stdErr.toStdString();
+            EXPECT_EQ(run.log.last(), QStringLiteral("END (%1 copies)").arg(files))
+                << label << run.log.join('\n').toStdString();
+            ExpectServerEqualsLocal(root);
+            const QStringList& wire = run.commandLog;
+            EXPECT_EQ(Count(wire, "EPSV") > 0, mode == "Passive") << label;
+            EXPECT_EQ(Count(wire, "PORT ") + Count(wire, "EPRT ") > 0, mode == "Active") << label;
+            EXPECT_EQ(Count(wire, "TLS TLSv1."), tls ? 1 : 0) << label;
+            if (tls) {
+                // Nothing but AUTH TLS before the TLS line.
+                EXPECT_EQ(wire.indexOf("AUTH TLS"), 1) << label;
+                EXPECT_TRUE(wire.at(3).startsWith("TLS TLSv1.")) << label;
+            }
+            EXPECT_TRUE(wire.filter(server.Password()).isEmpty()) << label;
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::AllKinds()),

@@ -217,6 +217,13 @@ bool FtpClient::RunCommand(const QString& state, const QString& command, bool st
     blnFtpDone = false;
     if (!SendCommand(command))
         return false;
+    if (state == QLatin1String("STOR") || state == QLatin1String("NLST")) {
+        m_transferAsked = true;
+        if (m_dataHandshakeDue) {
+            m_dataHandshakeDue = false;
+            StartDataEncryption();
+        }
+    }
     WaitUntil([this, stopOnAbend] { return blnFtpDone || (stopOnAbend && blnAbend); },
               Channel::Control);
     return blnFtpDone && !blnFtpError;
@@ -487,7 +494,20 @@ void FtpClient::KeepNewestTicket(const QSslSocket& socket) {
         m_tlsTicket = ticket;
 }
 
-// We are the TLS client on every data connection, also on one the server made to us.
+// We are the TLS client on every data connection, also on one the server made to us. The
+// handshake starts once the transfer has been asked for: a server that connects at PORT
+// (pyftpdlib) drops a connection that speaks before its transfer command.
+void FtpClient::DataConnectionMade() {
+    if (!TlsRequired()) {
+        DataReady();
+        return;
+    }
+    m_dataOpening = true;
+    m_dataHandshakeDue = !m_transferAsked;
+    if (m_transferAsked)
+        StartDataEncryption();
+}
+
 void FtpClient::StartDataEncryption() {
     QSslConfiguration configuration = TlsConfiguration();
     configuration.setSessionTicket(m_tlsTicket);
@@ -619,10 +639,7 @@ bool FtpClient::ConnectPassive(quint16 port) {
 
 void FtpClient::OnDataConnected() {
     Touch();
-    if (TlsRequired())
-        StartDataEncryption();
-    else
-        DataReady();
+    DataConnectionMade();
 }
 
 // The data connection of this transfer can carry data: connected, and with TLS encrypted.
@@ -654,10 +671,7 @@ void FtpClient::OnIncoming(qintptr descriptor) {
     }
     wsData.close();
     wsDataSocket->setSocketDescriptor(descriptor);
-    if (TlsRequired())
-        StartDataEncryption();
-    else
-        DataReady();
+    DataConnectionMade();
     Touch();
 }
 
@@ -741,6 +755,8 @@ void FtpClient::CloseData() {
     if (m_drainDescriptor >= 0)
         ::close(m_drainDescriptor);
     m_drainDescriptor = -1;
+    m_transferAsked = false;
+    m_dataHandshakeDue = false;
     m_dataOpening = false;
     m_dataConnected = false;
     m_dataClosed = false;

@@ -115,6 +115,7 @@ private:
     void OnControlSslErrors(const QList<QSslError>& errors);
     void OnDataSslErrors(const QList<QSslError>& errors);
     void KeepNewestTicket(const QSslSocket& socket);
+    void DataConnectionMade();
     void StartDataEncryption();
     // After a refused certificate: with mayAsk, asks about an untrusted one (true: trusted now,
     // connect again); without, sets the box and the reason that tell why it was refused.
@@ -181,6 +182,8 @@ private:
     QString m_faultReason;
 
     bool m_dataOpening = false;    // a data connection is being made or its TLS handshake runs
+    bool m_transferAsked = false;     // the transfer command of this connection went
+    bool m_dataHandshakeDue = false;  // ... and the connection's TLS handshake waits for it
     bool m_dataConnected = false;  // the data connection of this transfer is ready for data
     bool m_dataClosed = false;     // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
