@@ -8,10 +8,14 @@ apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# dpkg-dev: dpkg-shlibdeps, which finds the Debian package's library dependencies.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho)
+          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho dpkg-dev)
 if [ "${1:-}" = "--test" ]; then
-    packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib curl lftp xvfb xauth)
+    # desktop-file-utils, appstream and man-db check the installed desktop entry, metainfo and
+    # manual pages.
+    packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib curl lftp xvfb xauth
+               desktop-file-utils appstream man-db)
 fi
 
 missing=()
