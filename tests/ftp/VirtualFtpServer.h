@@ -21,6 +21,7 @@ public:
     bool HasFolder(const QString& path) const { return folders_.contains(Normal(path)); }
     bool HasFile(const QString& path) const { return files_.contains(Normal(path)); }
     QByteArray File(const QString& path) const { return files_.value(Normal(path)); }
+    void RemoveFile(const QString& path) { files_.remove(Normal(path)); }
     int FileCount() const { return static_cast<int>(files_.size()); }
 
     // How NLST -aILR is answered: a vsftpd-style recursive listing, or 550.
@@ -31,6 +32,9 @@ public:
     QSet<QString> refuseMkd;
     // Files whose STOR is refused.
     QSet<QString> refuseStor;
+    // Files whose next STOR keeps only the first half of the data and ends with 426, as a
+    // transfer aborted by the server does (once each).
+    QSet<QString> cutStor;
     // Name lists of single folders and names are refused (550), as a locked-down server does.
     bool refuseNameLists = false;
 
