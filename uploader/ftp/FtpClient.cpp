@@ -72,6 +72,7 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     CloseSockets();
     // A state left at "QUIT" by the last run would make the reply handler ignore the login.
     strFtpState.clear();
+    m_faultReason.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
     blnFtpError = false;
@@ -88,7 +89,7 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     wsControl.connectToHost(address.Host, address.Port);
     WaitUntil([this] { return blnFtpDone; }, Channel::Control);
     m_loggingIn = false;
-    if (blnFtpError)
+    if (blnFtpError || !blnFtpDone)
         return false;
 
     strLocalBaseDir = profile.LocalBaseDir;
@@ -134,7 +135,7 @@ bool FtpClient::RunCommand(const QString& state, const QString& command, bool st
     strFtpState = state;
     blnFtpError = false;
     blnFtpDone = false;
-    if (!SendCommand(command))
+    if (blnAbend || !SendCommand(command))
         return false;
     WaitUntil([this, stopOnAbend] { return blnFtpDone || (stopOnAbend && blnAbend); },
               Channel::Control);
@@ -165,6 +166,9 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
     shown.replace(QLatin1Char('\n'), QLatin1String(">>"));
     m_host.Logging(shown);
     strLastReply = text;
+    // The server is closing the connection: its words say why, better than the close will.
+    if (code == QLatin1String("421") && m_faultReason.isEmpty())
+        m_faultReason = text.trimmed();
 
     if (strFtpState == QLatin1String("QUIT"))
         return;
@@ -237,6 +241,8 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
     CloseSockets();
     blnAbend = true;
     blnFtpError = true;
+    if (m_faultReason.isEmpty())
+        m_faultReason = description;
     const QString& first = channel == Channel::Control ? kControlFailure : kDataFailure;
     m_host.ShowSocketError(first + QStringLiteral("\r\n[") + QString::number(number) +
                            QStringLiteral("]") + description);
@@ -245,14 +251,15 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
 
 // ---- waiting --------------------------------------------------------------------------------
 
-// Lets events run until done() or blnFtpError. Blocks in the event loop while nothing happens;
-// the watchdog turns a silence longer than the reply time limit into a socket error.
+// Lets events run until done(), blnFtpError or blnAbend (a stop ends every wait at once). Blocks
+// in the event loop while nothing happens; the watchdog turns a silence longer than the reply
+// time limit into a socket error.
 void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
     m_waitChannel = channel;
     m_watchdog.start(m_timeoutSec * 1000);
     for (;;) {
         m_replyHandedOver = false;
-        if (blnFtpError || done())
+        if (blnFtpError || blnAbend || done())
             break;
         if (!m_replies.isEmpty()) {
             HandOverReply();

@@ -28,8 +28,15 @@ public:
     // A wait that sees no reply, no data and no connection for this long ends as a socket error.
     void SetReplyTimeoutSec(int seconds);
 
-    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection.
+    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection
+    // (or a stop while connecting).
     bool ConnectFtp(const Typ_Profile& profile);
+    // Why the connection failed or was ended by a fault: the socket error's text, the time limit,
+    // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
+    // ConnectFtp.
+    QString FaultReason() const { return m_faultReason; }
+    // "host:port" of the last connection attempt, as the run log shows it.
+    QString HostPort() const { return m_hostPort; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.
@@ -118,6 +125,7 @@ private:
     int m_timeoutSec = 60;
     Channel m_waitChannel = Channel::Control;
     bool m_inErrorHandler = false;
+    QString m_faultReason;
 
     bool m_dataConnected = false;  // a data connection was accepted for this transfer
     bool m_dataClosed = false;     // ... and has ended
