@@ -8,12 +8,14 @@
 #include <cerrno>
 #include <cstring>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include "API_IniFileAccess.h"
 #include "AppFiles.h"
 #include "CodePage.h"
 #include "FakeRunHost.h"
@@ -21,6 +23,7 @@
 #include "Fun_EscSingleQuote.h"
 #include "QtPrint.h"
 #include "RunDriver.h"
+#include "RunLock.h"
 #include "TextFile.h"
 #include "UploadLedger.h"
 #include "VirtualFtpServer.h"
@@ -544,6 +547,42 @@ TEST_F(Run, AFolderThatCannotBeReadIsAnErrorWithItsReason) {
     EXPECT_FALSE(server.HasFolder("/www" + bad));
 }
 
+// A run the network ends says why before its closing line, and counts it.
+class NetworkAbort : public Run, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
+    const QString kind = QString::fromLatin1(GetParam());
+    QString reason;
+    if (kind == "Reply421") {
+        server.On("STOR", [this](const QByteArray&) {
+            server.Send("421 Timeout.\r\n");
+            server.CloseControl();
+        });
+        reason = QStringLiteral("421 Timeout.");
+    } else if (kind == "Reset") {
+        server.On("STOR", [this](const QByteArray&) { server.ResetControl(); });
+    } else {
+        ASSERT_TRUE(API_IniFileAccess::IniWrite(QStringLiteral("Setting"), QStringLiteral("1"),
+                                                QStringLiteral("ReplyTimeoutSec")));
+        server.On("STOR", [](const QByteArray&) {});
+        reason = QStringLiteral("timed out");
+    }
+    Write(QStringLiteral("a.txt"));
+    Write(QStringLiteral("b.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.last(), "USER QUIT");
+    const QString line = log.at(log.size() - 2);
+    const QString head = "ERROR - CONNECTION ABORTED - " + kTab + server.HostPort() + kTab;
+    EXPECT_TRUE(line.startsWith(head) && line.size() > head.size() && line.contains(reason))
+        << line.toStdString();
+    EXPECT_EQ(QString::number(Count(log, "ERROR")) + " err", host.panels[3]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, NetworkAbort, ::testing::Values("Reply421", "Reset", "Stall"));
+
 // However a name is made (a TAB in a local name, a CR from a conversion table row), every line
 // of the run log stays one line and names it.
 TEST_F(Run, NamesAreEscapedInEveryLogLine) {
@@ -568,6 +607,29 @@ TEST_F(Run, NamesAreEscapedInEveryLogLine) {
     EXPECT_TRUE(
         log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"))
         << log.join('\n').toStdString();
+}
+
+// One run at a time per user: a run that finds the lock held refuses at once and touches
+// nothing; once the holder lets go, runs go again.
+TEST_F(Run, ARunThatFindsTheLockHeldRefusesAtOnce) {
+    AddProfile();
+    {
+        RunLock other;
+        qint64 holder = 0;
+        ASSERT_TRUE(other.TryLock(&holder));
+        driver->mnuRun_Click();
+        EXPECT_EQ(driver->Outcome(), RunOutcome::Refused);
+        ASSERT_EQ(host.messages.shown.size(), 1);
+        EXPECT_EQ(host.messages.shown[0].text,
+                  QStringLiteral("別の実行（プロセス ID %1）が終わっていません。終わってから実行"
+                                 "してください。")
+                      .arg(QCoreApplication::applicationPid()));
+        EXPECT_EQ(host.messages.shown[0].icon, MsgIcon::Exclamation);
+        EXPECT_EQ(server.Connections(), 0);
+        EXPECT_FALSE(QFile::exists(Fun_Error_Success::GetLogPath()));
+    }
+    driver->mnuRun_Click();
+    EXPECT_EQ(driver->Outcome(), RunOutcome::Ended);
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 constexpr int kChunkPauseMs = 20;  // long enough for the client to read each chunk on its own
@@ -146,6 +148,11 @@ void ScriptedFtpServer::ResetControl() {
     m_control->abort();
 }
 
+void ScriptedFtpServer::CloseControl() {
+    if (m_control)
+        m_control->disconnectFromHost();
+}
+
 void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     if (DataConnected()) {
         then();
@@ -156,7 +163,17 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     m_data = new QTcpSocket(this);
     m_stored.clear();
     QTcpSocket* data = m_data;
-    connect(data, &QTcpSocket::readyRead, this, [this, data] { m_stored += data->readAll(); });
+    if (stallDataAfter >= 0)
+        data->setReadBufferSize(64 * 1024);  // a full buffer stops reading from the system
+    connect(data, &QTcpSocket::readyRead, this, [this, data] {
+        if (stallDataAfter < 0) {
+            m_stored += data->readAll();
+            return;
+        }
+        m_stored += data->read(qMax<qint64>(stallDataAfter - m_stored.size(), 0));
+        if (m_stored.size() >= stallDataAfter && OnStall)
+            std::exchange(OnStall, nullptr)();
+    });
     connect(data, &QTcpSocket::disconnected, this, [this, data] {
         if (data->isReadable())
             m_stored += data->readAll();
@@ -169,6 +186,14 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     });
     connect(data, &QTcpSocket::connected, this, [then] { then(); });
     data->connectToHost(m_dataHost, m_dataPort);
+}
+
+void ScriptedFtpServer::ResumeData() {
+    stallDataAfter = -1;
+    if (!m_data)
+        return;
+    m_data->setReadBufferSize(0);
+    m_stored += m_data->readAll();
 }
 
 bool ScriptedFtpServer::DataConnected() const {
