@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -23,7 +22,6 @@
 #include "Fun_EscSingleQuote.h"
 #include "QtPrint.h"
 #include "RunDriver.h"
-#include "RunLock.h"
 #include "TextFile.h"
 #include "UploadLedger.h"
 #include "VirtualFtpServer.h"
@@ -254,12 +252,16 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
 }
 
 // Names the server would not get as they are: byte 0x5C, line breaks, and names the code page
-// cannot hold (sent anyway, a😀 and a😁 would both arrive as "a?").
+// cannot hold (sent anyway, a😀 and a😁 would both arrive as "a?"). However a name is made (a
+// TAB in a local name, a CR from a table row), every log line stays one line and names it.
 TEST_F(Run, NamesTheServerCannotHoldAreErrorsAndNeverSent) {
     ASSERT_TRUE(CodePage::SetOverride(QStringLiteral("CP932")));
     Write(QStringLiteral("ソース/a.txt"));
     Write(QStringLiteral("back\\slash.txt"));
     Write(QStringLiteral("line\nbreak.txt"));
+    Write(QStringLiteral("tab\tname.txt"));
+    Write(QStringLiteral("x.txt"));
+    Write(QStringLiteral("d/y.txt"));
     const QStringList unheld = {"a😀.txt", "a😁.txt", "café.txt", "cafè.txt"};
     for (const QString& name : unheld)
         Write(name);
@@ -280,18 +282,29 @@ TEST_F(Run, NamesTheServerCannotHoldAreErrorsAndNeverSent) {
     TextFile::ReadLines(AppFiles::AppFilePath(QStringLiteral(".require_conv.txt")), &names);
     EXPECT_EQ(names, (QStringList{"a\\u{1F600}.txt", "a\\u{1F601}.txt", "back\\slash.txt",
                                   "caf\\u{00E8}.txt", "caf\\u{00E9}.txt", "ソース"}));
-    EXPECT_EQ(server.FileCount(), 0);
+    EXPECT_EQ(server.FileCount(), 3);
     EXPECT_FALSE(Recorded(local + QStringLiteral("/a😀.txt")));
+    EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/tab\\tname.txt" + kTo +
+                             "/www/tab\\tname.txt"));
 
-    // A table row gives the folder a name the server can hold.
+    // A table row gives the folder a name the server can hold; rows with a CR give names no
+    // command can carry.
     const QString table = dir.path() + QStringLiteral("/table.txt");
-    ASSERT_TRUE(TextFile::AppendLine(table, QStringLiteral("ソース\tsource")));
+    for (const char* row : {"ソース\tsource", "x.txt\tb\rc.txt", "d\te\rf"})
+        ASSERT_TRUE(TextFile::AppendLine(table, QString::fromUtf8(row)));
     host.convTablePath = table;
     driver->mnuRun_Click();
-    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/source/a.txt")))
-        << Log().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(Log().contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
-                               "/www/source/a.txt"));
+    log = Log();
+    EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
+                             "/www/source/a.txt"));
+    EXPECT_TRUE(
+        log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo + "/www/b\\rc.txt"));
+    EXPECT_TRUE(
+        log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"));
+    QFile file(Fun_Error_Success::GetLogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));
 }
 
 TEST_F(Run, StopAfterTheCurrentFileAtDepth) {
@@ -431,24 +444,6 @@ TEST_F(Run, UnsavedEditsAndAnUnusableLedgerStartNothing) {
     QDir(UploadLedger::LedgerPath()).removeRecursively();
 }
 
-// A file with a row went missing on the server and is sent again; the server cuts the transfer
-// short. No row may survive to vouch for the part the server kept.
-TEST_F(Run, AResendThatBreaksLeavesNoRowToVouchForThePart) {
-    constexpr qint64 t = 1'700'000'000;
-    const QString a = Write(QStringLiteral("a.txt"), "the whole content");
-    SetTime(a, t);
-    Record(a, QStringLiteral("/www/a.txt"), t);
-    server.cutStor = {QStringLiteral("/www/a.txt")};
-    AddProfile();
-    driver->mnuRun_Click();
-    EXPECT_EQ(server.File(QStringLiteral("/www/a.txt")), "the whol");
-    EXPECT_FALSE(Recorded(a));
-    driver->mnuRun_Click();
-    EXPECT_EQ(Log().last(), "END (1 copies)");
-    EXPECT_EQ(server.File(QStringLiteral("/www/a.txt")), "the whole content");
-    EXPECT_TRUE(Recorded(a));
-}
-
 // Times keep their fraction of a second: with no tolerance, a change later in the second of the
 // upload is sent. A row stored in whole seconds (by an earlier version) compares in whole seconds.
 TEST_F(Run, AChangeWithinTheSecondOfTheUploadIsSent) {
@@ -582,54 +577,5 @@ TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, NetworkAbort, ::testing::Values("Reply421", "Reset", "Stall"));
-
-// However a name is made (a TAB in a local name, a CR from a conversion table row), every line
-// of the run log stays one line and names it.
-TEST_F(Run, NamesAreEscapedInEveryLogLine) {
-    Write(QStringLiteral("tab\tname.txt"));
-    Write(QStringLiteral("x.txt"));
-    Write(QStringLiteral("d/y.txt"));
-    const QString table = dir.path() + QStringLiteral("/table.txt");
-    ASSERT_TRUE(TextFile::AppendLine(table, QStringLiteral("x.txt\tb\rc.txt")));
-    ASSERT_TRUE(TextFile::AppendLine(table, QStringLiteral("d\te\rf")));
-    host.convTablePath = table;
-    AddProfile();
-    driver->mnuRun_Click();
-    QFile file(Fun_Error_Success::GetLogPath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QByteArray bytes = file.readAll();
-    EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));
-    const QStringList log = Log();
-    EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/tab\\tname.txt" + kTo +
-                             "/www/tab\\tname.txt"));
-    EXPECT_TRUE(
-        log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo + "/www/b\\rc.txt"));
-    EXPECT_TRUE(
-        log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"))
-        << log.join('\n').toStdString();
-}
-
-// One run at a time per user: a run that finds the lock held refuses at once and touches
-// nothing; once the holder lets go, runs go again.
-TEST_F(Run, ARunThatFindsTheLockHeldRefusesAtOnce) {
-    AddProfile();
-    {
-        RunLock other;
-        qint64 holder = 0;
-        ASSERT_TRUE(other.TryLock(&holder));
-        driver->mnuRun_Click();
-        EXPECT_EQ(driver->Outcome(), RunOutcome::Refused);
-        ASSERT_EQ(host.messages.shown.size(), 1);
-        EXPECT_EQ(host.messages.shown[0].text,
-                  QStringLiteral("別の実行（プロセス ID %1）が終わっていません。終わってから実行"
-                                 "してください。")
-                      .arg(QCoreApplication::applicationPid()));
-        EXPECT_EQ(host.messages.shown[0].icon, MsgIcon::Exclamation);
-        EXPECT_EQ(server.Connections(), 0);
-        EXPECT_FALSE(QFile::exists(Fun_Error_Success::GetLogPath()));
-    }
-    driver->mnuRun_Click();
-    EXPECT_EQ(driver->Outcome(), RunOutcome::Ended);
-}
 
 }  // namespace

@@ -36,11 +36,6 @@ VirtualFtpServer::VirtualFtpServer() {
         }
         ConnectData([this, path] {
             OnDataEnd = [this, path] {
-                if (cutStor.remove(path)) {
-                    files_[path] = Stored().left(Stored().size() / 2);
-                    Send("426 Connection closed; transfer aborted.\r\n");
-                    return;
-                }
                 files_[path] = Stored();
                 Send("226 Transfer complete.\r\n");
             };

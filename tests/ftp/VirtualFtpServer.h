@@ -32,9 +32,6 @@ public:
     QSet<QString> refuseMkd;
     // Files whose STOR is refused.
     QSet<QString> refuseStor;
-    // Files whose next STOR keeps only the first half of the data and ends with 426, as a
-    // transfer aborted by the server does (once each).
-    QSet<QString> cutStor;
     // Name lists of single folders and names are refused (550), as a locked-down server does.
     bool refuseNameLists = false;
 
