@@ -233,6 +233,7 @@ TEST(UploadLedger, OldLedgerGainsTheTargetColumnAndKeepsItsRows) {
         const QByteArray sql =
             "CREATE TABLE T_PUT_FILE(i_id_file INTEGER NOT NULL, c_local_file_name TEXT NOT "
             "NULL, dt_local_file_date TEXT NOT NULL, c_remote_file_name TEXT NOT NULL);"
+            "CREATE INDEX IX_T_PUT_FILE_LOCAL ON T_PUT_FILE(c_local_file_name);"
             "INSERT INTO T_PUT_FILE VALUES(7, '" +
             a.toUtf8() + "', '2023-11-14 22:13:20+00:00', '/www/a.txt');";
         ASSERT_EQ(sqlite3_exec(old, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
@@ -242,6 +243,12 @@ TEST(UploadLedger, OldLedgerGainsTheTargetColumnAndKeepsItsRows) {
     ASSERT_TRUE(db.Connect(path, kJet));
     ASSERT_EQ(Rows(db).size(), 1);
     EXPECT_EQ(Rows(db)[0].target, "");
+    AdoRecordset indexes;
+    ASSERT_TRUE(
+        db.Execute("select group_concat(name) as n from (select name from "
+                   "pragma_index_list('T_PUT_FILE') order by name)",
+                   &indexes));
+    EXPECT_EQ(indexes.Field("n").toString(), "IX_T_PUT_FILE_ID,IX_T_PUT_FILE_KEY");
     EXPECT_EQ(Recorded(db, a), -1);
     EXPECT_EQ(Recorded(db, a, ""), -1);  // "unknown" is no target to look up either
     ASSERT_TRUE(RecordPutFile(db, Key(a), "/www/a.txt"));

@@ -76,9 +76,10 @@ TEST(clsAdoJet, ConnectCreatesIndexedLedgerInWalModeWithFullSync) {
                                   "c_remote_file_name", "c_target"}));
     AdoRecordset plan;
     ASSERT_TRUE(db.Execute(QStringLiteral("EXPLAIN QUERY PLAN select dt_local_file_date from "
-                                          "T_PUT_FILE where c_local_file_name = ?1"),
-                           {QStringLiteral("x")}, &plan));
-    EXPECT_TRUE(plan.Field(QStringLiteral("detail")).toString().contains("USING INDEX"))
+                                          "T_PUT_FILE where c_local_file_name = ?1 and "
+                                          "c_target = ?2"),
+                           {QStringLiteral("x"), QStringLiteral("t")}, &plan));
+    EXPECT_TRUE(plan.Field(QStringLiteral("detail")).toString().contains("USING COVERING INDEX"))
         << plan.Field(QStringLiteral("detail")).toString().toStdString();
 }
 

@@ -12,8 +12,9 @@ namespace {
 constexpr int kBusyWaitMs = 2000;
 
 // An exact, case-sensitive key (BINARY collation), as this file system compares names; the
-// indexes keep a lookup and the next id logarithmic in the number of rows. c_target names the
-// place a row's upload went to; files from before it existed gain it with '' (unknown) in place.
+// indexes keep a lookup and the next id logarithmic in the number of rows, and the key's index
+// holds the time too, so a lookup reads no table page. c_target names the place a row's upload
+// went to; files from before it existed gain it with '' (unknown) in place.
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS T_PUT_FILE("
     " i_id_file INTEGER NOT NULL,"
@@ -24,8 +25,14 @@ const char* const kSchema[] = {
     // Fails to prepare when an existing table lacks one of the columns.
     "SELECT i_id_file, c_local_file_name, dt_local_file_date, c_remote_file_name"
     " FROM T_PUT_FILE LIMIT 0",
-    "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_LOCAL ON T_PUT_FILE(c_local_file_name)",
     "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_ID ON T_PUT_FILE(i_id_file)",
+};
+
+// After the target column: the key's index replaces the one on the local path alone.
+const char* const kKeyIndex[] = {
+    "DROP INDEX IF EXISTS IX_T_PUT_FILE_LOCAL",
+    "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_KEY"
+    " ON T_PUT_FILE(c_local_file_name, c_target, dt_local_file_date)",
 };
 
 const QString kHasTarget = QStringLiteral(
@@ -178,6 +185,8 @@ bool clsAdoJet::PrepareLedger() {
     ok = ok && Execute(kHasTarget, &target);
     if (ok && target.Field(QStringLiteral("n")).toLongLong() == 0)
         ok = Execute(kAddTarget, nullptr);
+    for (const char* statement : kKeyIndex)
+        ok = ok && Execute(QString::fromLatin1(statement), nullptr);
     if (!ok) {
         Execute(QStringLiteral("ROLLBACK"), nullptr);
         return false;

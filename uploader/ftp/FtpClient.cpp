@@ -73,6 +73,7 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     // A state left at "QUIT" by the last run would make the reply handler ignore the login.
     strFtpState.clear();
     m_faultReason.clear();
+    m_hostPort.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
     blnFtpError = false;
