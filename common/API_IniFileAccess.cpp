@@ -317,6 +317,27 @@ bool IniWrite(const QString& section, const QString& value, const std::optional<
     return true;
 }
 
+bool IniDeleteSection(const QString& section, const QString& path, QString* error) {
+    QList<RawLine> lines;
+    if (!QFileInfo::exists(path))
+        return true;
+    if (!ReadRaw(path, &lines)) {
+        if (error)
+            *error = QStringLiteral("cannot read the file");
+        return false;
+    }
+    const Section found = FindSection(lines, CString(section));
+    if (found.header < 0)
+        return true;
+    if (IsReadOnly(path)) {
+        if (error)
+            *error = QStringLiteral("the file is read-only");
+        return false;
+    }
+    lines.remove(found.header, found.end - found.header);
+    return WriteKeepingMode(path, JoinLines(lines), error);
+}
+
 bool IniCheckWritable(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists() || info.isDir())

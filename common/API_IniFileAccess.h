@@ -28,6 +28,10 @@ bool IniRead(const QString& section, QString& value, const std::optional<QString
 bool IniWrite(const QString& section, const QString& value, const std::optional<QString>& key = {},
               const QString& path = QString(), bool compact = false, QString* error = nullptr);
 
+// Removes the section (name matched case-blind) with every line up to the next section. True when
+// the file holds no such section afterwards (a missing file or section is no error).
+bool IniDeleteSection(const QString& section, const QString& path, QString* error = nullptr);
+
 // True when the path names an existing file (a read-only one too). The first check of each path
 // in this process warns the user when the file is read-only.
 bool IniCheckWritable(const QString& path);

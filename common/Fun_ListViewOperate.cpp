@@ -48,7 +48,8 @@ void SortByColumn(QTreeWidget* list, int column) {
     header->setData(column, kSortTagRole, tag);
     const Qt::SortOrder order =
         tag == QLatin1String("asc") ? Qt::AscendingOrder : Qt::DescendingOrder;
-    list->header()->setSortIndicatorShown(true);
+    // Sorting stays on: items added or renamed later take their place in the order.
+    list->setSortingEnabled(true);
     list->header()->setSortIndicator(column, order);
     list->sortItems(column, order);
 }

@@ -14,6 +14,7 @@ void FitColumnWidths(QTreeWidget* list, int column = -1);
 
 // Sorts by the clicked column: ascending when the column was not the sort key, otherwise the
 // order opposite to the column's last one. The order is kept as "asc"/"desc" in the header item.
+// Sorting stays on afterwards, so the list keeps that order as items come and change.
 void SortByColumn(QTreeWidget* list, int column);
 
 // The order SortByColumn last gave the column: "asc", "desc" or "" when it never sorted it.

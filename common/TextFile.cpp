@@ -8,14 +8,20 @@
 
 namespace TextFile {
 
-bool ReadLines(const QString& path, QStringList* lines) {
-    lines->clear();
+bool ReadAll(const QString& path, QByteArray* data) {
+    data->clear();
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
         return false;
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return false;
+    *data = file.readAll();
+    if (file.error() == QFileDevice::NoError)
+        return true;
+    data->clear();
+    return false;
+}
+
+QStringList SplitLines(const QByteArray& data) {
+    QStringList lines;
     qsizetype start = 0;
     while (start < data.size()) {
         qsizetype end = data.indexOf('\n', start);
@@ -25,10 +31,17 @@ bool ReadLines(const QString& path, QStringList* lines) {
         qsizetype len = end - start;
         if (!last && len > 0 && data.at(end - 1) == '\r')
             --len;
-        lines->append(CodePage::ToUnicode(data.mid(start, len)));
+        lines.append(CodePage::ToUnicode(data.mid(start, len)));
         start = end + 1;
     }
-    return true;
+    return lines;
+}
+
+bool ReadLines(const QString& path, QStringList* lines) {
+    QByteArray data;
+    const bool read = ReadAll(path, &data);
+    *lines = SplitLines(data);
+    return read;
 }
 
 bool WriteLine(QFileDevice& file, const QString& line, QString* error) {

@@ -9,6 +9,12 @@
 // CR LF; reading accepts CR LF and LF alone.
 namespace TextFile {
 
+// The file's bytes as they are; false (and no bytes) when the file cannot be read.
+bool ReadAll(const QString& path, QByteArray* data);
+
+// Lines of a file's bytes, as ReadLines gives them.
+QStringList SplitLines(const QByteArray& data);
+
 // Reads the whole file and splits it into lines (one CR before each LF is dropped; a last line
 // without a line end counts; the empty rest after a final line end does not). False when the
 // file cannot be read.

@@ -9,7 +9,7 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev fonts-ipafont-gothic fonts-ipafont-mincho)
+          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho)
 if [ "${1:-}" = "--test" ]; then
     packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib curl lftp xvfb xauth)
 fi

@@ -179,6 +179,25 @@ TEST_F(IniFileAccess, SectionWriteReplacesEntriesAndCompactKeepsLastDuplicates) 
     EXPECT_EQ(value, QStringLiteral("p=1"));
 }
 
+TEST_F(IniFileAccess, DeleteSectionRemovesItUpToTheNextOneAndNothingElse) {
+    const QString ini = Path("d.ini");
+    WriteRaw(ini, "; top\r\n[A]\r\na=1\r\n\r\n[ b ]\r\nb=1\r\n\r\n[C]\nc=1");
+    EXPECT_TRUE(IniDeleteSection(QStringLiteral("B"), ini));
+    EXPECT_EQ(ReadAll(ini), QByteArray("; top\r\n[A]\r\na=1\r\n\r\n[C]\nc=1"));
+    EXPECT_TRUE(IniDeleteSection(QStringLiteral("c"), ini));
+    EXPECT_EQ(ReadAll(ini), QByteArray("; top\r\n[A]\r\na=1\r\n\r\n"));
+    // Nothing to delete is no error and leaves the file alone.
+    EXPECT_TRUE(IniDeleteSection(QStringLiteral("missing"), ini));
+    EXPECT_TRUE(IniDeleteSection(QStringLiteral("A"), Path("none.ini")));
+    EXPECT_FALSE(QFile::exists(Path("none.ini")));
+
+    QFile::setPermissions(ini, QFileDevice::ReadOwner);
+    QString error;
+    EXPECT_FALSE(IniDeleteSection(QStringLiteral("A"), ini, &error));
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_EQ(ReadAll(ini), QByteArray("; top\r\n[A]\r\na=1\r\n\r\n"));
+}
+
 // Read-only is the absence of write bits, looked at by the module itself: the test runs as root,
 // who could write the file anyway, so the write must be refused by the module, not by the kernel.
 TEST_F(IniFileAccess, ReadOnlyFileWarnsOncePerPathAndRefusesTheWrite) {

@@ -8,6 +8,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -392,14 +395,24 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
     host.items[0].profile.FtpDir = QStringLiteral("127.0.0.1:%1/www").arg(port);
     AddProfile();
     driver->mnuRun_Click();
-    EXPECT_EQ(Log(),
-              (QStringList{"START", "ERROR - CONNECTION FAILED - CONFIRM SETTING", "ABEND"}));
+    // The line names where the connection went and why.
+    const QString failed = QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING\t");
+    EXPECT_EQ(Log(), (QStringList{"START",
+                                  failed + QStringLiteral("127.0.0.1:%1\t").arg(port) +
+                                      QString::fromLocal8Bit(std::strerror(ECONNREFUSED)),
+                                  "ABEND"}));
     EXPECT_EQ(host.messages.shown.last().text,
               QStringLiteral("接続に失敗しました。設定を確認してください。"));
     EXPECT_EQ(host.shownInFields, QList<int>{0});
     EXPECT_TRUE(host.runLogsShown.isEmpty());
     EXPECT_EQ(server.Connections(), 0);
     EXPECT_FALSE(host.running);
+
+    // A refused login: the server's reply.
+    host.items[0].profile.FtpDir = server.HostPort() + QStringLiteral("/www");
+    server.On("PASS", [this](const QByteArray&) { server.Send("530 Login incorrect.\r\n"); });
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().at(1), failed + server.HostPort() + QStringLiteral("\t530 Login incorrect."));
 }
 
 TEST_F(Run, NothingHappensWithoutATickedProfile) {

@@ -1,9 +1,13 @@
 // The FTP client against the scripted server: exact bytes, framing, faults and time limits.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -238,7 +242,7 @@ TEST_F(FtpClientTest, SilentServerEndsAsASocketErrorOnTheAwaitedConnection) {
     EXPECT_TRUE(client.blnAbend);
     EXPECT_TRUE(client.blnFtpError);
     ASSERT_EQ(host.socketErrors.size(), 1);
-    EXPECT_TRUE(host.socketErrors[0].startsWith(kControlBox + "5]"))
+    EXPECT_TRUE(host.socketErrors[0].startsWith(kControlBox + QString::number(ETIMEDOUT) + "]"))
         << host.socketErrors[0].toStdString();
     EXPECT_EQ(client.wsControl.state(), QAbstractSocket::UnconnectedState);
 
@@ -249,7 +253,7 @@ TEST_F(FtpClientTest, SilentServerEndsAsASocketErrorOnTheAwaitedConnection) {
     server.On("STOR", [&](const QByteArray&) { server.Send("150 Ok to send data.\r\n"); });
     EXPECT_FALSE(client.FtpPutFile(MakeFile("a.txt", "x"), "/base/a.txt"));
     ASSERT_EQ(host.socketErrors.size(), 2);
-    EXPECT_TRUE(host.socketErrors[1].startsWith(kDataBox + "5]"));
+    EXPECT_TRUE(host.socketErrors[1].startsWith(kDataBox + QString::number(ETIMEDOUT) + "]"));
     EXPECT_FALSE(client.wsData.isListening());
 
     // The data went, the final reply never comes.
@@ -260,8 +264,21 @@ TEST_F(FtpClientTest, SilentServerEndsAsASocketErrorOnTheAwaitedConnection) {
     });
     EXPECT_FALSE(client.FtpPutFile(MakeFile("a.txt", "x"), "/base/a.txt"));
     ASSERT_EQ(host.socketErrors.size(), 3);
-    EXPECT_TRUE(host.socketErrors[2].startsWith(kControlBox + "5]"));
+    EXPECT_TRUE(host.socketErrors[2].startsWith(kControlBox + QString::number(ETIMEDOUT) + "]"));
     EXPECT_TRUE(client.blnAbend);
+}
+
+// The box names the system's error number and its words, not the socket library's own enum.
+TEST_F(FtpClientTest, RefusedConnectionShowsTheSystemsNumberAndWords) {
+    QTcpServer closed;  // a port that was free a moment ago
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    Typ_Profile profile = Profile();
+    profile.FtpDir = QStringLiteral("127.0.0.1:%1/base").arg(closed.serverPort());
+    closed.close();
+    EXPECT_FALSE(client.ConnectFtp(profile));
+    ASSERT_EQ(host.socketErrors.size(), 1);
+    EXPECT_EQ(host.socketErrors[0], kControlBox + QString::number(ECONNREFUSED) + "]" +
+                                        QString::fromLocal8Bit(std::strerror(ECONNREFUSED)));
 }
 
 TEST_F(FtpClientTest, ConnectionResetDuringStore) {

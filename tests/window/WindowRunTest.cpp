@@ -1,15 +1,19 @@
 // One whole run driven through the window's menu, offscreen, against a scripted server.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "AppFiles.h"
+#include "Fun_CheckUnloadMode.h"
 #include "Fun_Error_Success.h"
 #include "ScriptedMessageHost.h"
 #include "StatusCounters.h"
@@ -19,9 +23,14 @@
 
 namespace {
 
-TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
+// Each run starts without the profiles, settings, ledger and logs of an earlier one.
+void ForgetAppFiles() {
     for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
         QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
+}
+
+TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
+    ForgetAppFiles();
     VirtualFtpServer server;
     ASSERT_TRUE(server.Listen());
     server.AddFolder(QStringLiteral("/www"));
@@ -39,6 +48,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     w.txtPasswd->setText(QStringLiteral("pw"));
     w.btnAction_Click(1);
     ASSERT_EQ(w.ItemCount(), 1);
+    w.LoadItemIntoFields(w.Item(0));
     QStringList shown;
     w.RunSide().RunLogViewer = [&shown](const QString& path) {
         shown.append(path);
@@ -53,6 +63,8 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         server.Send("200 Switching to Binary mode.\r\n");
         lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
                           w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible();
+        for (QPushButton* button : w.btnAction)
+            lockedDuringRun = lockedDuringRun && !button->isEnabled();
         modeDuringRun = w.PanelText(1);
     });
     QObject::connect(w.lvList->model(), &QAbstractItemModel::dataChanged, [&] {
@@ -77,6 +89,8 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     EXPECT_EQ(w.PanelText(3), QStringLiteral("2 copies"));
     EXPECT_TRUE(w.lvList->isEnabled());
     EXPECT_TRUE(w.txtFtpDir->isEnabled());
+    for (QPushButton* button : w.btnAction)
+        EXPECT_TRUE(button->isEnabled());
     EXPECT_TRUE(w.mnuRun->isVisible());
     EXPECT_FALSE(w.mnuQuitRunning->isVisible());
     EXPECT_FALSE(w.tmrSec->isActive());
@@ -84,49 +98,58 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     EXPECT_TRUE(host.shown.isEmpty());
 }
 
-TEST(WindowRun, ClosingDuringARunEndsItWithItsLine) {
-    for (const char* suffix : {".dat", ".ini", ".db", ".log", ".log.sys.log"})
-        QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
-    VirtualFtpServer server;
-    ASSERT_TRUE(server.Listen());
-    server.AddFolder(QStringLiteral("/www"));
-    QTemporaryDir dir;
-    // Enough files that the run is still going when the poll below first sees a copy.
-    for (int i = 0; i < 40; ++i)
-        ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QStringLiteral("f%1.txt").arg(i)), "x"));
+// The user's close, a session end and a termination request all end the run at once: the unload
+// line is the log's last line and no viewer opens.
+TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
+    const QList<std::pair<const char*, std::function<void(frmSkerrow&)>>> ways{
+        {"close", [](frmSkerrow& w) { w.close(); }},
+        {"session end",
+         [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppWindows); }},
+        {"SIGTERM",
+         [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppTaskManager); }},
+    };
+    for (const auto& [name, end] : ways) {
+        ForgetAppFiles();
+        VirtualFtpServer server;
+        ASSERT_TRUE(server.Listen());
+        server.AddFolder(QStringLiteral("/www"));
+        QTemporaryDir dir;
+        // Enough files that the run is still going when the poll below first sees a copy.
+        for (int i = 0; i < 40; ++i)
+            ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QStringLiteral("f%1.txt").arg(i)), "x"));
 
-    ScriptedMessageHost host;
-    frmSkerrow w(host);
-    w.show();
-    w.stLocalDir->setInitDir(dir.path());
-    w.txtFtpDir->setText(server.HostPort() + QStringLiteral("/www"));
-    w.txtAccount->setText(QStringLiteral("user"));
-    w.btnAction_Click(1);
-    bool viewerOpened = false;
-    w.RunSide().RunLogViewer = [&](const QString&) { return viewerOpened = true; };
-    // The user closes the window once the first file has gone.
-    bool closed = false;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!closed && StatusCounters::LeadingNumber(w.PanelText(3)) > 0) {
-            closed = true;
-            w.close();
-        }
-    });
-    poll.start(1);
+        ScriptedMessageHost host;
+        frmSkerrow w(host);
+        w.show();
+        w.stLocalDir->setInitDir(dir.path());
+        w.txtFtpDir->setText(server.HostPort() + QStringLiteral("/www"));
+        w.txtAccount->setText(QStringLiteral("user"));
+        w.btnAction_Click(1);
+        bool viewerOpened = false;
+        w.RunSide().RunLogViewer = [&](const QString&) { return viewerOpened = true; };
+        // The program is ended once the first file has gone.
+        bool ended = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (!ended && StatusCounters::LeadingNumber(w.PanelText(3)) > 0) {
+                ended = true;
+                end(w);
+            }
+        });
+        poll.start(1);
 
-    w.mnuRun->trigger();
+        w.mnuRun->trigger();
 
-    EXPECT_TRUE(closed);
-    EXPECT_FALSE(w.isVisible());
-    EXPECT_FALSE(viewerOpened);
-    QStringList log;
-    TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
-    ASSERT_FALSE(log.isEmpty());
-    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" USER QUIT - UNLOAD APPLICATION")))
-        << log.join(QLatin1Char('\n')).toStdString();
-    // The profile was saved on the way out.
-    EXPECT_TRUE(QFile::exists(AppFiles::AppFilePath(QStringLiteral(".dat"))));
+        EXPECT_TRUE(ended) << name;
+        EXPECT_FALSE(viewerOpened) << name;
+        QStringList log;
+        TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
+        ASSERT_FALSE(log.isEmpty());
+        EXPECT_TRUE(log.last().endsWith(QStringLiteral(" USER QUIT - UNLOAD APPLICATION")))
+            << name << "\n"
+            << log.join(QLatin1Char('\n')).toStdString();
+        EXPECT_LT(StatusCounters::LeadingNumber(w.PanelText(3)), 40) << name;
+    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -7,15 +9,26 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include "API_IniFileAccess.h"
 #include "AppFiles.h"
+#include "ComponentControl.h"
+#include "ComponentRegistry.h"
 #include "ConvTableHelp.h"
+#include "Dunvorel_TypeLib.h"
+#include "QtTranslation.h"
+#include "RunLogViewer.h"
 #include "ScriptedMessageHost.h"
+#include "TextFile.h"
 #include "frmSkerrow.h"
 
 namespace {
@@ -320,8 +333,11 @@ TEST_F(Window, CountersTimerAndRunState) {
 
     EXPECT_FALSE(w->IsRunning());
     EXPECT_FALSE(w->mnuQuitRunning->isVisible());
+    w->btnAction[0]->click();  // New leaves Delete disabled, and so does the end of a run
     w->SetRunning(true);
     w->SetEditingEnabled(false);
+    for (QPushButton* button : w->btnAction)
+        EXPECT_FALSE(button->isEnabled());
     EXPECT_TRUE(w->IsRunning());
     EXPECT_FALSE(w->mnuRun->isVisible());
     EXPECT_FALSE(w->lvList->isEnabled());
@@ -329,6 +345,8 @@ TEST_F(Window, CountersTimerAndRunState) {
     EXPECT_FALSE(w->txtPasswd->isEnabled());
     w->SetRunning(false);
     w->SetEditingEnabled(true);
+    EXPECT_TRUE(w->btnAction[1]->isEnabled());
+    EXPECT_FALSE(w->btnAction[2]->isEnabled());
     EXPECT_TRUE(w->mnuRun->isVisible());
     EXPECT_TRUE(w->stLocalDir->isEnabled());
 }
@@ -494,6 +512,185 @@ TEST_F(Window, SystemUnloadSavesNothing) {
     EXPECT_TRUE(host.shown.isEmpty());
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/a\t5\tftp://h\tu\tp\textra\n"));
     EXPECT_FALSE(QFile::exists(IniPath()));
+}
+
+TEST_F(Window, ABadIntervalStopsTheActionTheUserMovesTo) {
+    WriteRaw(DatPath(), "True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n");
+    auto w = Open();
+    QTreeWidget* list = w->lvList;
+    const QList<std::pair<const char*, std::function<void()>>> actions{
+        {"register by mouse", [&] { QTest::mouseClick(w->btnAction[1], Qt::LeftButton); }},
+        {"register by access key",
+         [&] { QTest::keyClick(w->txtAmbiguousSecond, Qt::Key_R, Qt::AltModifier); }},
+        {"new", [&] { w->btnAction[0]->click(); }},
+        {"delete", [&] { w->btnAction[2]->click(); }},
+        {"item click",
+         [&] {
+             QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                               list->visualItemRect(w->Item(1)).center());
+         }},
+        {"run", [&] { w->mnuRun->trigger(); }},
+    };
+    for (const auto& [name, act] : actions) {
+        w->blnEditing = false;
+        w->LoadItemIntoFields(w->Item(0));
+        Focus(w->txtAmbiguousSecond);
+        w->txtAmbiguousSecond->setText("xyz");
+        host.shown.clear();
+        act();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !host.shown.isEmpty(); })) << name;
+        QTest::qWait(20);
+        ASSERT_EQ(host.shown.size(), 1) << name;
+        EXPECT_EQ(host.shown[0].text, "この項目は数値項目です。");
+        EXPECT_TRUE(w->txtAmbiguousSecond->hasFocus()) << name;
+        EXPECT_EQ(w->txtKey->text(), ":1") << name;
+        EXPECT_EQ(Column(*w, 1), (QStringList{"5", "6"})) << name;
+    }
+    EXPECT_EQ(ReadAll(DatPath()),
+              QByteArray("True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n"));
+}
+
+TEST_F(Window, TheAddressPortIsCheckedAtRegister) {
+    auto w = Open();
+    EXPECT_EQ(w->txtFtpDir->placeholderText(), "host[:port]/path");
+    for (const QString ftp :
+         {"127.0.0.1:abc/site", "h:0", "h:65536/x", "h:/x", ":21/x", "[::1/x"}) {
+        host.shown.clear();
+        Focus(w->txtAccount);
+        Register(*w, "/l", ftp);
+        ASSERT_EQ(host.shown.size(), 1) << ftp.toStdString();
+        EXPECT_TRUE(host.shown[0].text.startsWith("ＦＴＰディレクトリのホスト名またはポート番号"));
+        EXPECT_TRUE(w->txtFtpDir->hasFocus());
+        EXPECT_EQ(w->ItemCount(), 0);
+    }
+    Register(*w, "/l", "[::1]:2121/site");
+    Register(*w, "/l", "h:65535");
+    EXPECT_EQ(Column(*w, 2), (QStringList{"ftp://h:65535"}));
+}
+
+TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {
+    WriteRaw(DatPath(), "True\tb\t1\tftp://h\tu\tp\r\n");
+    auto w = Open();
+    w->lvList->header()->sectionClicked(0);
+    Register(*w, "/z", "h1", "z");
+    w->btnAction[0]->click();
+    Register(*w, "a", "h2", "a");
+    EXPECT_EQ(Column(*w, 0), (QStringList{"/z", "a", "b"}));
+    // A rename takes its new place too.
+    w->txtAmbiguousSecond->setText("9");
+    w->stLocalDir->setInitDir("c");
+    w->btnAction[1]->click();
+    EXPECT_EQ(Column(*w, 0), (QStringList{"/z", "b", "c"}));
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/z\t0\tftp://h1\tz\tpw-z\r\n"
+                                             "True\tb\t1\tftp://h\tu\tp\r\n"
+                                             "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n"));
+    w->LoadItemIntoFields(w->Item(0));
+    w->btnAction[2]->click();
+    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\tb\t1\tftp://h\tu\tp\r\n"
+                                             "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n"));
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST_F(Window, TwoWindowsNeverOverwriteEachOtherSilently) {
+    auto first = Open();
+    auto second = Open();
+    Register(*first, "/one", "h1");
+    Register(*second, "/two", "h2");
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.contains(DatPath()));
+    EXPECT_EQ(host.shown[0].buttons, MsgButtons::YesNoCancel);
+    // Yes took the first window's list; the fields still hold the second's profile, as new.
+    EXPECT_EQ(Column(*second, 0), QStringList{"/one"});
+    EXPECT_TRUE(second->blnEditing);
+    EXPECT_EQ(second->txtKey->text(), QString());
+    second->btnAction[1]->click();
+    EXPECT_EQ(Column(*second, 0), (QStringList{"/one", "/two"}));
+    EXPECT_EQ(host.shown.size(), 1);
+
+    // Cancel writes nothing; No overwrites with this window's list.
+    host.answers = {MsgAnswer::Cancel, MsgAnswer::No};
+    first->btnAction[0]->click();
+    Register(*first, "/three", "h3");
+    EXPECT_EQ(host.shown.size(), 2);
+    EXPECT_TRUE(ReadAll(DatPath()).contains("/two"));
+    first->close();
+    EXPECT_EQ(host.shown.size(), 3);
+    EXPECT_EQ(Column(*first, 0), (QStringList{"/one", "/three"}));
+    EXPECT_FALSE(ReadAll(DatPath()).contains("/two"));
+}
+
+TEST_F(Window, JapaneseStandardTextsAndAStarredPassword) {
+    ASSERT_TRUE(QtTranslation::InstallJapanese());
+    QMessageBox box(QMessageBox::Question, "t", "q",
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Yes)->text(), "はい(&Y)");
+    EXPECT_EQ(box.button(QMessageBox::No)->text(), "いいえ(&N)");
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), "キャンセル");
+
+    auto w = Open();
+    w->txtPasswd->setText("secret");
+    EXPECT_EQ(w->txtPasswd->displayText(), "******");
+}
+
+TEST_F(Window, OwnLogViewerOpensAtTheEnd) {
+    const QString log = AppFiles::AppFilePath(".log");
+    for (int i = 0; i < 300; ++i)
+        ASSERT_TRUE(TextFile::AppendLine(log, QString("line %1").arg(i)));
+    ASSERT_TRUE(TextFile::AppendLine(log, "END (0 copies)"));
+    std::unique_ptr<QPlainTextEdit> view(RunLogViewer::ShowOwn(nullptr, log));
+    ASSERT_TRUE(view);
+    QScrollBar* bar = view->verticalScrollBar();
+    EXPECT_GT(bar->maximum(), 0);
+    EXPECT_EQ(bar->value(), bar->maximum());
+    EXPECT_EQ(RunLogViewer::ShowOwn(nullptr, log + ".missing"), nullptr);
+}
+
+// The frame's centre on the screen's, give or take the pixel an odd difference leaves.
+void ExpectCentred(const QWidget& w) {
+    const QPoint offset = w.frameGeometry().center() - w.screen()->geometry().center();
+    EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+}
+
+TEST_F(Window, OpensCentredWithItsEtchedLineThroughTheFormBehaviourLibrary) {
+    API_IniFileAccess::IniWrite("Setting", "/tables/conv.txt", QStringLiteral("ConvNameTable"));
+    auto w = Open();
+    ASSERT_NE(w->ffMain, nullptr);
+    EXPECT_EQ(w->ffMain->LibraryPath(),
+              QCoreApplication::applicationDirPath() + QStringLiteral("/libDunvorel.so"));
+    QVariant value;
+    EXPECT_TRUE(w->ffMain->GetProperty(Dunvorel_TypeLib::DispId::PositionScreen, &value));
+    EXPECT_EQ(value, Dunvorel_TypeLib::FormPos_CenterMiddle);
+    EXPECT_TRUE(w->ffMain->GetProperty(Dunvorel_TypeLib::DispId::TextBoxClearAll, &value));
+    EXPECT_EQ(value, true);
+    EXPECT_TRUE(w->isVisible());
+    ExpectCentred(*w);
+    for (QLineEdit* box : {w->txtFtpDir, w->txtAccount, w->txtPasswd, w->txtAmbiguousSecond})
+        EXPECT_EQ(box->text(), QString());
+    // Emptying the text boxes at the showing comes before the window's load fills the selector.
+    EXPECT_EQ(w->stConvTable->Target(), "/tables/conv.txt");
+
+    const QWidget* line = w->ffMain->Widget();
+    EXPECT_EQ(line->objectName(), "ffMain");
+    EXPECT_TRUE(line->isVisible());
+    EXPECT_EQ(line->geometry(), QRect(0, w->menuBar()->geometry().bottom() + 1, w->width(), 2));
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+TEST_F(Window, OpensCentredAndSaysSoWhenTheLibraryCannotBeLoaded) {
+    const QString gone = QStringLiteral("/nonexistent/libDunvorel.so");
+    ASSERT_TRUE(ComponentRegistry::Register(QString::fromLatin1(Dunvorel_TypeLib::ProgID),
+                                            {QString(), gone}, nullptr));
+    auto w = Open();
+    QFile::remove(ComponentRegistry::RegistryPath());
+    EXPECT_EQ(w->ffMain, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    ExpectCentred(*w);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.startsWith(
+        QStringLiteral("フォーム制御ライブラリを読み込めませんでした。\r\n")));
+    EXPECT_TRUE(host.shown[0].text.contains(gone)) << host.shown[0].text.toStdString();
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "NumericText.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 
 #include "AppFiles.h"
@@ -11,6 +12,12 @@
 namespace {
 
 constexpr int kFields = 6;
+const QByteArray kUnreadableStamp = QByteArrayLiteral("unreadable");
+
+// The same bytes give the same stamp, whenever and however fast they were written.
+QByteArray StampOf(const QByteArray& data) {
+    return QCryptographicHash::hash(data, QCryptographicHash::Sha256);
+}
 
 QString ComposeLine(const ProfileRow& row) {
     return QStringList{row.Checked ? QStringLiteral("True") : QStringLiteral("False"),
@@ -57,20 +64,36 @@ QList<ProfileRow> ParseLines(const QStringList& lines) {
     return rows;
 }
 
-LoadResult Load(const QString& path, QList<ProfileRow>* rows) {
+LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp) {
     rows->clear();
-    QStringList lines;
+    if (stamp)
+        stamp->clear();
     if (!QFileInfo(path).isFile())
         return LoadResult::Absent;
-    if (!TextFile::ReadLines(path, &lines))
+    QByteArray data;
+    const bool read = TextFile::ReadAll(path, &data);
+    if (stamp)
+        *stamp = read ? StampOf(data) : kUnreadableStamp;
+    if (!read)
         return LoadResult::Unreadable;
-    *rows = ParseLines(lines);
+    *rows = ParseLines(TextFile::SplitLines(data));
     return LoadResult::Loaded;
 }
 
-bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error) {
-    return TextFile::WriteAtomic(path, Compose(rows),
-                                 QFileDevice::ReadOwner | QFileDevice::WriteOwner, error);
+QByteArray Stamp(const QString& path) {
+    if (!QFileInfo(path).isFile())
+        return QByteArray();
+    QByteArray data;
+    return TextFile::ReadAll(path, &data) ? StampOf(data) : kUnreadableStamp;
+}
+
+bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error, QByteArray* stamp) {
+    const QByteArray data = Compose(rows);
+    if (!TextFile::WriteAtomic(path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, error))
+        return false;
+    if (stamp)
+        *stamp = StampOf(data);
+    return true;
 }
 
 Typ_Profile ProfileFromRow(const ProfileRow& row) {

@@ -38,14 +38,21 @@ bool ParseChecked(const QString& field);
 enum class LoadResult { Loaded, Absent, Unreadable };
 
 // Absent for a missing file or a folder, Unreadable for a file that could not be read; rows is
-// then empty.
-LoadResult Load(const QString& path, QList<ProfileRow>* rows);
+// then empty. stamp, when given, receives the Stamp of what was read.
+LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp = nullptr);
+
+// What the file holds now, to tell whether someone else has replaced it since this program read
+// or wrote it: empty when there is no file, else a hash of its bytes (or a fixed mark when it
+// cannot be read).
+QByteArray Stamp(const QString& path);
 
 // The profile a row stands for: the address without its first six characters (the "ftp://"
 // prefix), the interval's leading number rounded to a whole number.
 Typ_Profile ProfileFromRow(const ProfileRow& row);
 
 // Replaces the file atomically, readable and writable by its owner only (it holds passwords).
-bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error);
+// stamp, when given, receives the Stamp of what was written.
+bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error,
+          QByteArray* stamp = nullptr);
 
 }  // namespace ProfileFile

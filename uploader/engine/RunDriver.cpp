@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 
+#include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
 #include "RunLock.h"
@@ -139,7 +140,8 @@ void RunDriver::WorkPass() {
             host_.ShowItemInFields(item);
             host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
                               MsgIcon::Exclamation, MsgButtons::Ok);
-            WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING"));
+            WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING") +
+                     QLatin1Char('\t') + ConnectionFailure(profile));
             WriteLog(QStringLiteral("ABEND"));
             return;
         }
@@ -155,6 +157,22 @@ void RunDriver::WorkPass() {
     }
     WriteClosingLine();
     host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+}
+
+// Where the failed or broken connection went and why: the socket error, the time limit or the
+// server's 421, else the server's last reply (a refused login, a base folder that could not be
+// entered or made), on one line.
+QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
+    FtpAddress address;
+    if (!ParseFtpAddress(profile.FtpDir, &address))
+        return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
+    QString reason = ftp_.FaultReason();
+    if (reason.isEmpty())
+        reason = ftp_.strLastReply.simplified();
+    if (reason.isEmpty())
+        reason = QStringLiteral("invalid account, password or path");
+    return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +
+           Fun_Error_Success::LogText(reason);
 }
 
 void RunDriver::WriteClosingLine() {
@@ -173,14 +191,12 @@ void RunDriver::WriteClosingLine() {
 
 // A run ended by the network rather than by the user says why before its closing line.
 void RunDriver::WriteFaultLine() {
-    const QString reason = ftp_.FaultReason();
-    if (reason.isEmpty())
+    if (ftp_.FaultReason().isEmpty())
         return;
     host_.SetPanelText(kPanelErrors, StatusCounters::CountedUp(host_.PanelText(kPanelErrors),
                                                                StatusCounters::kErrors));
     WriteLog(QStringLiteral("ERROR - CONNECTION ABORTED - ") + QLatin1Char('\t') +
-             Fun_Error_Success::LogText(ftp_.HostPort()) + QLatin1Char('\t') +
-             Fun_Error_Success::LogText(reason));
+             ConnectionFailure(ftp_.udtProfile));
 }
 
 void RunDriver::Restore() {

@@ -64,6 +64,7 @@ private:
     void Lock();
     void PrepareLogs();
     void WorkPass();
+    QString ConnectionFailure(const Typ_Profile& profile) const;
     void WriteClosingLine();
     void WriteFaultLine();
     void Restore();

@@ -6,6 +6,7 @@
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "RemoteListParser.h"
+#include "SocketErrorText.h"
 
 namespace {
 
@@ -40,12 +41,14 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&wsControl, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError e) {
         // The server closing the connection after QUIT is the expected end.
         if (!(e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT")))
-            OnSocketError(Channel::Control, e, wsControl.errorString());
+            OnSocketError(Channel::Control, SocketErrorText::Number(e),
+                          SocketErrorText::Description(e, wsControl.errorString()));
     });
 
     wsData.OnIncoming = [this](qintptr descriptor) { OnIncoming(descriptor); };
     connect(&wsData, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError e) {
-        OnSocketError(Channel::Data, e, wsData.errorString());
+        OnSocketError(Channel::Data, SocketErrorText::Number(e),
+                      SocketErrorText::Description(e, wsData.errorString()));
     });
     connect(&wsDataSocket, &QTcpSocket::readyRead, this, &FtpClient::OnDataReadyRead);
     connect(&wsDataSocket, &QTcpSocket::disconnected, this, &FtpClient::OnDataDisconnected);
@@ -73,7 +76,7 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     // A state left at "QUIT" by the last run would make the reply handler ignore the login.
     strFtpState.clear();
     m_faultReason.clear();
-    m_hostPort.clear();
+    strLastReply.clear();
     m_listMode = ListMode::Unknown;
     blnRemoteListRecursive = false;
     blnFtpError = false;
@@ -169,7 +172,7 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
     strLastReply = text;
     // The server is closing the connection: its words say why, better than the close will.
     if (code == QLatin1String("421") && m_faultReason.isEmpty())
-        m_faultReason = text.trimmed();
+        m_faultReason = text.simplified();
 
     if (strFtpState == QLatin1String("QUIT"))
         return;
@@ -280,7 +283,7 @@ void FtpClient::Touch() {
 }
 
 void FtpClient::OnWatchdog() {
-    OnSocketError(m_waitChannel, QAbstractSocket::SocketTimeoutError,
+    OnSocketError(m_waitChannel, SocketErrorText::Number(QAbstractSocket::SocketTimeoutError),
                   QStringLiteral("Socket operation timed out (nothing from the server for %1 s)")
                       .arg(m_timeoutSec));
 }
@@ -356,7 +359,8 @@ void FtpClient::OnDataDisconnected() {
 void FtpClient::OnDataError(QAbstractSocket::SocketError error) {
     if (!m_dataConnected || error == QAbstractSocket::RemoteHostClosedError)
         return;
-    OnSocketError(Channel::Data, error, wsDataSocket.errorString());
+    OnSocketError(Channel::Data, SocketErrorText::Number(error),
+                  SocketErrorText::Description(error, wsDataSocket.errorString()));
 }
 
 void FtpClient::CloseData() {

@@ -35,8 +35,6 @@ public:
     // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
     // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
-    // "host:port" of the last connection attempt, as the run log shows it.
-    QString HostPort() const { return m_hostPort; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.

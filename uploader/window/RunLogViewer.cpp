@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QUrl>
 
 #include "AppTitle.h"
@@ -13,11 +14,13 @@
 namespace RunLogViewer {
 
 bool Show(QWidget* parent, const QString& path) {
-    if (QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-        return true;
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) || ShowOwn(parent, path);
+}
+
+QPlainTextEdit* ShowOwn(QWidget* parent, const QString& path) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return nullptr;
     auto* view = new QPlainTextEdit(parent);
     view->setWindowFlag(Qt::Window);
     view->setAttribute(Qt::WA_DeleteOnClose);
@@ -29,7 +32,9 @@ bool Show(QWidget* parent, const QString& path) {
         CodePage::ToUnicode(file.readAll()).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     view->resize(800, 500);
     view->show();
-    return true;
+    view->moveCursor(QTextCursor::End);
+    view->verticalScrollBar()->setValue(view->verticalScrollBar()->maximum());
+    return view;
 }
 
 }  // namespace RunLogViewer

@@ -10,7 +10,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProxyStyle>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QTreeWidget>
@@ -18,7 +20,10 @@
 
 #include "API_IniFileAccess.h"
 #include "AppTitle.h"
+#include "ComponentControl.h"
 #include "ConvTableHelp.h"
+#include "Dunvorel_TypeLib.h"
+#include "FtpAddress.h"
 #include "Fun_CheckUnloadMode.h"
 #include "Fun_EasyVersion.h"
 #include "Fun_ListViewOperate.h"
@@ -37,6 +42,18 @@ const QString kSettingSection = QStringLiteral("Setting");
 const QString kConvTableKey = QStringLiteral("ConvNameTable");
 const QString kByline = QStringLiteral("the SkerrowEx developers <skerrowex@example.org>");
 
+// Every character of the password shows as "*", whatever the style's own mask character is.
+class PasswordStarStyle : public QProxyStyle {
+public:
+    explicit PasswordStarStyle(QObject* owner) { setParent(owner); }
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* returnData) const override {
+        if (hint == SH_LineEdit_PasswordCharacter)
+            return u'*';
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
 bool IsFieldFocusChange(const QEvent* event) {
     const auto reason = static_cast<const QFocusEvent*>(event)->reason();
     return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
@@ -52,7 +69,6 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       stConvTable(new TargetSelectorStandIn(
           TargetSelectorStandIn::ST_FileOpen,
           QStringLiteral("変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*"), this)),
-      ffMain(new FormBehaviourStandIn(this)),
       txtFtpDir(new QLineEdit(this)),
       txtAccount(new QLineEdit(this)),
       txtPasswd(new QLineEdit(this)),
@@ -63,6 +79,7 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       m_host(host),
       m_runHost(std::make_unique<WindowRunHost>(*this, host)),
       m_driver(std::make_unique<RunDriver>(*m_runHost)) {
+    setObjectName(QStringLiteral("frmSkerrow"));
     setWindowTitle(AppTitle::Title());
     BuildList();
     auto* central = new QWidget(this);
@@ -75,6 +92,7 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
     tmrSec->setInterval(1000);
     Connect();
     resize(720, 520);
+    CreateFormBehaviour();
     FormLoad();
 }
 
@@ -95,6 +113,7 @@ void frmSkerrow::BuildList() {
     lvList->header()->setSectionsClickable(true);
     lvList->header()->setStretchLastSection(false);
     lvList->installEventFilter(this);
+    lvList->viewport()->installEventFilter(this);
 }
 
 QWidget* frmSkerrow::BuildFields() {
@@ -118,18 +137,22 @@ QWidget* frmSkerrow::BuildFields() {
     addRow(5, QStringLiteral("&CONV NAME TABLE FILE"), stConvTable);
     grid->setColumnStretch(2, 1);
     txtPasswd->setEchoMode(QLineEdit::Password);
+    txtPasswd->setStyle(new PasswordStarStyle(txtPasswd));
+    txtFtpDir->setPlaceholderText(QStringLiteral("host[:port]/path"));
     txtKey->setVisible(false);
 
-    auto* buttons = new QHBoxLayout;
+    m_buttonBar = new QWidget(fields);
+    auto* buttons = new QHBoxLayout(m_buttonBar);
+    buttons->setContentsMargins(0, 0, 0, 0);
     buttons->addStretch(1);
     const QStringList captions{QStringLiteral("新規(&N)"), QStringLiteral("登録更新(&R)"),
                                QStringLiteral("削除(&D)")};
     for (int i = 0; i < 3; ++i) {
-        btnAction[i] = new QPushButton(captions[i], fields);
+        btnAction[i] = new QPushButton(captions[i], m_buttonBar);
         btnAction[i]->setAutoDefault(false);
         buttons->addWidget(btnAction[i]);
     }
-    grid->addLayout(buttons, 6, 0, 1, 3);
+    grid->addWidget(m_buttonBar, 6, 0, 1, 3);
     for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond})
         box->installEventFilter(this);
     return fields;
@@ -180,7 +203,10 @@ void frmSkerrow::Connect() {
     connect(lvList->header(), &QHeaderView::sectionClicked, this,
             [this](int column) { Fun_ListViewOperate::SortByColumn(lvList, column); });
     connect(tmrSec, &QTimer::timeout, this, [this] { CountUp(5, StatusCounters::kSeconds); });
-    connect(mnuRun, &QAction::triggered, this, [this] { m_driver->mnuRun_Click(); });
+    connect(mnuRun, &QAction::triggered, this, [this] {
+        if (IntervalAccepted())
+            m_driver->mnuRun_Click();
+    });
     connect(mnuQuitRunning, &QAction::triggered, this,
             [this] { m_driver->mnuQuitRunning_Click(); });
     connect(mnuWithOutConvTable, &QAction::triggered, this,
@@ -195,25 +221,34 @@ void frmSkerrow::Connect() {
     });
     connect(mnuVersion, &QAction::triggered, this,
             [this] { Fun_EasyVersion::EasyVersion(m_host, kByline); });
-    connect(ffMain, &FormBehaviourStandIn::AfterFormPosition, this, &frmSkerrow::AfterFormPosition);
+}
+
+// ffMain comes from its library, found by ProgID. Designed with PositionScreen centred; the
+// window is a link source so that a second instance could hand its command line over, but
+// AppPrevInstance keeps its default (off).
+void frmSkerrow::CreateFormBehaviour() {
+    using namespace Dunvorel_TypeLib;
+    setProperty(kLinkModeProperty, LinkMode_Source);
+    ffMain = ComponentControl::Create(QString::fromLatin1(ProgID), this,
+                                      {{QStringLiteral("positionscreen"), FormPos_CenterMiddle}},
+                                      &m_formBehaviourError);
+    if (!ffMain)
+        return;
+    ffMain->Widget()->setObjectName(QStringLiteral("ffMain"));
+    ffMain->ConnectEvent(
+        EventId::AfterFormPosition, [this](ComponentEvent&) { AfterFormPosition(); },
+        &m_formBehaviourError);
 }
 
 void frmSkerrow::FormLoad() {
-    ffMain->setPositionScreen(FormBehaviourStandIn::FormPos_CenterMiddle);
-    ffMain->setTextBoxClearAll(true);
+    using namespace Dunvorel_TypeLib;
+    if (ffMain) {
+        ffMain->SetProperty(DispId::PositionScreen, FormPos_CenterMiddle, &m_formBehaviourError);
+        ffMain->SetProperty(DispId::TextBoxClearAll, true, &m_formBehaviourError);
+    }
     for (QLineEdit* box : {txtAccount, txtKey, txtPasswd, txtFtpDir, txtAmbiguousSecond})
         box->setText(QString());
-    QList<ProfileRow> rows;
-    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) ==
-        ProfileFile::LoadResult::Unreadable) {
-        m_profilesUnreadable = true;
-        m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
-                               ProfileFile::DefaultPath(),
-                           MsgIcon::Exclamation, MsgButtons::Ok);
-    }
-    for (int n = 0; n < rows.size(); ++n)
-        AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
-    Fun_ListViewOperate::FitColumnWidths(lvList);
+    ReadProfiles();
     for (int panel = 1; panel <= 5; ++panel)
         SetPanelText(panel, QString());
     QString table;
@@ -222,14 +257,54 @@ void frmSkerrow::FormLoad() {
     blnEditing = false;
 }
 
+// Fills the list from the profile file. A file that cannot be read leaves the list as it was, and
+// is replaced later only when the user agrees.
+bool frmSkerrow::ReadProfiles() {
+    QList<ProfileRow> rows;
+    m_profilesUnreadable = ProfileFile::Load(ProfileFile::DefaultPath(), &rows, &m_profileStamp) ==
+                           ProfileFile::LoadResult::Unreadable;
+    if (m_profilesUnreadable) {
+        m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
+                               ProfileFile::DefaultPath(),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+        return false;
+    }
+    lvList->clear();
+    for (int n = 0; n < rows.size(); ++n)
+        AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
+    KeepSorted();
+    Fun_ListViewOperate::FitColumnWidths(lvList);
+    return true;
+}
+
 void frmSkerrow::AfterFormPosition() {
     QCoreApplication::processEvents();
     show();
 }
 
+// Without its form-behaviour control the window still opens centred; a control that could not be
+// loaded or refused a setting is told about.
+void frmSkerrow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (event->spontaneous() || m_shown)
+        return;
+    m_shown = true;
+    if (!ffMain && screen())
+        move(screen()->geometry().center() - frameGeometry().center() + pos());
+    if (m_formBehaviourError.isEmpty())
+        return;
+    QTimer::singleShot(0, this, [this] {
+        m_host.ShowMessage(QStringLiteral("フォーム制御ライブラリを読み込めませんでした。") +
+                               kCrLf + m_formBehaviourError,
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+    });
+}
+
 // ---- profiles ----
 
 void frmSkerrow::btnAction_Click(int index) {
+    if (!IntervalAccepted())
+        return;
     switch (index) {
         case 0:
             NewProfile();
@@ -265,6 +340,12 @@ void frmSkerrow::RegisterProfile() {
     if (txtFtpDir->text().contains(u'\\'))
         return void(
             Refuse(QStringLiteral("ＦＴＰディレクトリに不正な文字が含まれています。"), txtFtpDir));
+    FtpAddress address;
+    if (!ParseFtpAddress(txtFtpDir->text(), &address))
+        return void(Refuse(QStringLiteral("ＦＴＰディレクトリのホスト名またはポート番号が不正です。"
+                                          "host[:port]/path の形式で、ポート番号は 1～65535 の"
+                                          "数値で指定してください。"),
+                           txtFtpDir));
     if (txtAccount->text().isEmpty())
         return void(Refuse(QStringLiteral("アカウントの設定がありません。"), txtAccount));
 
@@ -288,8 +369,13 @@ void frmSkerrow::RegisterProfile() {
         AddItem(row, key);
         txtKey->setText(key);
     }
+    KeepSorted();
     Fun_ListViewOperate::FitColumnWidths(lvList);
     blnEditing = false;
+    // Kept on disk at once, not only at close. When the user took another window's list
+    // instead, what the fields hold is not in the list.
+    if (SaveProfiles() == ProfileSave::Reloaded)
+        blnEditing = true;
 }
 
 void frmSkerrow::DeleteProfile() {
@@ -298,6 +384,7 @@ void frmSkerrow::DeleteProfile() {
     delete FindItem(txtKey->text());
     blnEditing = false;
     NewProfile();
+    SaveProfiles();
 }
 
 bool frmSkerrow::Refuse(const QString& message, QWidget* focus) {
@@ -326,6 +413,14 @@ void frmSkerrow::AddItem(const ProfileRow& row, const QString& key) {
     item->setCheckState(ColLocalBaseDir, row.Checked ? Qt::Checked : Qt::Unchecked);
     item->setData(ColLocalBaseDir, kKeyRole, key);
     item->setData(ColLocalBaseDir, kTagRole, row.Passwd);
+}
+
+// Once a header click has sorted the list, a new item takes its place at once (Qt would sort it
+// only at the next event), so that what is saved and run follows what the user sees.
+void frmSkerrow::KeepSorted() {
+    if (lvList->isSortingEnabled())
+        lvList->sortItems(lvList->header()->sortIndicatorSection(),
+                          lvList->header()->sortIndicatorOrder());
 }
 
 QList<ProfileRow> frmSkerrow::Rows() const {
@@ -458,6 +553,8 @@ void frmSkerrow::SetEditingEnabled(bool enabled) {
     stLocalDir->setENABLED(enabled);
     for (QLineEdit* box : {txtAmbiguousSecond, txtFtpDir, txtAccount, txtPasswd})
         box->setEnabled(enabled);
+    // Each button keeps its own state underneath, so Delete comes back as it was.
+    m_buttonBar->setEnabled(enabled);
 }
 
 void frmSkerrow::SetRunning(bool running) {
@@ -476,11 +573,16 @@ bool frmSkerrow::InvestigateMode() const {
 // ---- edit boxes ----
 
 bool frmSkerrow::eventFilter(QObject* watched, QEvent* event) {
+    // A click on the list is refused as it begins: the list would still take it once the focus
+    // has gone back to the interval box.
+    if (watched == lvList->viewport() && event->type() == QEvent::MouseButtonPress &&
+        !IntervalAccepted())
+        return true;
     if (watched == lvList && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             const QList<QTreeWidgetItem*> selected = lvList->selectedItems();
-            if (!selected.isEmpty())
+            if (!selected.isEmpty() && IntervalAccepted())
                 LoadItemIntoFields(selected.first());
             return true;
         }
@@ -493,7 +595,12 @@ bool frmSkerrow::eventFilter(QObject* watched, QEvent* event) {
         if (box == txtFtpDir)
             StripFtpScheme();
         else if (box == txtAmbiguousSecond)
-            QTimer::singleShot(0, this, &frmSkerrow::ValidateInterval);
+            QTimer::singleShot(0, this, [this] {
+                // An action the user moved to has checked the box already and given the focus
+                // back to it.
+                if (!txtAmbiguousSecond->hasFocus())
+                    IntervalAccepted();
+            });
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -504,15 +611,18 @@ void frmSkerrow::StripFtpScheme() {
         txtFtpDir->setText(text.mid(kFtpScheme.size()));
 }
 
-// Runs once the focus has left the box, so that the message box does not fight the focus change.
-void frmSkerrow::ValidateInterval() {
+// Runs before every action of the window, and once the focus has left the box, so that the
+// message box does not fight the focus change. A text that is not a number keeps the focus in the
+// box, and the action does not happen.
+bool frmSkerrow::IntervalAccepted() {
     const QString text = txtAmbiguousSecond->text();
     if (text.isEmpty() || NumericText::IsNumeric(text))
-        return;
+        return true;
     m_host.ShowMessage(QStringLiteral("この項目は数値項目です。"), MsgIcon::Exclamation,
                        MsgButtons::Ok);
     txtAmbiguousSecond->selectAll();
     txtAmbiguousSecond->setFocus(Qt::OtherFocusReason);
+    return false;
 }
 
 // ---- closing ----
@@ -530,14 +640,15 @@ void frmSkerrow::SystemUnload(qint16 mode) {
 
 bool frmSkerrow::QueryUnload(qint16 mode) {
     if (Fun_CheckUnloadMode::CheckUnloadMode(mode)) {
-        m_driver->StopNow();
+        // A run going on ends at once with its unload line, and shows no log.
+        m_driver->UnloadApplication();
         Fun_CheckUnloadMode::EndOnSystemUnload(mode);
         return true;
     }
     if (blnEditing &&
         !AskDiscard(QStringLiteral("編集中のデータがあります。このまま終了してよろしいですか？")))
         return false;
-    if (!SaveProfiles())
+    if (SaveProfiles() == ProfileSave::NotSaved)
         return false;
     SaveSetting();
     // Ends a run that is going on, with its line in the run log, and closes the connections.
@@ -547,18 +658,60 @@ bool frmSkerrow::QueryUnload(qint16 mode) {
 }
 
 // The list must not be lost: when it cannot be saved the window stays open. A profile file that
-// could not be read at load is replaced only when the user agrees.
-bool frmSkerrow::SaveProfiles() {
-    if (m_profilesUnreadable &&
-        m_host.ShowMessage(QStringLiteral("読み込めなかったプロファイルファイルを、"
-                                          "現在の一覧で置き換えてもよろしいですか？"),
-                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
-        return true;
+// could not be read at load, or that another window has written since this one read or wrote it,
+// is replaced only when the user agrees.
+frmSkerrow::ProfileSave frmSkerrow::SaveProfiles() {
+    const QString path = ProfileFile::DefaultPath();
+    if (m_profilesUnreadable) {
+        if (m_host.ShowMessage(QStringLiteral("読み込めなかったプロファイルファイルを、"
+                                              "現在の一覧で置き換えてもよろしいですか？"),
+                               MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+            return ProfileSave::LeftAlone;
+    } else if (ChangedOnDisk()) {
+        switch (AskAboutChangedFile()) {
+            case MsgAnswer::Yes:
+                return ReloadProfiles() ? ProfileSave::Reloaded : ProfileSave::NotSaved;
+            case MsgAnswer::No:
+                break;
+            default:
+                return ProfileSave::NotSaved;
+        }
+    }
     QString error;
-    if (ProfileFile::Save(ProfileFile::DefaultPath(), Rows(), &error))
-        return true;
-    m_host.ShowMessage(QStringLiteral("プロファイルを保存できませんでした。") + kCrLf +
-                           ProfileFile::DefaultPath() + kCrLf + error,
-                       MsgIcon::Exclamation, MsgButtons::Ok);
-    return false;
+    if (ProfileFile::Save(path, Rows(), &error, &m_profileStamp)) {
+        m_profilesUnreadable = false;
+        return ProfileSave::Written;
+    }
+    m_host.ShowMessage(
+        QStringLiteral("プロファイルを保存できませんでした。") + kCrLf + path + kCrLf + error,
+        MsgIcon::Exclamation, MsgButtons::Ok);
+    return ProfileSave::NotSaved;
+}
+
+// A file that is gone holds nothing to lose; one whose bytes differ from what this window last
+// read or wrote was written by someone else.
+bool frmSkerrow::ChangedOnDisk() const {
+    const QByteArray now = ProfileFile::Stamp(ProfileFile::DefaultPath());
+    return !now.isEmpty() && now != m_profileStamp;
+}
+
+MsgAnswer frmSkerrow::AskAboutChangedFile() {
+    return m_host.ShowMessage(
+        QStringLiteral("プロファイルファイルが、この画面で読み込んだ後に別のウィンドウなどで"
+                       "変更されています。") +
+            kCrLf + ProfileFile::DefaultPath() + kCrLf + kCrLf +
+            QStringLiteral(
+                "変更後のファイルの一覧を読み込み直す場合は「はい」を（この画面での変更は"
+                "一覧から失われます）、この画面の一覧で上書きする場合は「いいえ」を、"
+                "保存しない場合は「キャンセル」を選択してください。"),
+        MsgIcon::Question, MsgButtons::YesNoCancel);
+}
+
+// The keys are numbered anew, so the fields no longer stand for an item of the list.
+bool frmSkerrow::ReloadProfiles() {
+    if (!ReadProfiles())
+        return false;
+    txtKey->setText(QString());
+    btnAction[2]->setEnabled(false);
+    return true;
 }

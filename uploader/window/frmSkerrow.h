@@ -8,14 +8,14 @@
 #include <QMainWindow>
 #include <QString>
 
-#include "FormBehaviourStandIn.h"
+#include "MessageHost.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
 #include "TargetSelectorStandIn.h"
 #include "Typ_Profile.h"
 #include "WindowRunHost.h"
 
-class MessageHost;
+class ComponentControl;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -69,7 +69,7 @@ public:
     void CountUpCopies();
     void CountUpError();
 
-    // The controls a run locks: the list, both selectors and the four edit boxes.
+    // The controls a run locks: the list, both selectors, the four edit boxes and the buttons.
     void SetEditingEnabled(bool enabled);
     // Running: mnuQuitRunning shown and mnuRun hidden; idle: the reverse.
     void SetRunning(bool running);
@@ -83,7 +83,8 @@ public:
     QTreeWidget* lvList;
     TargetSelectorStandIn* stLocalDir;
     TargetSelectorStandIn* stConvTable;
-    FormBehaviourStandIn* ffMain;
+    // The form-behaviour control, late-bound; null when its library could not be loaded.
+    ComponentControl* ffMain = nullptr;
     QLineEdit* txtFtpDir;
     QLineEdit* txtAccount;
     QLineEdit* txtPasswd;
@@ -108,6 +109,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -116,6 +118,7 @@ private:
     void BuildStatusBar();
     void BuildMenus();
     void Connect();
+    void CreateFormBehaviour();
     void FormLoad();
     void AfterFormPosition();
 
@@ -126,22 +129,41 @@ private:
     bool AskDiscard(const QString& question);
     QString NextFreeKey() const;
     void AddItem(const ProfileRow& row, const QString& key);
+    void KeepSorted();
     QList<ProfileRow> Rows() const;
     static ProfileRow RowOf(const QTreeWidgetItem* item);
 
     void CountUp(int panel, const QString& suffix);
     void StripFtpScheme();
-    void ValidateInterval();
+    // False, with the message shown and the focus in the box, when the interval is no number.
+    bool IntervalAccepted();
 
     // Close handling; false cancels the close.
     bool QueryUnload(qint16 mode);
-    bool SaveProfiles();
+
+    enum class ProfileSave {
+        Written,    // the file holds the list
+        Reloaded,   // the user took the file's list instead; nothing was written
+        LeftAlone,  // the user kept an unreadable file; nothing was written
+        NotSaved,   // the save failed or the user cancelled it
+    };
+    bool ReadProfiles();
+    ProfileSave SaveProfiles();
+    bool ChangedOnDisk() const;
+    MsgAnswer AskAboutChangedFile();
+    bool ReloadProfiles();
 
     MessageHost& m_host;
     std::unique_ptr<WindowRunHost> m_runHost;
     std::unique_ptr<RunDriver> m_driver;
     std::array<QLabel*, 5> m_panels{};
+    QWidget* m_buttonBar = nullptr;
     qint16 m_unloadMode = 0;
-    // The profile file was there but could not be read: closing asks before replacing it.
+    // The profile file was there but could not be read: saving asks before replacing it.
     bool m_profilesUnreadable = false;
+    // The profile file as this window last read or wrote it (ProfileFile::Stamp).
+    QByteArray m_profileStamp;
+    // Why ffMain is missing or refused a setting; told once the window is shown.
+    QString m_formBehaviourError;
+    bool m_shown = false;
 };

@@ -8,6 +8,7 @@
 #include "AppTitle.h"
 #include "Fun_CheckUnloadMode.h"
 #include "MessageBoxHost.h"
+#include "QtTranslation.h"
 #include "Settings.h"
 #include "UnixSignalNotifier.h"
 #include "frmSkerrow.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppTitle::Title());
     QApplication::setApplicationVersion(QStringLiteral(SKERROWEX_VERSION));
+    QtTranslation::InstallJapanese();
 
     MessageBoxHost host;
     API_IniFileAccess::SetMessageHost(&host);
