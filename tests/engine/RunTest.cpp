@@ -220,6 +220,28 @@ TEST_F(Run, WithoutRecursionEachFolderIsListedOnceAndNewFilesNeedNoQuestion) {
         EXPECT_FALSE(command.startsWith("NLST new.txt"));
 }
 
+// A classic BSD ftpd hands NLST's argument to its ls as a command line: "-aILR" gets ls's error
+// text with 226 (no recursive listing), and a folder with blanks would be listed as its pieces,
+// here a folder "dir" that is there. Entered and listed as the current folder, its files are
+// known: the second run sends nothing.
+TEST_F(Run, FolderWithBlanksOnAClassicServerIsListedWhole) {
+    server.classicLs = true;
+    server.AddFile(QStringLiteral("/www/dir/other.txt"));
+    Write(QStringLiteral("dir with blanks/a.txt"));
+    Write(QStringLiteral("dir with blanks/b.txt"));
+    Write(QStringLiteral("top.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (3 copies)");
+    EXPECT_EQ(server.File(QStringLiteral("/www/dir with blanks/b.txt")), "data");
+
+    const int stores = server.CountCommands("STOR");
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (0 copies)") << Log().join('\n').toStdString();
+    EXPECT_EQ(server.CountCommands("STOR"), stores);
+    EXPECT_TRUE(server.Commands().contains("CWD /www/dir with blanks"));
+}
+
 TEST_F(Run, RefusedFolderCreationOfAnExistingFolderWalksIt) {
     server.recursion = VirtualFtpServer::Recursion::Refused;
     server.refuseNameLists = true;
@@ -408,11 +430,14 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
     EXPECT_EQ(server.Connections(), 0);
     EXPECT_FALSE(host.running);
 
-    // A refused login: the server's reply.
+    // A refused login: the server's reply, its control characters escaped.
     host.items[0].profile.FtpDir = server.HostPort() + QStringLiteral("/www");
-    server.On("PASS", [this](const QByteArray&) { server.Send("530 Login incorrect.\r\n"); });
+    server.On("PASS", [this](const QByteArray&) {
+        server.Send("530 Login incorrect.\x1b[2J\rSUCCESS - FAKE\r\n");
+    });
     driver->mnuRun_Click();
-    EXPECT_EQ(Log().at(1), failed + server.HostPort() + QStringLiteral("\t530 Login incorrect."));
+    EXPECT_EQ(Log().at(1), failed + server.HostPort() +
+                               QStringLiteral("\t530 Login incorrect.\\x1B[2J SUCCESS - FAKE"));
 }
 
 TEST_F(Run, NothingHappensWithoutATickedProfile) {

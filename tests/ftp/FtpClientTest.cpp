@@ -483,7 +483,9 @@ TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
     QStringList paths;
     ASSERT_TRUE(client.ListRemoteDir("/d", &paths));
     EXPECT_EQ(paths, QStringList({"/d/a", "/d/.b"}));
-    EXPECT_TRUE(server.Commands().contains("NLST -a /d"));
+    // The folder is entered and the current one listed: its name never reaches the server's ls.
+    EXPECT_TRUE(server.Commands().contains("CWD /d"));
+    EXPECT_EQ(server.Commands().last(), "NLST -a");
 
     // A server that takes no options: plain NLST, remembered for the connection.
     server.On("NLST", [&](const QByteArray& a) {
@@ -497,7 +499,8 @@ TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
     ASSERT_TRUE(client.ListRemoteDir("/e", &paths));
     EXPECT_EQ(paths, QStringList({"/e/a", "/e/.b"}));
     EXPECT_EQ(server.CountCommands("FEAT"), 1);
-    EXPECT_FALSE(server.Commands().contains("NLST -a /e"));
+    EXPECT_TRUE(server.Commands().contains("CWD /e"));
+    EXPECT_EQ(server.Commands().last(), "NLST");
 
     // MLSD when FEAT names MLST, chosen afresh on the next connection.
     server.On("FEAT", [&](const QByteArray&) {
@@ -508,7 +511,7 @@ TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
     ASSERT_TRUE(client.ConnectFtp(Profile()));
     ASSERT_TRUE(client.ListRemoteDir("/d", &paths));
     EXPECT_EQ(paths, QStringList({"/d/.profile", "/d/sub"}));
-    EXPECT_TRUE(server.Commands().contains("MLSD /d"));
+    EXPECT_EQ(server.Commands().last(), "MLSD");
     server.On("MLSD", [&](const QByteArray&) { server.Send("550 No such directory.\r\n"); });
     EXPECT_FALSE(client.ListRemoteDir("/gone", &paths));
 }

@@ -3,21 +3,45 @@
 
 #include "FtpAddress.h"
 #include "FtpClient.h"
+#include "QtPrint.h"
 #include "RemoteListParser.h"
 #include "ReplyFramer.h"
+#include "ServerText.h"
 
 namespace {
+
+QList<QByteArray> Replies(ReplyFramer& framer) {
+    QList<QByteArray> replies;
+    QByteArray reply;
+    while (framer.Next(&reply))
+        replies.append(reply);
+    return replies;
+}
 
 QList<QByteArray> FeedInPieces(const QByteArray& text, const QList<qsizetype>& cuts) {
     ReplyFramer framer;
     QList<QByteArray> replies;
     qsizetype from = 0;
     for (qsizetype cut : cuts) {
-        replies += framer.Feed(text.mid(from, cut - from));
+        EXPECT_TRUE(framer.Feed(text.mid(from, cut - from)));
+        replies += Replies(framer);
         from = cut;
     }
-    replies += framer.Feed(text.mid(from));
-    return replies;
+    EXPECT_TRUE(framer.Feed(text.mid(from)));
+    return replies + Replies(framer);
+}
+
+QStringList Parse(RemoteListParser::Form form, const QString& dir, const QByteArray& text,
+                  bool* sawHeader = nullptr) {
+    RemoteListParser listing(form, dir);
+    EXPECT_TRUE(listing.Feed(text) && listing.Finish()) << listing.Fault().toStdString();
+    if (sawHeader)
+        *sawHeader = listing.SawHeader();
+    return listing.Entries();
+}
+
+QStringList Recursive(const QString& dir, const QByteArray& text, bool* sawHeader) {
+    return Parse(RemoteListParser::Form::Recursive, dir, text, sawHeader);
 }
 
 }  // namespace
@@ -39,44 +63,90 @@ TEST(ReplyFramer, EverySplitOfJoinedAndMultiLineRepliesGivesTheSameReplies) {
 
 TEST(ReplyFramer, MultiLineReplyEndsOnlyAtItsOwnCodeFollowedByABlank) {
     ReplyFramer framer;
-    EXPECT_TRUE(framer.Feed("211-Features:\r\n MLST type*;\r\n 211 not the end\r\n").isEmpty());
-    EXPECT_TRUE(framer.Feed("211-still open\r\n200 other code\r\n").isEmpty());
-    EXPECT_EQ(framer.Feed("211 End\r\nxyz").size(), 1);
-    EXPECT_EQ(framer.Feed("\r\n").size(), 1);  // a line that is no reply still ends one
+    ASSERT_TRUE(framer.Feed("211-Features:\r\n MLST type*;\r\n 211 not the end\r\n"));
+    EXPECT_TRUE(Replies(framer).isEmpty());
+    ASSERT_TRUE(framer.Feed("211-still open\r\n200 other code\r\n"));
+    EXPECT_TRUE(Replies(framer).isEmpty());
+    ASSERT_TRUE(framer.Feed("211 End\r\nxyz"));
+    EXPECT_EQ(Replies(framer).size(), 1);
+    ASSERT_TRUE(framer.Feed("\r\n"));
+    EXPECT_EQ(Replies(framer).size(), 1);  // a line that is no reply still ends one
 }
 
 TEST(RemoteListParser, RecursiveListingFormsOfTheServers) {
     bool header = false;
     // Bare names, CR LF and LF alike; names before the first header dropped; "." and "..".
-    const QString bare =
+    const QByteArray bare =
         "stray.txt\r\n/data:\r\na.txt\r\n.\r\n..\r\n.profile\r\nsub\r\n\r\n/data/sub:\nb.txt\n";
-    EXPECT_EQ(RemoteListParser::ParseRecursive(bare, &header),
+    EXPECT_EQ(Recursive("/data", bare, &header),
               QStringList({"/data", "/data/a.txt", "/data/.profile", "/data/sub", "/data/sub",
                            "/data/sub/b.txt"}));
     EXPECT_TRUE(header);
     // vsftpd with recursion: full paths under each header, dot entries as full paths.
-    const QString vsftpd =
+    const QByteArray vsftpd =
         "/base:\r\n/base/.\r\n/base/..\r\n/base/a.txt\r\n/base/sub\r\n\r\n/base/sub:\r\n"
         "/base/sub/.\r\n/base/sub/..\r\n/base/sub/b.txt\r\n";
-    EXPECT_EQ(RemoteListParser::ParseRecursive(vsftpd, &header),
+    EXPECT_EQ(Recursive("/base", vsftpd, &header),
               QStringList({"/base", "/base/a.txt", "/base/sub", "/base/sub", "/base/sub/b.txt"}));
     // One level without headers (vsftpd by default, proftpd): nothing, and not recursive.
-    EXPECT_TRUE(RemoteListParser::ParseRecursive("/base/a.txt\r\nb.txt\r\n", &header).isEmpty());
+    EXPECT_TRUE(Recursive("/base", "/base/a.txt\r\nb.txt\r\n", &header).isEmpty());
     EXPECT_FALSE(header);
-    EXPECT_TRUE(RemoteListParser::ParseRecursive("", &header).isEmpty());
+    EXPECT_TRUE(Recursive("/base", "", &header).isEmpty());
 }
 
 TEST(RemoteListParser, PerDirectoryListings) {
-    EXPECT_EQ(RemoteListParser::ParseNameList("/d", "a\r\n.b\r\n/d/c\n.\n/d/..\n\n"),
+    EXPECT_EQ(Parse(RemoteListParser::Form::Names, "/d", "a\r\n.b\r\n/d/c\n.\n/d/..\n\n"),
               QStringList({"/d/a", "/d/.b", "/d/c"}));
-    const QString mlsd =
+    const QByteArray mlsd =
         "type=cdir;perm=el; .\r\ntype=pdir; ..\r\ntype=file;size=3; .profile\r\n"
         "Type=dir;modify=20240101000000; sub dir\r\ntype=OS.unix=symlink; link\r\n; bare\r\n";
-    EXPECT_EQ(RemoteListParser::ParseMachineList("/d", mlsd),
+    EXPECT_EQ(Parse(RemoteListParser::Form::Machine, "/d", mlsd),
               QStringList({"/d/.profile", "/d/sub dir", "/d/link", "/d/bare"}));
     EXPECT_TRUE(
         RemoteListParser::FeatOffersMlsd("211-Features:\r\n MLST type*;size*;\r\n211 End\r\n"));
     EXPECT_FALSE(RemoteListParser::FeatOffersMlsd("211-Features:\r\n SIZE\r\n211 End\r\n"));
+}
+
+// Lines count only where they prove that they belong to the listed folder.
+TEST(RemoteListParser, NothingOutsideTheListedFolderCounts) {
+    using Form = RemoteListParser::Form;
+    struct Case {
+        Form form;
+        QString dir;
+        QByteArray text;
+        QStringList entries;
+    };
+    const Case cases[] = {
+        {Form::Recursive, "/base", "/etc:\r\npasswd\r\n/base2:\r\nx\r\n", {}},
+        // ls -aILR /base/dir with blanks on a classic server: the folder "dir" and two errors.
+        {Form::Recursive,
+         "/base/dir with blanks",
+         "ls: with: No such file or directory\n/base/dir:\n.\n..\nother.txt\n",
+         {}},
+        {Form::Recursive,
+         "/base",
+         "/base:\r\n../etc\r\n/base/../etc/x\r\nsub/../../x\r\n/other/x\r\nok\r\n",
+         {"/base", "/base/ok"}},
+        {Form::Recursive, "/", "/:\na\n/sub:\n/sub/b\n", {"/", "//a", "/sub", "/sub/b"}},
+        {Form::Recursive,
+         "//Base/",
+         "/base/sub:\nb\n/base/sub/c\n/base/x/d\n",
+         {"/base/sub", "/base/sub/b", "/base/sub/c"}},
+        {Form::Names, "/d", "/etc/passwd\r\n/d/ok\r\n/other/d\r\nbare\r\n", {"/d/ok", "/d/bare"}},
+        {Form::Machine, "/d", "type=file; ../x\r\ntype=file; a/b\r\ntype=file; c\r\n", {"/d/c"}},
+    };
+    for (const Case& c : cases) {
+        bool header = false;
+        EXPECT_EQ(Parse(c.form, c.dir, c.text, &header), c.entries) << c.text.toStdString();
+        EXPECT_EQ(header, c.form == Form::Recursive && !c.entries.isEmpty());
+    }
+}
+
+TEST(ServerText, ControlCharactersButTabAreEscapedInLogLines) {
+    EXPECT_EQ(ServerText::ReplyLogLine(QStringLiteral("250-a\tb\r\n250 c\x1b[2J\rd\n")),
+              "250-a\tb>>250 c\\x1B[2J\\x0Dd>>");
+    EXPECT_EQ(ServerText::Printable(QString::fromUtf8("x\0y\u0085z\u2028\x7f", 10)),
+              "x\\x00y\\x85z\\u2028\\x7F");
 }
 
 TEST(FtpAddress, HostPortAndBase) {

@@ -3,12 +3,62 @@
 #include <sys/socket.h>
 
 #include <QTimer>
+#include <memory>
+#include <utility>
 
 #include <utility>
 
 namespace {
 
-constexpr int kChunkPauseMs = 20;  // long enough for the client to read each chunk on its own
+constexpr int kChunkPauseMs = 20;       // long enough for the client to read each chunk on its own
+constexpr qint64 kQueued = 256 * 1024;  // the most a pump leaves waiting in its socket
+
+// Writes a body again and again on a socket, never with more than kQueued bytes waiting: when the
+// socket has taken the last ones, or once per interval. Ends with the socket or at the total.
+class SocketPump : public QObject {
+public:
+    SocketPump(QTcpSocket* socket, QByteArray body, qint64 total, int intervalMs,
+               std::function<void()> then)
+        : QObject(socket),
+          m_socket(socket),
+          m_body(std::move(body)),
+          m_total(total),
+          m_then(std::move(then)) {
+        if (intervalMs > 0) {
+            connect(&m_timer, &QTimer::timeout, this, &SocketPump::Step);
+            m_timer.start(intervalMs);
+        } else {
+            connect(socket, &QTcpSocket::bytesWritten, this, &SocketPump::Step);
+        }
+        QTimer::singleShot(0, this, &SocketPump::Step);
+    }
+
+private:
+    void Step() {
+        const auto open = [this] { return m_socket->state() == QAbstractSocket::ConnectedState; };
+        while (m_sent < m_total && open() && m_socket->bytesToWrite() < kQueued) {
+            const QByteArray piece = m_body.left(m_total - m_sent);
+            m_socket->write(piece);
+            m_sent += piece.size();
+            if (m_timer.isActive())
+                break;
+        }
+        if (m_sent < m_total && open())
+            return;
+        m_timer.stop();
+        disconnect(m_socket, nullptr, this, nullptr);
+        if (m_sent >= m_total && m_then)
+            m_then();
+        deleteLater();
+    }
+
+    QTcpSocket* m_socket;
+    QByteArray m_body;
+    qint64 m_total;
+    qint64 m_sent = 0;
+    std::function<void()> m_then;
+    QTimer m_timer;
+};
 
 }  // namespace
 
@@ -48,10 +98,16 @@ void ScriptedFtpServer::InstallDefaults() {
                 Send("501 Illegal PORT command.\r\n");
                 return;
             }
-            if (m_dataConnect == DataConnect::AtPort)
-                ConnectData([this] { Send("200 PORT command successful.\r\n"); });
+            const auto accept = [this] {
+                if (m_dataConnect == DataConnect::AtPort)
+                    ConnectData([this] { Send("200 PORT command successful.\r\n"); });
+                else
+                    Send("200 PORT command successful.\r\n");
+            };
+            if (m_thief)
+                SendThief(accept);
             else
-                Send("200 PORT command successful.\r\n");
+                accept();
         });
     }
 }
@@ -86,7 +142,10 @@ void ScriptedFtpServer::OnNewConnection() {
     m_control = socket;
     m_lineBuffer.clear();
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedFtpServer::OnControlReadyRead);
-    SendChunks(m_banner);
+    SendChunks(m_banner, [this] {
+        if (OnGreeted)
+            OnGreeted();
+    });
 }
 
 void ScriptedFtpServer::OnControlReadyRead() {
@@ -163,17 +222,7 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     m_data = new QTcpSocket(this);
     m_stored.clear();
     QTcpSocket* data = m_data;
-    if (stallDataAfter >= 0)
-        data->setReadBufferSize(64 * 1024);  // a full buffer stops reading from the system
-    connect(data, &QTcpSocket::readyRead, this, [this, data] {
-        if (stallDataAfter < 0) {
-            m_stored += data->readAll();
-            return;
-        }
-        m_stored += data->read(qMax<qint64>(stallDataAfter - m_stored.size(), 0));
-        if (m_stored.size() >= stallDataAfter && OnStall)
-            std::exchange(OnStall, nullptr)();
-    });
+    ReadData(data);
     connect(data, &QTcpSocket::disconnected, this, [this, data] {
         if (data->isReadable())
             m_stored += data->readAll();
@@ -186,6 +235,34 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     });
     connect(data, &QTcpSocket::connected, this, [then] { then(); });
     data->connectToHost(m_dataHost, m_dataPort);
+}
+
+// How a data connection's bytes are taken in: no faster than the set rate, up to the stall
+// point, or all at once.
+void ScriptedFtpServer::ReadData(QTcpSocket* data) {
+    if (m_readBytes > 0) {
+        // A small window too, so what is not read yet waits on the client's side of the link.
+        data->setReadBufferSize(m_readBytes);
+        connect(data, &QTcpSocket::connected, this, [this, data] {
+            data->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_readBytes);
+        });
+        auto* tick = new QTimer(data);
+        connect(tick, &QTimer::timeout, this,
+                [this, data] { m_stored += data->read(m_readBytes); });
+        tick->start(m_readTickMs);
+        return;
+    }
+    if (stallDataAfter >= 0)
+        data->setReadBufferSize(64 * 1024);  // a full buffer stops reading from the system
+    connect(data, &QTcpSocket::readyRead, this, [this, data] {
+        if (stallDataAfter < 0) {
+            m_stored += data->readAll();
+            return;
+        }
+        m_stored += data->read(qMax<qint64>(stallDataAfter - m_stored.size(), 0));
+        if (m_stored.size() >= stallDataAfter && OnStall)
+            std::exchange(OnStall, nullptr)();
+    });
 }
 
 void ScriptedFtpServer::ResumeData() {
@@ -265,4 +342,36 @@ void ScriptedFtpServer::ServeListing(const QByteArray& data, ListingOrder order)
             }
         }
     });
+}
+
+void ScriptedFtpServer::Pump(Connection connection, const QByteArray& body, qint64 total,
+                             int intervalMs, std::function<void()> then) {
+    QTcpSocket* socket = connection == Connection::Control ? m_control.data() : m_data.data();
+    if (socket)
+        new SocketPump(socket, body, total, intervalMs, std::move(then));
+}
+
+void ScriptedFtpServer::SendThief(std::function<void()> then) {
+    auto* thief = new QTcpSocket(this);
+    auto once = std::make_shared<std::function<void()>>(std::move(then));
+    // The server's own connection follows a little later, so the thief's is seen first.
+    const auto proceed = [this, once] {
+        if (*once)
+            QTimer::singleShot(kChunkPauseMs * 2, this, std::exchange(*once, nullptr));
+    };
+    connect(thief, &QTcpSocket::readyRead, this,
+            [this, thief] { m_thiefReceived += thief->readAll(); });
+    connect(thief, &QTcpSocket::connected, this, [this, thief, proceed] {
+        ++m_thiefConnections;
+        thief->write("/base:\r\n/base/stolen.txt\r\n");
+        proceed();
+    });
+    connect(thief, &QTcpSocket::errorOccurred, this, proceed);
+    thief->bind(QHostAddress(QStringLiteral("127.0.0.2")));
+    thief->connectToHost(m_dataHost, m_dataPort);
+}
+
+void ScriptedFtpServer::SetDataReadRate(qint64 bytes, int tickMs) {
+    m_readBytes = bytes;
+    m_readTickMs = tickMs;
 }

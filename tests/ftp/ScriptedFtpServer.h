@@ -36,6 +36,8 @@ public:
     // Chunks sent one after the other on connect, each after a short pause so the client reads
     // them separately. No chunks: the server stays silent.
     void SetBanner(const QList<QByteArray>& chunks) { m_banner = chunks; }
+    // Runs once the banner has gone on a new connection.
+    std::function<void()> OnGreeted;
     void On(const QByteArray& verb, Handler handler) { m_handlers[verb] = std::move(handler); }
     void SetDataConnect(DataConnect when) { m_dataConnect = when; }
     // What NLST and MLSD send when the default handling serves them.
@@ -68,6 +70,21 @@ public:
     void ServeStore(const QByteArray& finalReply = "226 Transfer complete.\r\n");
     void ServeListing(const QByteArray& data, ListingOrder order = ListingOrder::Normal);
 
+    // Hostile behaviours, every one bounded. Pump sends body over and over on a connection until
+    // total bytes went or the connection closed, with little queued at any time: as fast as the
+    // client reads (a flood), or one body every intervalMs (a trickle). then() runs when all went.
+    enum class Connection { Control, Data };
+    void Pump(Connection connection, const QByteArray& body, qint64 total, int intervalMs = 0,
+              std::function<void()> then = {});
+    // Another process of this machine, connecting from 127.0.0.2 to each PORT/EPRT address before
+    // the server does, offering a listing of its own and taking whatever it is sent.
+    void SetPortThief(bool on) { m_thief = on; }
+    bool PortThief() const { return m_thief; }
+    QByteArray ThiefReceived() const { return m_thiefReceived; }
+    int ThiefConnections() const { return m_thiefConnections; }
+    // A slow link: a stored file is read no faster than bytes each tickMs.
+    void SetDataReadRate(qint64 bytes, int tickMs);
+
     // What the client did.
     QByteArray Received() const { return m_received; }
     QList<QByteArray> Commands() const { return m_commands; }
@@ -81,6 +98,8 @@ private:
     void Dispatch(const QByteArray& line);
     void InstallDefaults();
     bool TakeDataAddress(const QByteArray& verb, const QByteArray& argument);
+    void SendThief(std::function<void()> then);
+    void ReadData(QTcpSocket* data);
 
     QTcpServer m_server;
     QPointer<QTcpSocket> m_control;
@@ -95,4 +114,9 @@ private:
     QList<QByteArray> m_commands;
     QByteArray m_stored;
     int m_connections = 0;
+    bool m_thief = false;
+    QByteArray m_thiefReceived;
+    int m_thiefConnections = 0;
+    qint64 m_readBytes = 0;  // 0: read at once
+    int m_readTickMs = 0;
 };

@@ -43,6 +43,10 @@ VirtualFtpServer::VirtualFtpServer() {
         });
     });
     On("NLST", [this](const QByteArray& a) {
+        if (classicLs) {
+            ServeListing(ClassicLs(a));
+            return;
+        }
         if (a.startsWith("-aILR ")) {
             const QString dir = Resolve(a.mid(6));
             if (recursion == Recursion::Refused || !folders_.contains(dir))
@@ -55,15 +59,13 @@ VirtualFtpServer::VirtualFtpServer() {
             Send("550 No such file or directory.\r\n");
             return;
         }
-        const QByteArray target = a.startsWith("-a ") ? a.mid(3) : a;
+        const QByteArray target = a == "-a" ? QByteArray() : a.startsWith("-a ") ? a.mid(3) : a;
         const QString path = Resolve(target);
         QByteArray listing;
-        if (folders_.contains(path)) {
-            for (const QString& child : Children(path))
-                listing += Bytes(child.mid(child.lastIndexOf(QLatin1Char('/')) + 1)) + "\r\n";
-        } else if (files_.contains(path)) {
+        if (folders_.contains(path))
+            listing = NameList(path);
+        else if (files_.contains(path))
             listing = target + "\r\n";
-        }
         // A missing name is an empty listing, as vsftpd answers it.
         ServeListing(listing);
     });
@@ -101,6 +103,51 @@ QStringList VirtualFtpServer::Children(const QString& dir) const {
             children.append(it.key());
     children.sort();
     return children;
+}
+
+QByteArray VirtualFtpServer::NameList(const QString& dir) const {
+    QByteArray listing;
+    for (const QString& child : Children(dir))
+        listing += Bytes(child.mid(child.lastIndexOf(QLatin1Char('/')) + 1)) + "\r\n";
+    return listing;
+}
+
+// What BSD ls writes for the words of a command line: errors, then the files named, then each
+// folder named, under a header of its name when there are several.
+QByteArray VirtualFtpServer::ClassicLs(const QByteArray& commandLine) const {
+    static const QByteArray kOptions = "ABCFGHLPRSTWabcdefghiklmnopqrstuwx1";
+    QList<QByteArray> operands;
+    for (const QByteArray& word : commandLine.simplified().split(' ')) {
+        if (word.isEmpty())
+            continue;
+        if (operands.isEmpty() && word.startsWith('-')) {
+            for (const char option : word.mid(1)) {
+                if (!kOptions.contains(option))
+                    return "ls: illegal option -- " + QByteArray(1, option) + "\nusage: ls [-" +
+                           kOptions + "] [file ...]\n";
+            }
+            continue;
+        }
+        operands.append(word);
+    }
+    if (operands.isEmpty())
+        return ".\n..\n" + NameList(cwd_);
+    QByteArray errors;
+    QByteArray files;
+    QByteArray folders;
+    for (const QByteArray& operand : operands) {
+        const QString path = Resolve(operand);
+        if (files_.contains(path)) {
+            files += operand + "\n";
+        } else if (folders_.contains(path)) {
+            if (operands.size() > 1)
+                folders += "\n" + operand + ":\n";
+            folders += ".\n..\n" + NameList(path);
+        } else {
+            errors += "ls: " + operand + ": No such file or directory\n";
+        }
+    }
+    return errors + files + folders;
 }
 
 // vsftpd with ls_recurse_enable: a header per folder, full paths below it, "." included.

@@ -34,6 +34,9 @@ public:
     QSet<QString> refuseStor;
     // Name lists of single folders and names are refused (550), as a locked-down server does.
     bool refuseNameLists = false;
+    // A classic BSD ftpd: NLST's argument is an ls command line, cut at blanks, ls knows no -I,
+    // and its errors go to the data connection like its output, ended by 226.
+    bool classicLs = false;
 
     static QString Normal(const QString& path);
 
@@ -42,6 +45,8 @@ private:
     QString Parent(const QString& path) const;
     QStringList Children(const QString& dir) const;
     QByteArray RecursiveListing(const QString& dir) const;
+    QByteArray NameList(const QString& dir) const;
+    QByteArray ClassicLs(const QByteArray& commandLine) const;
 
     QSet<QString> folders_;
     QMap<QString, QByteArray> files_;

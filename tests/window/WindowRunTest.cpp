@@ -62,6 +62,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     server.On("TYPE", [&](const QByteArray&) {
         server.Send("200 Switching to Binary mode.\r\n");
         lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
+                          !w.stLocalDir->ENABLED() && !w.stConvTable->ENABLED() &&
                           w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible();
         for (QPushButton* button : w.btnAction)
             lockedDuringRun = lockedDuringRun && !button->isEnabled();

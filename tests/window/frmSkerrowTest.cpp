@@ -24,7 +24,9 @@
 #include "ComponentControl.h"
 #include "ComponentRegistry.h"
 #include "ConvTableHelp.h"
+#include "DropFiles.h"
 #include "Dunvorel_TypeLib.h"
+#include "Pelomir_TypeLib.h"
 #include "QtTranslation.h"
 #include "RunLogViewer.h"
 #include "ScriptedMessageHost.h"
@@ -53,6 +55,11 @@ void WriteRaw(const QString& path, const QByteArray& bytes) {
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write(bytes);
+}
+
+// The path field inside a selector control.
+QLineEdit* SelectorField(const HostedTargetSelector& selector) {
+    return selector.Widget()->findChild<QLineEdit*>(QStringLiteral("txtFolder"));
 }
 
 QStringList Column(const frmSkerrow& w, int column) {
@@ -96,12 +103,19 @@ protected:
         w.btnAction[1]->click();
     }
 
+    // A real folder: a folder-style selector cuts a path that does not exist back to one that does.
+    QString Local(const QString& name) {
+        QDir().mkpath(folders.filePath(name));
+        return folders.filePath(name);
+    }
+
     void Focus(QWidget* widget) {
         widget->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
     }
 
     ScriptedMessageHost host;
+    QTemporaryDir folders;
 };
 
 TEST_F(Window, LoadsProfilesAndSettingAndStartsClean) {
@@ -145,10 +159,11 @@ TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
         QWidget* focus;
     };
     const QList<Step> steps{
-        {"", "h", "u", "ローカルディレクトリの指定がありません。", w->stLocalDir},
-        {"/l", "", "", "ＦＴＰディレクトリの指定がありません。", w->txtFtpDir},
-        {"/l", "host\\dir", "", "ＦＴＰディレクトリに不正な文字が含まれています。", w->txtFtpDir},
-        {"/l", "host/dir/", "", "アカウントの設定がありません。", w->txtAccount},
+        {"", "h", "u", "ローカルディレクトリの指定がありません。", w->stLocalDir->Widget()},
+        {Local("l"), "", "", "ＦＴＰディレクトリの指定がありません。", w->txtFtpDir},
+        {Local("l"), "host\\dir", "", "ＦＴＰディレクトリに不正な文字が含まれています。",
+         w->txtFtpDir},
+        {Local("l"), "host/dir/", "", "アカウントの設定がありません。", w->txtAccount},
     };
     for (const Step& step : steps) {
         host.shown.clear();
@@ -175,7 +190,7 @@ TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
 
 TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     auto w = Open();
-    Register(*w, "/one", "h1", "a");
+    Register(*w, Local("one"), "h1", "a");
     ASSERT_EQ(w->ItemCount(), 1);
     EXPECT_TRUE(w->ItemChecked(0));
     EXPECT_EQ(w->txtKey->text(), ":1");
@@ -183,20 +198,20 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     EXPECT_FALSE(w->blnEditing);
     // A second Register after New updates the item the first one made.
     w->SetItemChecked(0, false);
-    Register(*w, "/one-b", "h1b", "a2", "7");
+    Register(*w, Local("one-b"), "h1b", "a2", "7");
     ASSERT_EQ(w->ItemCount(), 1);
     EXPECT_EQ((QStringList{w->Item(0)->text(0), w->Item(0)->text(1), w->Item(0)->text(2),
                            w->Item(0)->text(3)}),
-              (QStringList{"/one-b", "7", "ftp://h1b", "a2"}));
+              (QStringList{Local("one-b"), "7", "ftp://h1b", "a2"}));
     EXPECT_FALSE(w->ItemChecked(0));  // an update keeps the tick
     EXPECT_EQ(w->GetProfileFromItem(w->Item(0)).Passwd, "pw-a2");
 
     w->btnAction[0]->click();
     EXPECT_FALSE(w->btnAction[2]->isEnabled());
     EXPECT_EQ(w->txtKey->text(), QString());
-    Register(*w, "/two", "h2");
+    Register(*w, Local("two"), "h2");
     w->btnAction[0]->click();
-    Register(*w, "/three", "h3");
+    Register(*w, Local("three"), "h3");
     // Deleting ":1" leaves two items; a new one must not take ":3" again.
     w->LoadItemIntoFields(w->Item(0));
     EXPECT_TRUE(w->btnAction[2]->isEnabled());
@@ -204,7 +219,7 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     EXPECT_TRUE(host.shown.isEmpty());
     EXPECT_EQ(w->txtKey->text(), QString());
     EXPECT_FALSE(w->btnAction[2]->isEnabled());
-    Register(*w, "/four", "h4");
+    Register(*w, Local("four"), "h4");
     QStringList keys;
     for (int i = 0; i < w->ItemCount(); ++i)
         keys.append(frmSkerrow::ItemKey(w->Item(i)));
@@ -216,13 +231,15 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
 }
 
 TEST_F(Window, ClickAndEnterLoadItemsAndAskAboutUnsavedEdits) {
-    WriteRaw(DatPath(), "True\t/a\t5\tftp://h1/x\tu1\tp1\r\nTrue\t/b\t\tftp://h2\tu2\tp2\r\n");
+    WriteRaw(DatPath(), ("True\t" + Local("a") + "\t5\tftp://h1/x\tu1\tp1\r\nTrue\t" + Local("b") +
+                         "\t\tftp://h2\tu2\tp2\r\n")
+                            .toUtf8());
     auto w = Open();
     QTreeWidget* list = w->lvList;
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                       list->visualItemRect(w->Item(1)).center());
     EXPECT_EQ(w->txtKey->text(), ":2");
-    EXPECT_EQ(w->stLocalDir->Target(), "/b");
+    EXPECT_EQ(w->stLocalDir->Target(), Local("b"));
     EXPECT_EQ(w->txtFtpDir->text(), "h2");
     EXPECT_EQ(w->txtAccount->text(), "u2");
     EXPECT_EQ(w->txtPasswd->text(), "p2");
@@ -268,7 +285,7 @@ TEST_F(Window, ClickAndEnterLoadItemsAndAskAboutUnsavedEdits) {
     EXPECT_EQ(host.shown.size(), 2);
     // The local folder chosen by the user marks the fields as edited too.
     EXPECT_FALSE(w->blnEditing);
-    emit w->stLocalDir->OnPelomir();
+    ASSERT_TRUE(DropFiles(SelectorField(*w->stLocalDir), {Local("c")}));
     EXPECT_TRUE(w->blnEditing);
 }
 
@@ -284,7 +301,7 @@ TEST_F(Window, FieldsStripTheSchemeValidateTheIntervalAndSelectOnFocus) {
     EXPECT_EQ(w->txtFtpDir->text(), "ftp://h");  // removed once only
 
     // Leaving the box by a button's access key strips the scheme before the button acts.
-    w->stLocalDir->setInitDir("/l");
+    w->stLocalDir->setInitDir(Local("l"));
     Focus(w->txtFtpDir);
     w->txtFtpDir->setText("ftp://host/x");
     w->txtAccount->setText("u");
@@ -342,13 +359,15 @@ TEST_F(Window, CountersTimerAndRunState) {
     EXPECT_FALSE(w->mnuRun->isVisible());
     EXPECT_FALSE(w->lvList->isEnabled());
     EXPECT_FALSE(w->stConvTable->ENABLED());
+    EXPECT_FALSE(w->stLocalDir->Widget()->isEnabled());
     EXPECT_FALSE(w->txtPasswd->isEnabled());
     w->SetRunning(false);
     w->SetEditingEnabled(true);
     EXPECT_TRUE(w->btnAction[1]->isEnabled());
     EXPECT_FALSE(w->btnAction[2]->isEnabled());
     EXPECT_TRUE(w->mnuRun->isVisible());
-    EXPECT_TRUE(w->stLocalDir->isEnabled());
+    EXPECT_TRUE(w->stLocalDir->ENABLED());
+    EXPECT_TRUE(w->stLocalDir->Widget()->isEnabled());
 }
 
 TEST_F(Window, HeaderClicksSortAscendingDescendingAscending) {
@@ -422,14 +441,14 @@ TEST_F(Window, ItemAccessForTheRun) {
 TEST_F(Window, CloseSavesProfilesAndTableAndTheyComeBack) {
     {
         auto w = Open();
-        Register(*w, "/home/u/site", "example.org/www", "alice", "3");
+        Register(*w, Local("site"), "example.org/www", "alice", "3");
         w->stConvTable->setInitDir("/tables/t.txt");
         w->mnuClose->trigger();
         EXPECT_FALSE(w->isVisible());
         EXPECT_TRUE(w->Driver().Ftp().blnAbend);
     }
-    EXPECT_EQ(ReadAll(DatPath()),
-              QByteArray("True\t/home/u/site\t3\tftp://example.org/www\talice\tpw-alice\r\n\r\n"));
+    EXPECT_EQ(ReadAll(DatPath()), "True\t" + Local("site").toUtf8() +
+                                      "\t3\tftp://example.org/www\talice\tpw-alice\r\n\r\n");
     EXPECT_EQ(QFileInfo(DatPath()).permissions() & 0x7077,
               QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     EXPECT_EQ(ReadAll(IniPath()), QByteArray("[Setting]\r\nConvNameTable=/tables/t.txt\r\n"));
@@ -491,7 +510,7 @@ TEST_F(Window, UnreadableProfileFileIsReplacedOnlyWhenTheUserAgrees) {
 
     // Yes tries the save; here the link's target cannot take it, so the window stays open.
     auto again = Open();
-    Register(*again, "/new", "h");
+    Register(*again, Local("new"), "h");
     host.shown.clear();
     host.answers = {MsgAnswer::Yes};
     EXPECT_FALSE(again->close());
@@ -499,7 +518,8 @@ TEST_F(Window, UnreadableProfileFileIsReplacedOnlyWhenTheUserAgrees) {
     EXPECT_EQ(host.shown[1].icon, MsgIcon::Exclamation);
     QFile::remove(DatPath());
     EXPECT_TRUE(again->close());
-    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/new\t0\tftp://h\tuser\tpw-user\r\n\r\n"));
+    EXPECT_EQ(ReadAll(DatPath()),
+              "True\t" + Local("new").toUtf8() + "\t0\tftp://h\tuser\tpw-user\r\n\r\n");
 }
 
 TEST_F(Window, SystemUnloadSavesNothing) {
@@ -572,18 +592,19 @@ TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {
     WriteRaw(DatPath(), "True\tb\t1\tftp://h\tu\tp\r\n");
     auto w = Open();
     w->lvList->header()->sectionClicked(0);
-    Register(*w, "/z", "h1", "z");
+    Register(*w, Local("z"), "h1", "z");
     w->btnAction[0]->click();
     Register(*w, "a", "h2", "a");
-    EXPECT_EQ(Column(*w, 0), (QStringList{"/z", "a", "b"}));
+    EXPECT_EQ(Column(*w, 0), (QStringList{Local("z"), "a", "b"}));
     // A rename takes its new place too.
     w->txtAmbiguousSecond->setText("9");
     w->stLocalDir->setInitDir("c");
     w->btnAction[1]->click();
-    EXPECT_EQ(Column(*w, 0), (QStringList{"/z", "b", "c"}));
-    EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\t/z\t0\tftp://h1\tz\tpw-z\r\n"
-                                             "True\tb\t1\tftp://h\tu\tp\r\n"
-                                             "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n"));
+    EXPECT_EQ(Column(*w, 0), (QStringList{Local("z"), "b", "c"}));
+    EXPECT_EQ(ReadAll(DatPath()), "True\t" + Local("z").toUtf8() +
+                                      "\t0\tftp://h1\tz\tpw-z\r\n"
+                                      "True\tb\t1\tftp://h\tu\tp\r\n"
+                                      "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n");
     w->LoadItemIntoFields(w->Item(0));
     w->btnAction[2]->click();
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\tb\t1\tftp://h\tu\tp\r\n"
@@ -594,29 +615,29 @@ TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {
 TEST_F(Window, TwoWindowsNeverOverwriteEachOtherSilently) {
     auto first = Open();
     auto second = Open();
-    Register(*first, "/one", "h1");
-    Register(*second, "/two", "h2");
+    Register(*first, Local("one"), "h1");
+    Register(*second, Local("two"), "h2");
     ASSERT_EQ(host.shown.size(), 1);
     EXPECT_TRUE(host.shown[0].text.contains(DatPath()));
     EXPECT_EQ(host.shown[0].buttons, MsgButtons::YesNoCancel);
     // Yes took the first window's list; the fields still hold the second's profile, as new.
-    EXPECT_EQ(Column(*second, 0), QStringList{"/one"});
+    EXPECT_EQ(Column(*second, 0), QStringList{Local("one")});
     EXPECT_TRUE(second->blnEditing);
     EXPECT_EQ(second->txtKey->text(), QString());
     second->btnAction[1]->click();
-    EXPECT_EQ(Column(*second, 0), (QStringList{"/one", "/two"}));
+    EXPECT_EQ(Column(*second, 0), (QStringList{Local("one"), Local("two")}));
     EXPECT_EQ(host.shown.size(), 1);
 
     // Cancel writes nothing; No overwrites with this window's list.
     host.answers = {MsgAnswer::Cancel, MsgAnswer::No};
     first->btnAction[0]->click();
-    Register(*first, "/three", "h3");
+    Register(*first, Local("three"), "h3");
     EXPECT_EQ(host.shown.size(), 2);
-    EXPECT_TRUE(ReadAll(DatPath()).contains("/two"));
+    EXPECT_TRUE(ReadAll(DatPath()).contains(Local("two").toUtf8()));
     first->close();
     EXPECT_EQ(host.shown.size(), 3);
-    EXPECT_EQ(Column(*first, 0), (QStringList{"/one", "/three"}));
-    EXPECT_FALSE(ReadAll(DatPath()).contains("/two"));
+    EXPECT_EQ(Column(*first, 0), (QStringList{Local("one"), Local("three")}));
+    EXPECT_FALSE(ReadAll(DatPath()).contains(Local("two").toUtf8()));
 }
 
 TEST_F(Window, JapaneseStandardTextsAndAStarredPassword) {
@@ -691,6 +712,73 @@ TEST_F(Window, OpensCentredAndSaysSoWhenTheLibraryCannotBeLoaded) {
         QStringLiteral("フォーム制御ライブラリを読み込めませんでした。\r\n")));
     EXPECT_TRUE(host.shown[0].text.contains(gone)) << host.shown[0].text.toStdString();
     EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
+}
+
+TEST_F(Window, SelectorsComeFromTheirLibraryAndOnlyTheLocalFolderIsAnEdit) {
+    auto w = Open();
+    for (const HostedTargetSelector* selector : {w->stLocalDir, w->stConvTable}) {
+        ASSERT_NE(selector->Control(), nullptr) << selector->Error().toStdString();
+        EXPECT_EQ(selector->Control()->LibraryPath(),
+                  QCoreApplication::applicationDirPath() + QStringLiteral("/libPelomir.so"));
+    }
+    EXPECT_EQ(w->stLocalDir->Widget()->objectName(), "stLocalDir");
+    QVariant value;
+    EXPECT_TRUE(w->stConvTable->Control()->GetProperty(Pelomir_TypeLib::DispId::Style, &value));
+    EXPECT_EQ(value, Pelomir_TypeLib::ST_FileOpen);
+    EXPECT_TRUE(w->stConvTable->Control()->GetProperty(Pelomir_TypeLib::DispId::Filter, &value));
+    EXPECT_EQ(value, "変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*");
+
+    // A file dropped on the local folder shows its folder, and is an edit.
+    const QString table = Local("tables") + "/conv.txt";
+    QFile(table).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(DropFiles(SelectorField(*w->stLocalDir), {table}));
+    EXPECT_EQ(w->stLocalDir->Target(), Local("tables"));
+    EXPECT_TRUE(w->blnEditing);
+    // A table is not.
+    w->btnAction[0]->click();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text, kDiscard);
+    host.shown.clear();
+    EXPECT_FALSE(w->blnEditing);
+    ASSERT_TRUE(DropFiles(SelectorField(*w->stConvTable), {table}));
+    EXPECT_EQ(w->stConvTable->Target(), table);
+    EXPECT_FALSE(w->blnEditing);
+    EXPECT_TRUE(host.shown.isEmpty());
+}
+
+// Without the selector library the window still opens and says which library is missing; the
+// paths it is given pass through unchanged, so nothing stored is lost.
+TEST_F(Window, OpensAndSaysSoWhenTheSelectorLibraryCannotBeLoaded) {
+    const QString gone = QStringLiteral("/nonexistent/libPelomir.so");
+    ASSERT_TRUE(ComponentRegistry::Register(QString::fromLatin1(Pelomir_TypeLib::ProgID),
+                                            {QString(), gone}, nullptr));
+    WriteRaw(DatPath(), "True\t/gone/site\t5\tftp://h\tu\tp\r\n");
+    API_IniFileAccess::IniWrite("Setting", "/tables/conv.txt", QStringLiteral("ConvNameTable"));
+    auto w = Open();
+    QFile::remove(ComponentRegistry::RegistryPath());
+    EXPECT_TRUE(w->isVisible());
+    QCoreApplication::processEvents();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.startsWith(
+        QStringLiteral("対象選択ライブラリを読み込めませんでした。\r\n")));
+    EXPECT_TRUE(host.shown[0].text.contains(gone)) << host.shown[0].text.toStdString();
+    EXPECT_EQ(host.shown[0].icon, MsgIcon::Exclamation);
+
+    EXPECT_EQ(w->stLocalDir->Control(), nullptr);
+    EXPECT_EQ(w->stConvTable->Target(), "/tables/conv.txt");
+    w->LoadItemIntoFields(w->Item(0));
+    EXPECT_EQ(w->stLocalDir->Target(), "/gone/site");
+    EXPECT_EQ(qobject_cast<QLabel*>(w->stLocalDir->Widget())->text(), "/gone/site");
+    w->SetEditingEnabled(false);
+    EXPECT_FALSE(w->stLocalDir->ENABLED());
+    w->SetEditingEnabled(true);
+    w->txtPasswd->setText("new");
+    w->btnAction[1]->click();
+    EXPECT_EQ(w->GetProfileFromItem(w->Item(0)).LocalBaseDir, "/gone/site");
+    EXPECT_TRUE(w->close());
+    QString table;
+    API_IniFileAccess::IniRead("Setting", table, QStringLiteral("ConvNameTable"));
+    EXPECT_EQ(table, "/tables/conv.txt");
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
 #include "RunLock.h"
+#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
@@ -168,7 +169,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
         return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
     QString reason = ftp_.FaultReason();
     if (reason.isEmpty())
-        reason = ftp_.strLastReply.simplified();
+        reason = ServerText::Printable(ftp_.strLastReply.simplified());
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
     return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +

@@ -1,16 +1,24 @@
 #include "FtpClient.h"
 
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <cerrno>
+#include <climits>
 
 #include "CodePage.h"
 #include "FtpAddress.h"
-#include "RemoteListParser.h"
+#include "FtpLimits.h"
+#include "ServerText.h"
 #include "SocketErrorText.h"
 
 namespace {
 
 constexpr qint64 kUploadChunk = 1024 * 1024;  // the most a transfer keeps in memory, twice over
+constexpr qint64 kReadChunk = 1024 * 1024;    // the most one read takes off a socket
 
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
@@ -21,13 +29,32 @@ bool HasLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-bool IsLoginCode(const QString& code) {
-    return code == QLatin1String("220") || code == QLatin1String("331") ||
-           code == QLatin1String("230");
-}
-
 bool IsPreliminary(const QString& code) {
     return code == QLatin1String("150") || code == QLatin1String("125");
+}
+
+int Milliseconds(qint64 seconds) {
+    return static_cast<int>(qMin<qint64>(seconds * 1000, INT_MAX));
+}
+
+// The address a connection comes from, read before any socket object takes it over.
+QHostAddress PeerOf(qintptr descriptor) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    if (::getpeername(static_cast<int>(descriptor), reinterpret_cast<sockaddr*>(&peer), &length) !=
+        0)
+        return {};
+    return QHostAddress(reinterpret_cast<const sockaddr*>(&peer));
+}
+
+// One address in one form: IPv4 inside IPv6 as plain IPv4, no scope.
+QHostAddress Plain(QHostAddress address) {
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped)
+        return QHostAddress(ipv4);
+    address.setScopeId(QString());
+    return address;
 }
 
 }  // namespace
@@ -35,6 +62,11 @@ bool IsPreliminary(const QString& code) {
 FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(host) {
     m_watchdog.setSingleShot(true);
     connect(&m_watchdog, &QTimer::timeout, this, &FtpClient::OnWatchdog);
+    m_deadline.setSingleShot(true);
+    connect(&m_deadline, &QTimer::timeout, this, &FtpClient::OnDeadline);
+    // No read takes more than this off a socket, however fast the server sends.
+    wsControl.setReadBufferSize(kReadChunk);
+    wsDataSocket.setReadBufferSize(kReadChunk);
 
     connect(&wsControl, &QTcpSocket::connected, this, &FtpClient::Touch);
     connect(&wsControl, &QTcpSocket::readyRead, this, &FtpClient::OnControlReadyRead);
@@ -123,7 +155,6 @@ void FtpClient::CloseSockets() {
     CloseData();
     wsControl.abort();
     m_framer.Clear();
-    m_replies.clear();
 }
 
 bool FtpClient::SendCommand(const QString& command, const QString& logLine) {
@@ -151,57 +182,64 @@ void FtpClient::OnControlReadyRead() {
     if (bytes.isEmpty())
         return;
     Touch();
-    m_replies += m_framer.Feed(bytes);
-    if (!m_replyHandedOver && !m_replies.isEmpty())
+    if (!m_framer.Feed(bytes)) {
+        ProtocolError(Channel::Control, m_framer.Fault());
+        return;
+    }
+    if (!m_replyHandedOver)
         HandOverReply();
 }
 
 // One complete reply per run of the handler; the rest wait for the next look at the flags.
-void FtpClient::HandOverReply() {
+bool FtpClient::HandOverReply() {
+    QByteArray reply;
+    if (!m_framer.Next(&reply))
+        return false;
     m_replyHandedOver = true;
-    HandleReply(m_replies.takeFirst());
+    HandleReply(reply);
+    return true;
 }
 
 void FtpClient::HandleReply(const QByteArray& bytes) {
     const QString text = CodePage::ToUnicode(bytes);
     const QString code = text.left(3);
-    QString shown = text;
-    shown.replace(QLatin1String("\r\n"), QLatin1String(">>"));
-    shown.replace(QLatin1Char('\n'), QLatin1String(">>"));
-    m_host.Logging(shown);
+    m_host.Logging(ServerText::ReplyLogLine(text));
     strLastReply = text;
     // The server is closing the connection: its words say why, better than the close will.
     if (code == QLatin1String("421") && m_faultReason.isEmpty())
-        m_faultReason = text.simplified();
+        m_faultReason = ServerText::Printable(text.simplified());
 
     if (strFtpState == QLatin1String("QUIT"))
         return;
-    if (IsLoginCode(code)) {
-        HandleLoginReply(code);
-        return;
-    }
+    // 220, 331 and 230 mean something only while logging in; anywhere else they are as
+    // unexpected as any other wrong code, and a 230 after a file is no 226.
     const bool awaitingLogin = strFtpState.isEmpty() || strFtpState == QLatin1String("USER") ||
                                strFtpState == QLatin1String("PASS");
     if (m_loggingIn && awaitingLogin) {
-        // A refused login (530, 421 ...) ends the connection attempt; a preliminary reply waits.
-        if (!code.startsWith(QLatin1Char('1')))
-            blnFtpError = true;
+        HandleLoginReply(code);
         return;
     }
     JudgeReply(code);
 }
 
+// Each login reply in its own step only. A refused login (530, 421 ...) or a step out of order
+// ends the connection attempt; a preliminary reply waits.
 void FtpClient::HandleLoginReply(const QString& code) {
     if (code == QLatin1String("220")) {
-        strFtpState = QStringLiteral("USER");
-        SendCommand(QStringLiteral("USER ") + udtProfile.Account);
-    } else if (code == QLatin1String("331")) {
+        // A second greeting after USER went asks for nothing.
+        if (strFtpState.isEmpty()) {
+            strFtpState = QStringLiteral("USER");
+            SendCommand(QStringLiteral("USER ") + udtProfile.Account);
+        }
+    } else if (code == QLatin1String("331") && strFtpState == QLatin1String("USER")) {
         strFtpState = QStringLiteral("PASS");
         SendCommand(QStringLiteral("PASS ") + udtProfile.Passwd, QStringLiteral("PASS *****"));
-    } else {
+    } else if (code == QLatin1String("230")) {
         strFtpState = QStringLiteral("TYPE");
         SendCommand(QStringLiteral("TYPE I"));
         m_host.WriteLog(QStringLiteral("SUCCESS - FTP CONNECTION - ") + m_hostPort);
+    } else if (!code.startsWith(QLatin1Char('1'))) {
+        blnFtpError = true;
     }
 }
 
@@ -253,6 +291,10 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
     m_inErrorHandler = false;
 }
 
+void FtpClient::ProtocolError(Channel channel, const QString& what) {
+    OnSocketError(channel, EPROTO, QStringLiteral("Protocol error: the server sent ") + what);
+}
+
 // ---- waiting --------------------------------------------------------------------------------
 
 // Lets events run until done(), blnFtpError or blnAbend (a stop ends every wait at once). Blocks
@@ -260,21 +302,21 @@ void FtpClient::OnSocketError(Channel channel, int number, const QString& descri
 // time limit into a socket error.
 void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
     m_waitChannel = channel;
-    m_watchdog.start(m_timeoutSec * 1000);
+    m_watchdog.start(Milliseconds(m_timeoutSec));
+    m_deadline.start(Milliseconds(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
     for (;;) {
         m_replyHandedOver = false;
         if (blnFtpError || blnAbend || done())
             break;
-        if (!m_replies.isEmpty()) {
-            HandOverReply();
+        if (HandOverReply())
             continue;
-        }
         // Closed on our side (the program is unloading): no reply can come any more.
         if (wsControl.state() == QAbstractSocket::UnconnectedState)
             break;
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     m_watchdog.stop();
+    m_deadline.stop();
 }
 
 void FtpClient::Touch() {
@@ -283,9 +325,19 @@ void FtpClient::Touch() {
 }
 
 void FtpClient::OnWatchdog() {
+    if (UploadDrained())
+        return;
     OnSocketError(m_waitChannel, SocketErrorText::Number(QAbstractSocket::SocketTimeoutError),
                   QStringLiteral("Socket operation timed out (nothing from the server for %1 s)")
                       .arg(m_timeoutSec));
+}
+
+void FtpClient::OnDeadline() {
+    if (UploadDrained() && m_deadline.isActive())
+        return;
+    OnSocketError(m_waitChannel, SocketErrorText::Number(QAbstractSocket::SocketTimeoutError),
+                  QStringLiteral("Socket operation timed out (not finished within %1 s)")
+                      .arg(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
 }
 
 // ---- data connection ------------------------------------------------------------------------
@@ -322,11 +374,23 @@ bool FtpClient::OpenDataPort(bool stopOnAbend) {
     return RunCommand(QStringLiteral("PORT"), verb + argument, stopOnAbend);
 }
 
+bool FtpClient::IsControlPeer(const QHostAddress& address) const {
+    const QHostAddress peer = Plain(wsControl.peerAddress());
+    return !peer.isNull() && Plain(address) == peer;
+}
+
 void FtpClient::OnIncoming(qintptr descriptor) {
-    if (wsDataSocket.state() != QAbstractSocket::UnconnectedState) {
-        QTcpSocket extra;  // only one data connection at a time
-        extra.setSocketDescriptor(descriptor);
-        extra.abort();
+    const QHostAddress peer = PeerOf(descriptor);
+    const bool fromServer = IsControlPeer(peer);
+    if (!fromServer || wsDataSocket.state() != QAbstractSocket::UnconnectedState) {
+        // Another host would take the file or hand over a listing of its own; the right
+        // connection may still come, within the same time limits.
+        QTcpSocket refused;
+        refused.setSocketDescriptor(descriptor);
+        refused.abort();
+        if (!fromServer)
+            m_host.Logging(QStringLiteral("REFUSED DATA CONNECTION FROM ") +
+                           Plain(peer).toString());
         return;
     }
     wsData.close();
@@ -340,9 +404,9 @@ void FtpClient::OnDataReadyRead() {
     if (!m_dataConnected || !wsDataSocket.isReadable())
         return;
     const QByteArray bytes = wsDataSocket.readAll();
-    if (!m_upload)
-        bytDataBuffer += bytes;
     Touch();
+    if (m_listing && !m_listing->Feed(bytes))
+        ProtocolError(Channel::Data, m_listing->Fault());
 }
 
 // The server's orderly close is the end of the data, not a fault.
@@ -378,13 +442,18 @@ bool FtpClient::DataEnded() {
     return !m_dataConnected || m_dataClosed;
 }
 
-// PORT, the listing command, then both its final reply and the end of its data.
-bool FtpClient::TakeListing(const QString& command, bool stopOnAbend, QString* text) {
-    bytDataBuffer.clear();
-    if (!OpenDataPort(false) || !RunCommand(QStringLiteral("NLST"), command)) {
-        CloseData();
-        return false;
-    }
+// PORT, the listing command, then both its final reply and the end of its data, which the
+// listing reads as it comes.
+bool FtpClient::TakeListing(const QString& command, bool stopOnAbend, RemoteListParser* listing) {
+    m_listing = listing;
+    const bool ok = OpenDataPort(false) && RunCommand(QStringLiteral("NLST"), command) &&
+                    AwaitListingEnd(stopOnAbend);
+    CloseData();
+    m_listing = nullptr;
+    return ok && listing->Finish();
+}
+
+bool FtpClient::AwaitListingEnd(bool stopOnAbend) {
     strFtpState = QStringLiteral("NLST_WAIT");
     blnFtpDone = false;
     blnFtpError = false;
@@ -396,45 +465,40 @@ bool FtpClient::TakeListing(const QString& command, bool stopOnAbend, QString* t
             return blnFtpDone && DataEnded();
         },
         Channel::Control);
-    const bool ok = blnFtpDone && !blnFtpError && !(stopOnAbend && blnAbend) && DataEnded();
-    CloseData();
-    if (ok)
-        *text = CodePage::ToUnicode(bytDataBuffer);
-    return ok;
+    return blnFtpDone && !blnFtpError && !(stopOnAbend && blnAbend) && DataEnded();
 }
 
 // ---- listings -------------------------------------------------------------------------------
 
 void FtpClient::GetRemoteDirList(const QString& path, QStringList& result, qint32& count) {
-    QString text;
+    RemoteListParser listing(RemoteListParser::Form::Recursive, path);
     count = 0;
-    if (!TakeListing(QStringLiteral("NLST -aILR ") + path, false, &text))
+    if (!TakeListing(QStringLiteral("NLST -aILR ") + path, false, &listing))
         return;
-    bool sawHeader = false;
-    const QStringList entries = RemoteListParser::ParseRecursive(text, &sawHeader);
-    blnRemoteListRecursive = sawHeader;
-    if (entries.isEmpty())
+    blnRemoteListRecursive = listing.SawHeader();
+    if (listing.Entries().isEmpty())
         return;
-    result = entries;
-    count = static_cast<qint32>(entries.size());
+    result = listing.Entries();
+    count = static_cast<qint32>(result.size());
 }
 
 bool FtpClient::FtpExistFile(const QString& remotePath) {
     const qsizetype slash = remotePath.lastIndexOf(QLatin1Char('/'));
     const QString dir = slash < 0 ? remotePath : remotePath.left(slash);
     const QString name = slash < 0 ? remotePath : remotePath.mid(slash + 1);
-    QString text;
     if (!FtpChangeDir(dir))
         return false;
-    if (!TakeListing(QStringLiteral("NLST ") + name, true, &text)) {
+    RemoteListParser listing(RemoteListParser::Form::Names, dir);
+    if (!TakeListing(QStringLiteral("NLST ") + name, true, &listing)) {
         // Some servers (pure-ftpd) refuse a name list of a single file even when it is there:
         // a refusal is checked once more with SIZE, which every server answers for a file.
         return !blnAbend && wsControl.state() == QAbstractSocket::ConnectedState &&
                RunCommand(QStringLiteral("SIZE"), QStringLiteral("SIZE ") + name, true);
     }
-    text.remove(QLatin1Char('\r'));
-    text.remove(QLatin1Char('\n'));
-    return text.compare(name, Qt::CaseInsensitive) == 0;
+    // Exactly the one name: a classic server's ls lists the pieces of a name with blanks.
+    const QStringList& entries = listing.Entries();
+    return entries.size() == 1 &&
+           entries.first().compare(dir + u'/' + name, Qt::CaseInsensitive) == 0;
 }
 
 // FEAT once per connection: MLSD when offered, else NLST -a.
@@ -453,30 +517,30 @@ bool FtpClient::ChooseListMode() {
 }
 
 bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
-    if (HasLineBreak(dir) || !ChooseListMode())
+    if (!FtpChangeDir(dir) || !ChooseListMode())
         return false;
-    QString text;
-    if (m_listMode == ListMode::Mlsd) {
-        if (!TakeListing(QStringLiteral("MLSD ") + dir, false, &text))
+    const auto list = [&](const QString& command, RemoteListParser::Form form) {
+        RemoteListParser listing(form, dir);
+        if (!TakeListing(command, false, &listing))
             return false;
-        *paths = RemoteListParser::ParseMachineList(dir, text);
+        *paths = listing.Entries();
         return true;
-    }
-    if (m_listMode == ListMode::NlstAll) {
-        if (TakeListing(QStringLiteral("NLST -a ") + dir, false, &text)) {
-            *paths = RemoteListParser::ParseNameList(dir, text);
+    };
+    switch (m_listMode) {
+        case ListMode::Mlsd:
+            return list(QStringLiteral("MLSD"), RemoteListParser::Form::Machine);
+        case ListMode::NlstAll:
+            if (list(QStringLiteral("NLST -a"), RemoteListParser::Form::Names))
+                return true;
+            // A server that takes no options refuses "-a" as a name: plain NLST from now on.
+            if (wsControl.state() != QAbstractSocket::ConnectedState ||
+                !list(QStringLiteral("NLST"), RemoteListParser::Form::Names))
+                return false;
+            m_listMode = ListMode::Nlst;
             return true;
-        }
-        // A server that takes no options refuses "-a" as a name: plain NLST from now on.
-        if (wsControl.state() != QAbstractSocket::ConnectedState ||
-            !TakeListing(QStringLiteral("NLST ") + dir, false, &text))
-            return false;
-        m_listMode = ListMode::Nlst;
-    } else if (!TakeListing(QStringLiteral("NLST ") + dir, false, &text)) {
-        return false;
+        default:
+            return list(QStringLiteral("NLST"), RemoteListParser::Form::Names);
     }
-    *paths = RemoteListParser::ParseNameList(dir, text);
-    return true;
 }
 
 // ---- upload ---------------------------------------------------------------------------------
@@ -513,15 +577,55 @@ bool FtpClient::StreamFile(QFile& file) {
     m_upload = &file;
     m_uploadSent = false;
     m_uploadBroken = false;
+    m_uploadProgress = 0;
+    m_uploadQueued = 0;
     RefillUpload();
     WaitUntil([this] { return blnFtpDone || blnAbend; },
               m_uploadSent ? Channel::Control : Channel::Data);
     return blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
 }
 
-void FtpClient::OnDataBytesWritten() {
-    Touch();
+void FtpClient::OnDataBytesWritten(qint64 bytes) {
+    UploadMoved(bytes);
     RefillUpload();
+}
+
+// A file that is really moving is no silence, and its deadline starts afresh now and then.
+void FtpClient::UploadMoved(qint64 bytes) {
+    Touch();
+    m_uploadProgress += bytes;
+    if (m_uploadProgress >= FtpLimits::kStoreProgress && m_deadline.isActive()) {
+        m_uploadProgress = 0;
+        m_deadline.start();
+    }
+}
+
+// Once the whole file is handed over, the system still sends what it holds of it, on a slow link
+// for long: true when some of that has left since the last look.
+bool FtpClient::UploadDrained() {
+    if (!m_upload || !m_uploadSent || m_uploadQueued <= 0 || m_dataClosed)
+        return false;
+    int queued = 0;
+    if (::ioctl(static_cast<int>(wsDataSocket.socketDescriptor()), SIOCOUTQ, &queued) != 0 ||
+        queued >= m_uploadQueued)
+        return false;
+    UploadMoved(m_uploadQueued - queued);
+    m_uploadQueued = queued;
+    return true;
+}
+
+// The end of the file for the server. The socket stays open for sending, closed only for
+// writing, so that UploadDrained can still see the system's queue.
+void FtpClient::EndUpload() {
+    m_uploadSent = true;
+    m_waitChannel = Channel::Control;
+    const int descriptor = static_cast<int>(wsDataSocket.socketDescriptor());
+    int queued = 0;
+    if (::shutdown(descriptor, SHUT_WR) != 0) {
+        wsDataSocket.disconnectFromHost();
+        return;
+    }
+    m_uploadQueued = ::ioctl(descriptor, SIOCOUTQ, &queued) == 0 ? queued : 0;
 }
 
 // Keeps at most one chunk queued on the socket; at the end of the file closes the connection,
@@ -541,11 +645,8 @@ void FtpClient::RefillUpload() {
             return;
         }
         if (got == 0) {
-            if (wsDataSocket.bytesToWrite() > 0)
-                return;
-            m_uploadSent = true;
-            m_waitChannel = Channel::Control;
-            wsDataSocket.disconnectFromHost();
+            if (wsDataSocket.bytesToWrite() == 0)
+                EndUpload();
             return;
         }
         wsDataSocket.write(m_uploadChunk.constData(), got);

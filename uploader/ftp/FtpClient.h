@@ -12,6 +12,7 @@
 
 #include "DataListener.h"
 #include "FtpHost.h"
+#include "RemoteListParser.h"
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
 
@@ -25,7 +26,8 @@ public:
     explicit FtpClient(FtpHost& host, QObject* parent = nullptr);
     ~FtpClient() override;
 
-    // A wait that sees no reply, no data and no connection for this long ends as a socket error.
+    // A wait that sees no reply, no data and no connection for this long ends as a socket error;
+    // so does one that takes FtpLimits::kDeadlineFactor times as long in all.
     void SetReplyTimeoutSec(int seconds);
 
     // Connects, logs in, enters or makes the remote base and lists it. False: failed connection
@@ -54,8 +56,10 @@ public:
     bool FtpExistFile(const QString& remotePath);
     // Every entry of one remote directory (dot files included, "." and ".." never) as
     // dir + "/" + name, for servers whose recursive listing was refused or had no header. The
-    // command follows what the server offers (MLSD, else NLST -a, else plain NLST), chosen once
-    // per connection. False when the directory cannot be listed.
+    // directory is entered and the current one listed: a classic server hands a listing's
+    // argument to ls as a command line, which cuts a name with blanks into pieces. The command
+    // follows what the server offers (MLSD, else NLST -a, else plain NLST), chosen once per
+    // connection. False when the directory cannot be entered or listed.
     bool ListRemoteDir(const QString& dir, QStringList* paths);
 
     // Members shared with the run driver and the walk.
@@ -65,7 +69,6 @@ public:
     bool blnAbend = false;
     bool blnQuitAfterFile = false;
     QString strLastReply;
-    QByteArray bytDataBuffer;
     Typ_Profile udtProfile;
     QString strLocalBaseDir;
     QString strRemoteBaseDir;
@@ -84,19 +87,25 @@ private:
     // Control connection.
     bool SendCommand(const QString& command, const QString& logLine = QString());
     void OnControlReadyRead();
-    void HandOverReply();
+    bool HandOverReply();
     void HandleReply(const QByteArray& bytes);
     void HandleLoginReply(const QString& code);
     void JudgeReply(const QString& code);
     void OnSocketError(Channel channel, int number, const QString& description);
+    // The server broke the protocol or a limit of FtpLimits: the same end as a socket error.
+    void ProtocolError(Channel channel, const QString& what);
     bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false);
 
     // Waiting.
     void WaitUntil(const std::function<bool()>& done, Channel channel);
     void Touch();
     void OnWatchdog();
+    void OnDeadline();
 
     // Data connection.
+    // Whether an address is the control connection's peer: the only host a data connection may
+    // come from or go to.
+    bool IsControlPeer(const QHostAddress& address) const;
     void OnIncoming(qintptr descriptor);
     void OnDataReadyRead();
     void OnDataDisconnected();
@@ -104,34 +113,41 @@ private:
     void CloseData();
     bool OpenDataPort(bool stopOnAbend);
     bool DataEnded();
-    bool TakeListing(const QString& command, bool stopOnAbend, QString* text);
+    bool TakeListing(const QString& command, bool stopOnAbend, RemoteListParser* listing);
+    bool AwaitListingEnd(bool stopOnAbend);
     bool ChooseListMode();
 
     // Upload.
-    void OnDataBytesWritten();
+    void OnDataBytesWritten(qint64 bytes);
+    void UploadMoved(qint64 bytes);
+    bool UploadDrained();
     void RefillUpload();
+    void EndUpload();
     bool StreamFile(QFile& file);
 
     FtpHost& m_host;
-    ReplyFramer m_framer;
-    QList<QByteArray> m_replies;  // complete replies not yet handed to the handler
+    ReplyFramer m_framer;  // holds the replies not yet handed to the handler
     bool m_replyHandedOver = false;
     bool m_loggingIn = false;
     QString m_hostPort;
 
-    QTimer m_watchdog;
+    QTimer m_watchdog;  // silence
+    QTimer m_deadline;  // the whole wait
     int m_timeoutSec = 60;
     Channel m_waitChannel = Channel::Control;
     bool m_inErrorHandler = false;
     QString m_faultReason;
 
-    bool m_dataConnected = false;  // a data connection was accepted for this transfer
-    bool m_dataClosed = false;     // ... and has ended
+    bool m_dataConnected = false;           // a data connection was accepted for this transfer
+    bool m_dataClosed = false;              // ... and has ended
+    RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
     QByteArray m_uploadChunk;     // one read of the file, reused for every chunk
     QFile* m_upload = nullptr;    // the file being streamed, while it is
     bool m_uploadSent = false;    // every byte handed over and the connection closed
     bool m_uploadBroken = false;  // read error or the server dropped the connection early
+    qint64 m_uploadProgress = 0;  // bytes sent since the deadline last started afresh
+    qint64 m_uploadQueued = 0;    // bytes the system held at the last look, once all went
 
     ListMode m_listMode = ListMode::Unknown;
 };

@@ -1,77 +1,189 @@
 #include "RemoteListParser.h"
 
+#include "CodePage.h"
+#include "FtpLimits.h"
+
 namespace {
 
-// The text's lines with every CR removed, empty ones left out.
-QStringList Lines(const QString& text) {
-    QString plain = text;
-    plain.remove(QLatin1Char('\r'));
-    return plain.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-QString LastSegment(const QString& path) {
+QStringView LastSegment(QStringView path) {
     return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-bool IsDotName(const QString& name) {
+bool IsDotName(QStringView name) {
     return name == QLatin1String(".") || name == QLatin1String("..");
 }
 
-}  // namespace
-
-namespace RemoteListParser {
-
-QStringList ParseRecursive(const QString& text, bool* sawHeader) {
-    QStringList entries;
-    QString current;
-    *sawHeader = false;
-    for (const QString& line : Lines(text)) {
-        if (IsDotName(LastSegment(line)))
-            continue;
-        if (line.size() > 1 && line.startsWith(QLatin1Char('/')) &&
-            line.endsWith(QLatin1Char(':'))) {
-            current = line.chopped(1);
-            entries.append(current);
-            *sawHeader = true;
-        } else if (!current.isEmpty()) {
-            entries.append(line.startsWith(QLatin1Char('/')) ? line : current + u'/' + line);
-        }
-    }
-    return entries;
-}
-
-QStringList ParseNameList(const QString& dir, const QString& text) {
-    QStringList entries;
-    for (const QString& line : Lines(text)) {
-        const QString name = LastSegment(line);
-        if (!name.isEmpty() && !IsDotName(name))
-            entries.append(dir + u'/' + name);
-    }
-    return entries;
-}
-
-QStringList ParseMachineList(const QString& dir, const QString& text) {
-    QStringList entries;
-    for (const QString& line : Lines(text)) {
-        const qsizetype blank = line.indexOf(QLatin1Char(' '));
-        if (blank < 0)
-            continue;
-        const QString facts = line.left(blank).toLower();
-        const QString name = line.mid(blank + 1);
-        const bool selfOrParent = facts.contains(QLatin1String("type=cdir")) ||
-                                  facts.contains(QLatin1String("type=pdir"));
-        if (!selfOrParent && !name.isEmpty() && !IsDotName(name))
-            entries.append(dir + u'/' + name);
-    }
-    return entries;
-}
-
-bool FeatOffersMlsd(const QString& featReply) {
-    for (const QString& line : Lines(featReply)) {
-        if (line.trimmed().startsWith(QLatin1String("MLST"), Qt::CaseInsensitive))
+bool HasDotStep(QStringView path) {
+    for (const QStringView step : path.tokenize(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        if (IsDotName(step))
             return true;
     }
     return false;
 }
 
-}  // namespace RemoteListParser
+// The path as the walk compares it: "//" read as "/", no "/" at the end, letter case ignored.
+QString Key(QStringView path) {
+    QString key;
+    key.reserve(path.size());
+    for (const QChar c : path) {
+        if (c != QLatin1Char('/') || !key.endsWith(QLatin1Char('/')))
+            key.append(c);
+    }
+    if (key.size() > 1 && key.endsWith(QLatin1Char('/')))
+        key.chop(1);
+    return key.toCaseFolded();
+}
+
+// The path is the folder itself or lies below it (the folder given by its key).
+bool IsAtOrBelow(QStringView path, const QString& folderKey) {
+    const QString key = Key(path);
+    if (key == folderKey)
+        return true;
+    return key.startsWith(folderKey) &&
+           (folderKey.endsWith(QLatin1Char('/')) || key.at(folderKey.size()) == QLatin1Char('/'));
+}
+
+// dir + "/" + name in a string of exactly that size, so the memory counted is the memory used.
+QString Join(QStringView dir, QStringView name) {
+    QString path;
+    path.reserve(dir.size() + 1 + name.size());
+    path.append(dir);
+    path.append(QLatin1Char('/'));
+    path.append(name);
+    return path;
+}
+
+}  // namespace
+
+RemoteListParser::RemoteListParser(Form form, const QString& dir)
+    : m_form(form), m_dir(dir), m_dirKey(Key(dir)) {}
+
+bool RemoteListParser::Feed(QByteArrayView bytes) {
+    if (!m_fault.isEmpty())
+        return false;
+    m_received += bytes.size();
+    if (m_received > FtpLimits::kMaxListingBytes)
+        return Fail(
+            QStringLiteral("a listing of more than %1 bytes").arg(FtpLimits::kMaxListingBytes));
+    const qsizetype lastNewline = bytes.lastIndexOf('\n');
+    if (lastNewline < 0) {
+        if (m_partial.size() + bytes.size() > FtpLimits::kMaxLine)
+            return Fail(
+                QStringLiteral("a listing line longer than %1 bytes").arg(FtpLimits::kMaxLine));
+        m_partial.append(bytes);
+        return true;
+    }
+    QByteArray block = std::move(m_partial);
+    block.append(bytes.first(lastNewline + 1));
+    m_partial = bytes.sliced(lastNewline + 1).toByteArray();
+    if (m_partial.size() > FtpLimits::kMaxLine)
+        return Fail(QStringLiteral("a listing line longer than %1 bytes").arg(FtpLimits::kMaxLine));
+    return ReadLines(block);
+}
+
+bool RemoteListParser::Finish() {
+    if (!m_fault.isEmpty())
+        return false;
+    const QByteArray last = std::move(m_partial);
+    m_partial.clear();
+    return ReadLines(last);
+}
+
+bool RemoteListParser::ReadLines(const QByteArray& block) {
+    for (qsizetype from = 0; from < block.size();) {
+        qsizetype end = block.indexOf('\n', from);
+        if (end < 0)
+            end = block.size();
+        if (end - from > FtpLimits::kMaxLine)
+            return Fail(
+                QStringLiteral("a listing line longer than %1 bytes").arg(FtpLimits::kMaxLine));
+        from = end + 1;
+    }
+    const QString text = CodePage::ToUnicode(block);
+    for (const QStringView rawLine : QStringView(text).tokenize(QLatin1Char('\n'))) {
+        QString line = rawLine.toString();
+        line.remove(QLatin1Char('\r'));
+        if (!line.isEmpty())
+            ReadLine(line);
+        if (!m_fault.isEmpty())
+            return false;
+    }
+    return true;
+}
+
+void RemoteListParser::ReadLine(QStringView line) {
+    switch (m_form) {
+        case Form::Recursive: {
+            if (IsDotName(LastSegment(line)))
+                return;
+            if (line.size() > 1 && line.startsWith(QLatin1Char('/')) &&
+                line.endsWith(QLatin1Char(':'))) {
+                // A header outside the listed folder is another folder's block: a server that
+                // hands its argument to ls as a command line lists the pieces of a name with
+                // blanks. Its names belong to no folder of ours.
+                const QStringView header = line.chopped(1);
+                m_current.clear();
+                if (HasDotStep(header) || !IsAtOrBelow(header, m_dirKey))
+                    return;
+                m_current = header.toString();
+                m_currentKey = Key(header);
+                m_sawHeader = true;
+                Add(m_current);
+                return;
+            }
+            if (m_current.isEmpty())
+                return;
+            const QString path =
+                line.startsWith(QLatin1Char('/')) ? line.toString() : Join(m_current, line);
+            if (!HasDotStep(path) && IsAtOrBelow(path, m_currentKey))
+                Add(path);
+            return;
+        }
+        case Form::Names: {
+            const qsizetype slash = line.lastIndexOf(QLatin1Char('/'));
+            if (slash >= 0 && Key(line.first(slash)) != m_dirKey)
+                return;
+            const QStringView name = line.mid(slash + 1);
+            if (!name.isEmpty() && !IsDotName(name))
+                Add(Join(m_dir, name));
+            return;
+        }
+        case Form::Machine: {
+            const qsizetype blank = line.indexOf(QLatin1Char(' '));
+            if (blank < 0)
+                return;
+            const QString facts = line.first(blank).toString().toLower();
+            const QStringView name = line.mid(blank + 1);
+            const bool selfOrParent = facts.contains(QLatin1String("type=cdir")) ||
+                                      facts.contains(QLatin1String("type=pdir"));
+            if (!selfOrParent && !name.isEmpty() && !IsDotName(name) &&
+                !name.contains(QLatin1Char('/')))
+                Add(Join(m_dir, name));
+            return;
+        }
+    }
+}
+
+void RemoteListParser::Add(const QString& path) {
+    m_memory += FtpLimits::kPathOverhead + 2 * path.size();
+    if (m_memory > FtpLimits::kMaxListingMemory) {
+        Fail(QStringLiteral("a listing whose paths take more than %1 bytes")
+                 .arg(FtpLimits::kMaxListingMemory));
+        return;
+    }
+    m_entries.append(path);
+}
+
+bool RemoteListParser::Fail(const QString& fault) {
+    m_fault = fault;
+    m_partial.clear();
+    return false;
+}
+
+bool RemoteListParser::FeatOffersMlsd(const QString& featReply) {
+    for (const QStringView line : QStringView(featReply).tokenize(QLatin1Char('\n'))) {
+        if (line.trimmed().startsWith(QLatin1String("MLST"), Qt::CaseInsensitive))
+            return true;
+    }
+    return false;
+}

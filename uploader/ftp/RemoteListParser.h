@@ -1,27 +1,61 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
-// Turns listing text (lines ended by LF or CR LF) into full remote paths.
-namespace RemoteListParser {
+// Reads one listing as its bytes arrive (lines ended by LF or CR LF) and turns it into full remote
+// paths of the listed folder, so a listing is never held whole. A line counts only when it proves
+// that it belongs to that folder: nothing outside it, no "." or ".." step, no CR or LF ever makes
+// a path. It keeps to FtpLimits: lines of kMaxLine bytes, kMaxListingBytes in all, paths worth
+// kMaxListingMemory.
+class RemoteListParser {
+public:
+    enum class Form {
+        // NLST -aILR of dir: blocks opened by a header "/path:" at or below dir, followed by the
+        // names in that folder, bare ("b.txt") or as full paths below it ("/dir/b.txt"). Every
+        // such header gives a path (the folder itself) and so does every name under one; names
+        // under no header, or under a header outside dir, are dropped.
+        Recursive,
+        // A name list of dir: bare names, or paths whose folder is dir; only the name counts.
+        Names,
+        // MLSD of dir: "fact=value;fact=value; name", every type but the folder's own and its
+        // parent's entries.
+        Machine,
+    };
 
-// A recursive listing: blocks opened by a header "/dir:" followed by the names in that directory,
-// either bare ("b.txt") or already full paths ("/dir/b.txt"). Every header gives an entry (the
-// directory itself) and so does every name under one; names before the first header are dropped,
-// and "." and ".." never count, also as the last segment of a full path. *sawHeader tells whether
-// any header was met, i.e. whether the listing really was recursive.
-QStringList ParseRecursive(const QString& text, bool* sawHeader);
+    RemoteListParser(Form form, const QString& dir);
 
-// One directory's names from NLST, bare or as paths (only the last segment counts), joined to
-// dir + "/" + name. "." and ".." are dropped.
-QStringList ParseNameList(const QString& dir, const QString& text);
+    // Adds received bytes. False once they break a limit; Fault() says which.
+    bool Feed(QByteArrayView bytes);
+    // The data has ended: reads a last line that has no line end. False after a fault.
+    bool Finish();
 
-// One directory's entries from MLSD ("fact=value;fact=value; name"), every type but the
-// directory's own and parent's entries, joined to dir + "/" + name.
-QStringList ParseMachineList(const QString& dir, const QString& text);
+    // dir + "/" + name for each name (a header's path as written), "." and ".." never.
+    const QStringList& Entries() const { return m_entries; }
+    // Whether a header of the listed folder was met, i.e. whether the listing recursed.
+    bool SawHeader() const { return m_sawHeader; }
+    QString Fault() const { return m_fault; }
 
-// Whether a FEAT reply names MLST, which brings MLSD with it.
-bool FeatOffersMlsd(const QString& featReply);
+    // Whether a FEAT reply names MLST, which brings MLSD with it.
+    static bool FeatOffersMlsd(const QString& featReply);
 
-}  // namespace RemoteListParser
+private:
+    bool ReadLines(const QByteArray& block);
+    void ReadLine(QStringView line);
+    void Add(const QString& path);
+    bool Fail(const QString& fault);
+
+    Form m_form;
+    QString m_dir;
+    QString m_dirKey;   // m_dir as compared: "//" as "/", no "/" at the end, case folded
+    QString m_current;  // the folder of the last header that counted (Recursive)
+    QString m_currentKey;
+    QByteArray m_partial;
+    qint64 m_received = 0;
+    qint64 m_memory = 0;
+    QStringList m_entries;
+    bool m_sawHeader = false;
+    QString m_fault;
+};

@@ -2,8 +2,8 @@
 
 #include <QTimer>
 
+#include "HostedTargetSelector.h"
 #include "RunLogViewer.h"
-#include "TargetSelectorStandIn.h"
 #include "frmSkerrow.h"
 
 WindowRunHost::WindowRunHost(frmSkerrow& form, MessageHost& messages)

@@ -28,8 +28,10 @@
 #include "Fun_EasyVersion.h"
 #include "Fun_ListViewOperate.h"
 #include "Fun_SelText.h"
+#include "HostedTargetSelector.h"
 #include "MessageHost.h"
 #include "NumericText.h"
+#include "Pelomir_TypeLib.h"
 #include "StatusCounters.h"
 
 namespace {
@@ -65,10 +67,13 @@ bool IsFieldFocusChange(const QEvent* event) {
 frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
     : QMainWindow(parent),
       lvList(new QTreeWidget(this)),
-      stLocalDir(new TargetSelectorStandIn(TargetSelectorStandIn::ST_Folder, QString(), this)),
-      stConvTable(new TargetSelectorStandIn(
-          TargetSelectorStandIn::ST_FileOpen,
-          QStringLiteral("変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*"), this)),
+      // Designed with their size only, and the table's with its style and filter.
+      stLocalDir(new HostedTargetSelector(this, QStringLiteral("stLocalDir"), {})),
+      stConvTable(new HostedTargetSelector(
+          this, QStringLiteral("stConvTable"),
+          {{QStringLiteral("Style"), Pelomir_TypeLib::ST_FileOpen},
+           {QStringLiteral("Filter"),
+            QStringLiteral("変換ﾃｰﾌﾞﾙ (*.txt)|*.txt|全てのﾌｧｲﾙ (*.*)|*.*")}})),
       txtFtpDir(new QLineEdit(this)),
       txtAccount(new QLineEdit(this)),
       txtPasswd(new QLineEdit(this)),
@@ -129,12 +134,12 @@ QWidget* frmSkerrow::BuildFields() {
             grid->addWidget(before, row, 1);
         grid->addWidget(field, row, before ? 2 : 1, 1, before ? 1 : 2);
     };
-    addRow(0, QStringLiteral("&LOCAL BASE DIR"), stLocalDir);
+    addRow(0, QStringLiteral("&LOCAL BASE DIR"), stLocalDir->Widget());
     addRow(1, QStringLiteral("F&TP BASE DIR"), txtFtpDir, new QLabel(kFtpScheme, fields));
     addRow(2, QStringLiteral("&ACCOUNT"), txtAccount);
     addRow(3, QStringLiteral("&PASSWD"), txtPasswd);
     addRow(4, QStringLiteral("AMBIGUOUS &INTERVAL(sec)"), txtAmbiguousSecond);
-    addRow(5, QStringLiteral("&CONV NAME TABLE FILE"), stConvTable);
+    addRow(5, QStringLiteral("&CONV NAME TABLE FILE"), stConvTable->Widget());
     grid->setColumnStretch(2, 1);
     txtPasswd->setEchoMode(QLineEdit::Password);
     txtPasswd->setStyle(new PasswordStarStyle(txtPasswd));
@@ -190,7 +195,8 @@ void frmSkerrow::BuildMenus() {
 void frmSkerrow::Connect() {
     for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond})
         connect(box, &QLineEdit::textChanged, this, [this] { blnEditing = true; });
-    connect(stLocalDir, &TargetSelectorStandIn::OnPelomir, this, [this] { blnEditing = true; });
+    // A folder chosen in stLocalDir, by its dialog or by a drop, is an edit; a table is not.
+    stLocalDir->OnPelomir([this] { blnEditing = true; });
     for (int i = 0; i < 3; ++i)
         connect(btnAction[i], &QPushButton::clicked, this, [this, i] {
             // A button pressed by its access key takes the focus too, so the field being left
@@ -291,13 +297,21 @@ void frmSkerrow::showEvent(QShowEvent* event) {
     m_shown = true;
     if (!ffMain && screen())
         move(screen()->geometry().center() - frameGeometry().center() + pos());
-    if (m_formBehaviourError.isEmpty())
-        return;
-    QTimer::singleShot(0, this, [this] {
+    QTimer::singleShot(0, this, &frmSkerrow::TellMissingControls);
+}
+
+void frmSkerrow::TellMissingControls() {
+    if (!m_formBehaviourError.isEmpty())
         m_host.ShowMessage(QStringLiteral("フォーム制御ライブラリを読み込めませんでした。") +
                                kCrLf + m_formBehaviourError,
                            MsgIcon::Exclamation, MsgButtons::Ok);
-    });
+    // Both selectors come from one library: its reason is told once.
+    const QString selectorError =
+        !stLocalDir->Error().isEmpty() ? stLocalDir->Error() : stConvTable->Error();
+    if (!selectorError.isEmpty())
+        m_host.ShowMessage(
+            QStringLiteral("対象選択ライブラリを読み込めませんでした。") + kCrLf + selectorError,
+            MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
 // ---- profiles ----
@@ -334,7 +348,8 @@ void frmSkerrow::NewProfile() {
 void frmSkerrow::RegisterProfile() {
     const QString local = stLocalDir->Target();
     if (local.isEmpty())
-        return void(Refuse(QStringLiteral("ローカルディレクトリの指定がありません。"), stLocalDir));
+        return void(Refuse(QStringLiteral("ローカルディレクトリの指定がありません。"),
+                           stLocalDir->Widget()));
     if (txtFtpDir->text().isEmpty())
         return void(Refuse(QStringLiteral("ＦＴＰディレクトリの指定がありません。"), txtFtpDir));
     if (txtFtpDir->text().contains(u'\\'))

@@ -8,10 +8,10 @@
 #include <QMainWindow>
 #include <QString>
 
+#include "HostedTargetSelector.h"
 #include "MessageHost.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
-#include "TargetSelectorStandIn.h"
 #include "Typ_Profile.h"
 #include "WindowRunHost.h"
 
@@ -81,8 +81,9 @@ public:
 
     // Controls, by the names the program gives them.
     QTreeWidget* lvList;
-    TargetSelectorStandIn* stLocalDir;
-    TargetSelectorStandIn* stConvTable;
+    // The two target selectors, late-bound; each tells why when its library could not be loaded.
+    HostedTargetSelector* stLocalDir;
+    HostedTargetSelector* stConvTable;
     // The form-behaviour control, late-bound; null when its library could not be loaded.
     ComponentControl* ffMain = nullptr;
     QLineEdit* txtFtpDir;
@@ -119,6 +120,7 @@ private:
     void BuildMenus();
     void Connect();
     void CreateFormBehaviour();
+    void TellMissingControls();
     void FormLoad();
     void AfterFormPosition();
 
