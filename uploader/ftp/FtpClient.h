@@ -30,10 +30,12 @@ public:
     // so does one that takes FtpLimits::kDeadlineFactor times as long in all.
     void SetReplyTimeoutSec(int seconds);
 
-    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection.
+    // Connects, logs in, enters or makes the remote base and lists it. False: failed connection
+    // (or a stop while connecting).
     bool ConnectFtp(const Typ_Profile& profile);
-    // The socket error's text (or the time limit's) that ended the connection; empty when none
-    // came. Cleared by ConnectFtp.
+    // Why the connection failed or was ended by a fault: the socket error's text, the time limit,
+    // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
+    // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
