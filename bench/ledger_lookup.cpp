@@ -10,7 +10,6 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
-#include "Fun_EscSingleQuote.h"
 #include "UploadLedger.h"
 
 namespace {
@@ -21,15 +20,18 @@ QString LocalPath(int n) {
         .arg(n, 6, 10, QLatin1Char('0'));
 }
 
+const QString kTarget = QStringLiteral("ftp.example.com:21/www");
+
 // Rows as RecordPutFile writes them, many per transaction so that setting up stays quick.
 bool AddRows(clsAdoJet& db, int from, int to) {
-    const QString date = Fun_EscSingleQuote::DateTimeText(QDateTime::currentDateTime());
+    const QString date = UploadLedger::StoredTimeText({QDateTime::currentSecsSinceEpoch(), 0});
     if (!db.Execute(QStringLiteral("BEGIN"), nullptr))
         return false;
     for (int n = from; n < to; ++n) {
-        if (!db.Execute(QStringLiteral("insert into T_PUT_FILE values(?1, ?2, ?3, ?4)"),
-                        {qint64(n + 1), LocalPath(n), date, QStringLiteral("/www/%1").arg(n)},
-                        nullptr))
+        if (!db.Execute(
+                QStringLiteral("insert into T_PUT_FILE values(?1, ?2, ?3, ?4, ?5)"),
+                {qint64(n + 1), LocalPath(n), date, QStringLiteral("/www/%1").arg(n), kTarget},
+                nullptr))
             return false;
     }
     return db.Execute(QStringLiteral("COMMIT"), nullptr);
@@ -45,8 +47,8 @@ double MicrosPerLookup(clsAdoJet& db, int rows) {
     for (int pass = 0; pass < 3; ++pass) {
         const auto start = std::chrono::steady_clock::now();
         for (const QString& path : paths) {
-            QDateTime t;
-            if (!UploadLedger::GetPutFileDate(db, path, &t))
+            UploadLedger::FileTime t;
+            if (!UploadLedger::GetPutFileDate(db, {path, kTarget}, &t))
                 return -1;
         }
         const std::chrono::duration<double, std::micro> took =

@@ -260,6 +260,11 @@ void WarnReadOnly() {
         MsgIcon::Exclamation, MsgButtons::Ok);
 }
 
+// A line break would split its line: the rest of it would read as a key, or as a section header.
+bool HoldsLineBreak(const QString& text) {
+    return text.contains(u'\r') || text.contains(u'\n');
+}
+
 bool CreateEmpty(const QString& path, QString* error) {
     QFile file(path);
     if (QFileInfo(path).isDir() || !file.open(QIODevice::WriteOnly | QIODevice::Append)) {
@@ -300,6 +305,11 @@ bool IniRead(const QString& section, QString& value, const std::optional<QString
 bool IniWrite(const QString& section, const QString& value, const std::optional<QString>& key,
               const QString& path, bool compact, QString* error) {
     const QString file = path.isEmpty() ? IniDefaultPath() : CString(path);
+    if (HoldsLineBreak(section) || (key && HoldsLineBreak(*key)) || HoldsLineBreak(value)) {
+        if (error)
+            *error = QStringLiteral("A line break cannot be stored in a settings file");
+        return false;
+    }
     if (!IniCheckWritable(file) && !CreateEmpty(file, error))
         return false;
     QList<RawLine> lines;

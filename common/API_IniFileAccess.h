@@ -24,7 +24,8 @@ bool IniRead(const QString& section, QString& value, const std::optional<QString
 // Key given: writes that key. Key left out: replaces the whole section by the NUL-separated
 // entries of value, and with compact also drops duplicate lines of the section afterwards.
 // A missing file is created first. False when the write failed: for a read-only file (the user
-// has been warned), or with the reason in error when the file could not be created or replaced.
+// has been warned), or with the reason in error when the file could not be created or replaced,
+// or when a name or the value holds a line break (nothing is written then).
 bool IniWrite(const QString& section, const QString& value, const std::optional<QString>& key = {},
               const QString& path = QString(), bool compact = false, QString* error = nullptr);
 

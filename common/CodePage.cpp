@@ -109,4 +109,8 @@ QString ToUnicode(const QByteArray& bytes) {
     return QString(reinterpret_cast<const QChar*>(utf16.constData()), utf16.size() / 2);
 }
 
+bool Holds(const QString& text) {
+    return ToUnicode(FromUnicode(text)) == text;
+}
+
 }  // namespace CodePage

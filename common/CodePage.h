@@ -13,4 +13,7 @@ QString Name();
 bool SetOverride(const QString& name);
 QByteArray FromUnicode(const QString& text);
 QString ToUnicode(const QByteArray& bytes);
+// True when the text converts into the code page and back unchanged: a name that does not would
+// reach the server as another name, or as the same name as another file.
+bool Holds(const QString& text);
 }  // namespace CodePage

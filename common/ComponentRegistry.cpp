@@ -70,7 +70,9 @@ QString LibraryFileName(const QString& progId) {
 }
 
 QStringList LibraryFolders() {
-    return {QCoreApplication::applicationDirPath()};
+    const QString programs = QCoreApplication::applicationDirPath();
+    return {QDir::cleanPath(programs + u'/' + QStringLiteral(SKERROWEX_INSTALLED_LIBRARIES)),
+            programs};
 }
 
 QStringList LibraryCandidates(const QString& progId) {

@@ -32,7 +32,9 @@ QString LibraryFileName(const QString& progId);
 
 // Where a host looks for the library of a ProgID, in order: the registered library when the
 // ProgID is registered (a registration wins), otherwise the library file named after the ProgID
-// in each folder below, of which the first that holds one is taken.
+// in each folder below, of which the first that holds one is taken: the installed library folder
+// (lib/skerrowex beside the program's bin/, wherever the tree was installed), then the program's
+// own folder (a build tree).
 QStringList LibraryFolders();
 QStringList LibraryCandidates(const QString& progId);
 

@@ -8,11 +8,14 @@ apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
+# dpkg-dev: dpkg-shlibdeps, which finds the Debian package's library dependencies.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho)
+          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho dpkg-dev)
 if [ "${1:-}" = "--test" ]; then
+    # desktop-file-utils, appstream and man-db check the installed desktop entry, metainfo and
+    # manual pages; openssl makes the TLS servers' certificate, python3-openssl is pyftpdlib's TLS.
     packages+=(libgtest-dev googletest vsftpd python3-pyftpdlib python3-openssl openssl curl lftp
-               xvfb xauth)
+               xvfb xauth desktop-file-utils appstream man-db)
 fi
 
 missing=()

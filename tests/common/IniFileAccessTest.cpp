@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -145,6 +147,19 @@ TEST_F(IniFileAccess, WriteKeyTouchesOnlyItsLine) {
     EXPECT_TRUE(IniRead(QStringLiteral("Setting"), value, QStringLiteral("k")));
     EXPECT_EQ(value, QStringLiteral("d"));
     EXPECT_TRUE(host.shown.isEmpty());
+
+    // A line break in a name or a value would corrupt the lines after it: nothing is written.
+    const QByteArray kept = ReadAll(ini);
+    for (const auto& [section, key, text] :
+         {std::tuple{"Setting", "ConvNameTable", "/tmp/a\n[Other]\r\nk=v"},
+          std::tuple{"Set\rting", "k", "v"}, std::tuple{"Setting", "k\n", "v"}}) {
+        QString error;
+        EXPECT_FALSE(IniWrite(QString::fromUtf8(section), QString::fromUtf8(text),
+                              QString::fromUtf8(key), ini, false, &error));
+        EXPECT_FALSE(error.isEmpty());
+    }
+    EXPECT_FALSE(IniWrite(QStringLiteral("B"), QStringLiteral("a=1\nb=2"), std::nullopt, ini));
+    EXPECT_EQ(ReadAll(ini), kept);
 }
 
 TEST_F(IniFileAccess, SectionWriteReplacesEntriesAndCompactKeepsLastDuplicates) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLibrary>
 #include <QLibraryInfo>
@@ -83,8 +84,12 @@ TEST_F(ComponentLayer, RegsvrRegistersAndUnregistersWhatHostsFind) {
     QString error;
     EXPECT_EQ(ComponentControl::Create(kProbe, &form, {}, &error), nullptr);
     EXPECT_TRUE(error.contains(QStringLiteral("SkerrowTest.ComponentProbe is not registered")));
-    EXPECT_TRUE(error.contains(QStringLiteral("libComponentProbe.so is not in ") +
-                               QCoreApplication::applicationDirPath()))
+    // Looked for in the installed library folder (lib/skerrowex beside bin/), then beside the
+    // program.
+    const QString programs = QCoreApplication::applicationDirPath();
+    EXPECT_TRUE(error.endsWith(QStringLiteral("libComponentProbe.so is not in ") +
+                               QDir::cleanPath(programs + QStringLiteral("/../lib/skerrowex")) +
+                               QStringLiteral(", ") + programs))
         << error.toStdString();
 
     ToolRun run = Regsvr({kProbeLibrary});

@@ -1,19 +1,28 @@
 // Whole runs of the engine against a scripted server with a file system of its own, a scripted
 // host and a real ledger, logs and local tree.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include <cerrno>
 #include <cstring>
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
 
+#include "API_IniFileAccess.h"
 #include "AppFiles.h"
 #include "CodePage.h"
 #include "FakeRunHost.h"
 #include "Fun_Error_Success.h"
+#include "Fun_EscSingleQuote.h"
 #include "QtPrint.h"
 #include "RunDriver.h"
 #include "TextFile.h"
@@ -58,25 +67,28 @@ protected:
         return path;
     }
 
-    static void SetTime(const QString& path, qint64 secs) {
+    static void SetTime(const QString& path, qint64 secs, int ms = 0) {
         QFile f(path);
         ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(
-            f.setFileTime(QDateTime::fromSecsSinceEpoch(secs), QFileDevice::FileModificationTime));
+        ASSERT_TRUE(f.setFileTime(QDateTime::fromMSecsSinceEpoch(secs * 1000 + ms),
+                                  QFileDevice::FileModificationTime));
     }
 
-    static void Record(const QString& local, const QString& remote, qint64 secs) {
+    QString Target(const QString& base = QStringLiteral("/www")) const {
+        return UploadLedger::TargetOf(server.HostPort() + base);
+    }
+
+    void Record(const QString& path, const QString& remote, qint64 secs) const {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
-        ASSERT_TRUE(
-            UploadLedger::RecordPutFile(db, local, remote, QDateTime::fromSecsSinceEpoch(secs)));
+        ASSERT_TRUE(UploadLedger::RecordPutFile(db, {path, Target()}, remote, {secs, 0, false}));
     }
 
-    static bool Recorded(const QString& local) {
+    bool Recorded(const QString& path, const QString& base = QStringLiteral("/www")) const {
         clsAdoJet db;
-        QDateTime t;
+        UploadLedger::FileTime t;
         return db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()) &&
-               UploadLedger::GetPutFileDate(db, local, &t);
+               UploadLedger::GetPutFileDate(db, {path, Target(base)}, &t);
     }
 
     // The run log's items, without their timestamps.
@@ -264,11 +276,20 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
     EXPECT_EQ(log.last(), "END (0 copies)");
 }
 
-TEST_F(Run, Byte5CNamesNeedATableRowAndNamesWithLineBreaksAreNeverSent) {
+// Names the server would not get as they are: byte 0x5C, line breaks, and names the code page
+// cannot hold (sent anyway, a😀 and a😁 would both arrive as "a?"). However a name is made (a
+// TAB in a local name, a CR from a table row), every log line stays one line and names it.
+TEST_F(Run, NamesTheServerCannotHoldAreErrorsAndNeverSent) {
     ASSERT_TRUE(CodePage::SetOverride(QStringLiteral("CP932")));
     Write(QStringLiteral("ソース/a.txt"));
     Write(QStringLiteral("back\\slash.txt"));
     Write(QStringLiteral("line\nbreak.txt"));
+    Write(QStringLiteral("tab\tname.txt"));
+    Write(QStringLiteral("x.txt"));
+    Write(QStringLiteral("d/y.txt"));
+    const QStringList unheld = {"a😀.txt", "a😁.txt", "café.txt", "cafè.txt"};
+    for (const QString& name : unheld)
+        Write(name);
     AddProfile();
     driver->mnuRun_Click();
     QStringList log = Log();
@@ -278,21 +299,37 @@ TEST_F(Run, Byte5CNamesNeedATableRowAndNamesWithLineBreaksAreNeverSent) {
                              kTab + local + "/back\\slash.txt" + kTo + "/www/back\\slash.txt"));
     EXPECT_TRUE(log.contains("ERROR - INVALID FTP NAME WITH CONTROL CHAR - " + kTab + local +
                              "/line\\nbreak.txt"));
-    EXPECT_EQ(host.panels[3], "3 err");
+    EXPECT_TRUE(log.contains("ERROR - INVALID NAME NOT IN CODE PAGE CP932 - " + kTab + local +
+                             "/a\\u{1F600}.txt" + kTo + "/www/a\\u{1F600}.txt"));
+    EXPECT_EQ(Count(log, "ERROR - INVALID NAME NOT IN CODE PAGE CP932 - "), 4);
+    EXPECT_EQ(host.panels[3], "7 err");
     QStringList names;
     TextFile::ReadLines(AppFiles::AppFilePath(QStringLiteral(".require_conv.txt")), &names);
-    EXPECT_EQ(names, (QStringList{"back\\slash.txt", "ソース"}));
-    EXPECT_EQ(server.FileCount(), 0);
+    EXPECT_EQ(names, (QStringList{"a\\u{1F600}.txt", "a\\u{1F601}.txt", "back\\slash.txt",
+                                  "caf\\u{00E8}.txt", "caf\\u{00E9}.txt", "ソース"}));
+    EXPECT_EQ(server.FileCount(), 3);
+    EXPECT_FALSE(Recorded(local + QStringLiteral("/a😀.txt")));
+    EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/tab\\tname.txt" + kTo +
+                             "/www/tab\\tname.txt"));
 
-    // A table row gives the folder a name the server can hold.
+    // A table row gives the folder a name the server can hold; rows with a CR give names no
+    // command can carry.
     const QString table = dir.path() + QStringLiteral("/table.txt");
-    ASSERT_TRUE(TextFile::AppendLine(table, QStringLiteral("ソース\tsource")));
+    for (const char* row : {"ソース\tsource", "x.txt\tb\rc.txt", "d\te\rf"})
+        ASSERT_TRUE(TextFile::AppendLine(table, QString::fromUtf8(row)));
     host.convTablePath = table;
     driver->mnuRun_Click();
-    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/source/a.txt")))
-        << Log().join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(Log().contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
-                               "/www/source/a.txt"));
+    log = Log();
+    EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
+                             "/www/source/a.txt"));
+    EXPECT_TRUE(
+        log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo + "/www/b\\rc.txt"));
+    EXPECT_TRUE(
+        log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"));
+    QFile file(Fun_Error_Success::GetLogPath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    EXPECT_EQ(bytes.count('\r'), bytes.count("\r\n"));
 }
 
 TEST_F(Run, StopAfterTheCurrentFileAtDepth) {
@@ -444,5 +481,139 @@ TEST_F(Run, UnsavedEditsAndAnUnusableLedgerStartNothing) {
     EXPECT_EQ(server.Connections(), 0);
     QDir(UploadLedger::LedgerPath()).removeRecursively();
 }
+
+// Times keep their fraction of a second: with no tolerance, a change later in the second of the
+// upload is sent. A row stored in whole seconds (by an earlier version) compares in whole seconds.
+TEST_F(Run, AChangeWithinTheSecondOfTheUploadIsSent) {
+    constexpr qint64 t = 1'700'000'000;
+    const QString a = Write(QStringLiteral("a.txt"), "first");
+    SetTime(a, t, 250);
+    const QString old = Write(QStringLiteral("old.txt"));
+    SetTime(old, t, 600);
+    server.AddFile(QStringLiteral("/www/old.txt"), "data");
+    {
+        clsAdoJet db;
+        ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
+        ASSERT_TRUE(
+            db.Execute(QStringLiteral("insert into T_PUT_FILE values(1, ?1, ?2, ?3, ?4)"),
+                       {old, Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(t)),
+                        QStringLiteral("/www/old.txt"), Target()},
+                       nullptr));
+    }
+    AddProfile(0);
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (1 copies)");
+    Write(QStringLiteral("a.txt"), "second");
+    SetTime(a, t, 750);
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (1 copies)");
+    EXPECT_EQ(server.File(QStringLiteral("/www/a.txt")), "second");
+    EXPECT_EQ(server.CountCommands("STOR"), 2);
+}
+
+// One folder mirrored to two places on one server and to a second server: each place keeps its
+// own row, so a profile that runs later still sends what changed.
+TEST_F(Run, ProfilesOfOneFolderEachSendWhatChanged) {
+    VirtualFtpServer other;
+    ASSERT_TRUE(other.Listen());
+    other.AddFolder(QStringLiteral("/www"));
+    server.AddFolder(QStringLiteral("/staging"));
+    server.AddFolder(QStringLiteral("/prod"));
+    const QString a = Write(QStringLiteral("a.txt"), "v1");
+    SetTime(a, 1'700'000'000);
+    AddProfile(2, QStringLiteral("/staging"));
+    AddProfile(2, QStringLiteral("/prod"));
+    AddProfile();
+    host.items[2].profile.FtpDir = other.HostPort() + QStringLiteral("/www");
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (3 copies)");
+
+    Write(QStringLiteral("a.txt"), "v2");
+    SetTime(a, 1'700'000'100);
+    const auto runOnly = [this](QList<int> ticked) {
+        for (int i = 0; i < host.items.size(); ++i)
+            host.items[i].checked = ticked.contains(i);
+        driver->mnuRun_Click();
+    };
+    runOnly({0});
+    EXPECT_EQ(server.File(QStringLiteral("/staging/a.txt")), "v2");
+    runOnly({1, 2});
+    EXPECT_EQ(Log().last(), "END (2 copies)");
+    EXPECT_EQ(server.File(QStringLiteral("/prod/a.txt")), "v2");
+    EXPECT_EQ(other.File(QStringLiteral("/www/a.txt")), "v2");
+}
+
+// A folder the walk cannot read is an error naming it and the reason, never an empty success:
+// a name that is not text in the locale's character set, and a path longer than the system
+// takes (both hold for root, who reads any folder regardless of its permissions).
+TEST_F(Run, AFolderThatCannotBeReadIsAnErrorWithItsReason) {
+    const QByteArray base = QFile::encodeName(local);
+    ASSERT_EQ(::mkdir(base + "/bad\xFF", 0755), 0);
+    ASSERT_EQ(::close(::open(base + "/bad\xFF/in.txt", O_CREAT | O_WRONLY, 0644)), 0);
+    int fd = ::open(base.constData(), O_DIRECTORY);
+    const QByteArray level(200, 'x');
+    for (int depth = 0; depth < 22 && fd >= 0; ++depth) {
+        ASSERT_EQ(::mkdirat(fd, level.constData(), 0755), 0);
+        const int next = ::openat(fd, level.constData(), O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::close(::openat(fd, "deep.txt", O_CREAT | O_WRONLY, 0644)), 0);
+    ::close(fd);
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), local});
+
+    const QString bad = QStringLiteral("/bad\uFFFD");
+    EXPECT_TRUE(log.contains("ERROR - CAN NOT READ FOLDER " + kTab + local + bad + kTo + "/www" +
+                             bad + kTab + "the name is not valid in the locale's character set"))
+        << log.join('\n').toStdString();
+    const QString tooLong = kTab + QString::fromLocal8Bit(std::strerror(ENAMETOOLONG));
+    EXPECT_EQ(Count(log, "ERROR - CAN NOT READ FOLDER "), 2);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [&](const QString& l) { return l.endsWith(tooLong); }),
+              1);
+    EXPECT_EQ(host.panels[3], "2 err");
+    EXPECT_EQ(log.last(), "END (0 copies)");
+    EXPECT_FALSE(server.HasFolder("/www" + bad));
+}
+
+// A run the network ends says why before its closing line, and counts it.
+class NetworkAbort : public Run, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
+    const QString kind = QString::fromLatin1(GetParam());
+    QString reason;
+    if (kind == "Reply421") {
+        server.On("STOR", [this](const QByteArray&) {
+            server.Send("421 Timeout.\r\n");
+            server.CloseControl();
+        });
+        reason = QStringLiteral("421 Timeout.");
+    } else if (kind == "Reset") {
+        server.On("STOR", [this](const QByteArray&) { server.ResetControl(); });
+    } else {
+        ASSERT_TRUE(API_IniFileAccess::IniWrite(QStringLiteral("Setting"), QStringLiteral("1"),
+                                                QStringLiteral("ReplyTimeoutSec")));
+        server.On("STOR", [](const QByteArray&) {});
+        reason = QStringLiteral("timed out");
+    }
+    Write(QStringLiteral("a.txt"));
+    Write(QStringLiteral("b.txt"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log.last(), "USER QUIT");
+    const QString line = log.at(log.size() - 2);
+    const QString head = "ERROR - CONNECTION ABORTED - " + kTab + server.HostPort() + kTab;
+    EXPECT_TRUE(line.startsWith(head) && line.size() > head.size() && line.contains(reason))
+        << line.toStdString();
+    EXPECT_EQ(QString::number(Count(log, "ERROR")) + " err", host.panels[3]);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, NetworkAbort, ::testing::Values("Reply421", "Reset", "Stall"));
 
 }  // namespace

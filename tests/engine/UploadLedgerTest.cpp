@@ -17,6 +17,7 @@ using namespace UploadLedger;
 namespace {
 
 const QString kJet = clsAdoJet::JetProvider();
+const QString kTarget = QStringLiteral("ftp.example.com:21/www");
 
 // A real file with the given modification time (seconds since the epoch).
 QString MakeFile(const QTemporaryDir& dir, const QString& name, qint64 mtime) {
@@ -32,7 +33,7 @@ QString MakeFile(const QTemporaryDir& dir, const QString& name, qint64 mtime) {
 
 struct Row {
     qint64 id = 0;
-    QString local, date, remote;
+    QString local, date, remote, target;
 };
 
 QVector<Row> Rows(clsAdoJet& db) {
@@ -42,14 +43,22 @@ QVector<Row> Rows(clsAdoJet& db) {
     for (; !rds.EOF_(); rds.MoveNext()) {
         rows.append({rds.Field("i_id_file").toLongLong(), rds.Field("c_local_file_name").toString(),
                      rds.Field("dt_local_file_date").toString(),
-                     rds.Field("c_remote_file_name").toString()});
+                     rds.Field("c_remote_file_name").toString(), rds.Field("c_target").toString()});
     }
     return rows;
 }
 
-qint64 Recorded(clsAdoJet& db, const QString& path) {
-    QDateTime t;
-    return GetPutFileDate(db, path, &t) ? t.toSecsSinceEpoch() : -1;
+LedgerKey Key(const QString& path, const QString& target = kTarget) {
+    return {path, target};
+}
+
+qint64 Recorded(clsAdoJet& db, const QString& path, const QString& target = kTarget) {
+    FileTime t;
+    return GetPutFileDate(db, Key(path, target), &t) ? t.secs : -1;
+}
+
+FileTime At(qint64 secs, qint32 nsecs = 0, bool whole = false) {
+    return {secs, nsecs, whole};
 }
 
 class UploadLedgerTest : public ::testing::Test {
@@ -68,12 +77,12 @@ TEST_F(UploadLedgerTest, FirstIdIsOneAndRecordingAgainKeepsTheId) {
     const QString a = MakeFile(dir, "a.txt", 1'700'000'000);
     const QString b = MakeFile(dir, "b.txt", 1'700'000'100);
     EXPECT_EQ(Recorded(db, a), -1);
-    ASSERT_TRUE(RecordPutFile(db, a, "/www/a.txt"));
-    ASSERT_TRUE(RecordPutFile(db, b, "/www/b.txt"));
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/www/a.txt"));
+    ASSERT_TRUE(RecordPutFile(db, Key(b), "/www/b.txt"));
     EXPECT_EQ(Recorded(db, a), 1'700'000'000);
 
     MakeFile(dir, "a.txt", 1'700'000'500);
-    ASSERT_TRUE(RecordPutFile(db, a, "/www/new/a.txt"));
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/www/new/a.txt"));
     const QVector<Row> rows = Rows(db);
     ASSERT_EQ(rows.size(), 2);
     EXPECT_EQ(rows[0].id, 1);
@@ -90,7 +99,7 @@ TEST_F(UploadLedgerTest, CaseVariantsAndQuoteBearingPathsAreTheirOwnRows) {
         "back\\slash''", "100%_x", " ソース 表示 "};
     qint64 mtime = 1'600'000'000;
     for (const QString& name : names)
-        ASSERT_TRUE(RecordPutFile(db, MakeFile(dir, name, ++mtime), "/www/" + name));
+        ASSERT_TRUE(RecordPutFile(db, Key(MakeFile(dir, name, ++mtime)), "/www/" + name));
     ASSERT_EQ(Rows(db).size(), names.size());
     mtime = 1'600'000'000;
     for (const QString& name : names)
@@ -105,17 +114,17 @@ TEST_F(UploadLedgerTest, TimeIsStoredAsReadableInstantThatSurvivesAZoneChange) {
     qputenv("TZ", "JST-9");
     tzset();
     const QString a = MakeFile(dir, "a.txt", 1'796'601'907);  // 2026-12-07 00:05:07 UTC
-    ASSERT_TRUE(RecordPutFile(db, a, "/a"));
-    EXPECT_EQ(Rows(db).value(0).date, "2026-12-07 09:05:07+09:00");
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/a"));
+    EXPECT_EQ(Rows(db).value(0).date, "2026-12-07 09:05:07.000000000+09:00");
 
     // The clock moves to New York (with daylight saving time): the file has not changed.
     qputenv("TZ", "EST5EDT,M3.2.0,M11.1.0");
     tzset();
-    QDateTime recorded, current;
-    ASSERT_TRUE(GetPutFileDate(db, a, &recorded));
+    FileTime recorded, current;
+    ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
     ASSERT_TRUE(LocalFileTime(a, &current));
     EXPECT_EQ(CompareRecordedTime(recorded, current, 0), DateCompare_Same);
-    EXPECT_EQ(current.toString("yyyy-MM-dd HH:mm:ss"), "2026-12-06 19:05:07");
+    EXPECT_EQ(StoredTimeText(current), "2026-12-06 19:05:07.000000000-05:00");
     oldTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldTz);
     tzset();
 }
@@ -126,24 +135,24 @@ TEST(UploadLedger, ExistingLedgerIsReopenedWithItsRows) {
     {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(LedgerPath(), kJet));
-        ASSERT_TRUE(RecordPutFile(db, a, "/a"));
+        ASSERT_TRUE(RecordPutFile(db, Key(a), "/a"));
     }
     clsAdoJet db;
     ASSERT_TRUE(db.Connect(LedgerPath(), kJet));
     EXPECT_EQ(Recorded(db, a), 1'700'000'000);
-    ASSERT_TRUE(RecordPutFile(db, MakeFile(dir, "b", 1), "/b"));
+    ASSERT_TRUE(RecordPutFile(db, Key(MakeFile(dir, "b", 1)), "/b"));
     EXPECT_EQ(Rows(db).value(1).id, 2);
 }
 
 TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
     const QString a = MakeFile(dir, "a.txt", 1'700'000'000);
-    ASSERT_TRUE(RecordPutFile(db, a, "/a"));
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/a"));
     MakeFile(dir, "a.txt", 1'700'009'999);
     QString error;
 
     // Read-only connection.
     ASSERT_TRUE(db.Execute(QStringLiteral("PRAGMA query_only=ON"), nullptr));
-    EXPECT_FALSE(RecordPutFile(db, a, "/b", &error));
+    EXPECT_FALSE(RecordPutFile(db, Key(a), "/b", &error));
     EXPECT_TRUE(error.contains("readonly")) << error.toStdString();
     ASSERT_TRUE(db.Execute(QStringLiteral("PRAGMA query_only=OFF"), nullptr));
 
@@ -153,7 +162,7 @@ TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
     ASSERT_TRUE(db.Execute(
         QStringLiteral("PRAGMA max_page_count=") + pages.Field("page_count").toString(), nullptr));
     error.clear();
-    EXPECT_FALSE(RecordPutFile(db, a, QString(200'000, QLatin1Char('r')), &error));
+    EXPECT_FALSE(RecordPutFile(db, Key(a), QString(200'000, QLatin1Char('r')), &error));
     EXPECT_TRUE(error.contains("full")) << error.toStdString();
     ASSERT_EQ(Rows(db).size(), 1);
     EXPECT_EQ(Rows(db)[0].remote, "/a");
@@ -163,44 +172,91 @@ TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
     sqlite3* other = nullptr;
     ASSERT_EQ(sqlite3_open(QFile::encodeName(LedgerPath()).constData(), &other), SQLITE_OK);
     ASSERT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-    EXPECT_FALSE(RecordPutFile(db, a, "/c", &error));
+    EXPECT_FALSE(RecordPutFile(db, Key(a), "/c", &error));
     EXPECT_TRUE(error.contains("locked")) << error.toStdString();
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
     // The file went away before it could be recorded.
-    EXPECT_FALSE(RecordPutFile(db, dir.filePath("gone"), "/gone", &error));
+    EXPECT_FALSE(RecordPutFile(db, Key(dir.filePath("gone")), "/gone", &error));
     EXPECT_FALSE(error.isEmpty());
 
     // Nothing was left half done: recording works again.
-    ASSERT_TRUE(RecordPutFile(db, a, "/d", &error)) << error.toStdString();
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/d", &error)) << error.toStdString();
     EXPECT_EQ(Rows(db)[0].id, 1);
     EXPECT_EQ(Recorded(db, a), 1'700'009'999);
 
     // The table dropped by hand.
     ASSERT_TRUE(db.Execute(QStringLiteral("drop table T_PUT_FILE"), nullptr));
-    EXPECT_FALSE(RecordPutFile(db, a, "/e", &error));
+    EXPECT_FALSE(RecordPutFile(db, Key(a), "/e", &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
-    QDateTime t;
+    FileTime t;
     error.clear();
-    EXPECT_FALSE(GetPutFileDate(db, a, &t, &error));
+    EXPECT_FALSE(GetPutFileDate(db, Key(a), &t, &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
 }
 
-TEST(CompareRecordedTime, ToleranceIncludesItsBoundOnBothSides) {
-    const QDateTime file(QDate(2026, 3, 8), QTime(1, 30, 0, 999), Qt::OffsetFromUTC, -5 * 3600);
-    const auto at = [&](int secs) { return file.addSecs(secs); };
-    EXPECT_EQ(CompareRecordedTime(at(2), file, 2), DateCompare_Same);
-    EXPECT_EQ(CompareRecordedTime(at(-2), file, 2), DateCompare_Same);
-    EXPECT_EQ(CompareRecordedTime(at(3), file, 2), DateCompare_LedgerLater);
-    EXPECT_EQ(CompareRecordedTime(at(-3), file, 2), DateCompare_Upload);
-    EXPECT_EQ(CompareRecordedTime(at(1), file, 0), DateCompare_LedgerLater);
-    EXPECT_EQ(CompareRecordedTime(at(-1), file, 0), DateCompare_Upload);
-    // Whole seconds: the milliseconds of the file's time do not count.
-    const QDateTime recorded(QDate(2026, 3, 8), QTime(1, 30, 0), Qt::OffsetFromUTC, -5 * 3600);
-    EXPECT_EQ(CompareRecordedTime(recorded, file, 0), DateCompare_Same);
-    // The same instant written with another offset is the same time.
-    EXPECT_EQ(CompareRecordedTime(recorded.toOffsetFromUtc(9 * 3600), file, 0), DateCompare_Same);
+TEST(CompareRecordedTime, AnyInstantPastTheToleranceCountsAndWholeSecondRowsStayWhole) {
+    constexpr qint64 t = 1'772'951'400;
+    struct Case {
+        FileTime recorded, current;
+        qint32 tolerance;
+        enmDateCompare expected;
+    } cases[] = {
+        {At(t + 2), At(t), 2, DateCompare_Same},
+        {At(t - 2), At(t), 2, DateCompare_Same},
+        {At(t + 3), At(t), 2, DateCompare_LedgerLater},
+        {At(t - 2), At(t, 1), 2, DateCompare_Upload},
+        // Within one second: a change after the recorded instant counts with no tolerance.
+        {At(t, 250'000'000), At(t, 750'000'000), 0, DateCompare_Upload},
+        // A row stored in whole seconds compares the file's time in whole seconds.
+        {At(t, 0, true), At(t, 999'999'999), 0, DateCompare_Same},
+        {At(t, 0, true), At(t + 1), 0, DateCompare_Upload},
+        // Far apart: no overflow, whatever the tolerance.
+        {At(-t * 50), At(t * 50), INT32_MAX, DateCompare_Upload},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CompareRecordedTime(c.recorded, c.current, c.tolerance), c.expected)
+            << c.recorded.secs << "." << c.recorded.nsecs << " vs " << c.current.secs << "."
+            << c.current.nsecs;
+}
+
+// A ledger written before targets were kept is extended in place: its rows stay, count as
+// unknown (so each file goes once more) and hand their id on when their file is recorded again.
+TEST(UploadLedger, OldLedgerGainsTheTargetColumnAndKeepsItsRows) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("old.db");
+    const QString a = MakeFile(dir, "a.txt", 1'700'000'000);
+    {
+        sqlite3* old = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &old), SQLITE_OK);
+        const QByteArray sql =
+            "CREATE TABLE T_PUT_FILE(i_id_file INTEGER NOT NULL, c_local_file_name TEXT NOT "
+            "NULL, dt_local_file_date TEXT NOT NULL, c_remote_file_name TEXT NOT NULL);"
+            "CREATE INDEX IX_T_PUT_FILE_LOCAL ON T_PUT_FILE(c_local_file_name);"
+            "INSERT INTO T_PUT_FILE VALUES(7, '" +
+            a.toUtf8() + "', '2023-11-14 22:13:20+00:00', '/www/a.txt');";
+        ASSERT_EQ(sqlite3_exec(old, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(old);
+    }
+    clsAdoJet db;
+    ASSERT_TRUE(db.Connect(path, kJet));
+    ASSERT_EQ(Rows(db).size(), 1);
+    EXPECT_EQ(Rows(db)[0].target, "");
+    AdoRecordset indexes;
+    ASSERT_TRUE(
+        db.Execute("select group_concat(name) as n from (select name from "
+                   "pragma_index_list('T_PUT_FILE') order by name)",
+                   &indexes));
+    EXPECT_EQ(indexes.Field("n").toString(), "IX_T_PUT_FILE_ID,IX_T_PUT_FILE_KEY");
+    EXPECT_EQ(Recorded(db, a), -1);
+    EXPECT_EQ(Recorded(db, a, ""), -1);  // "unknown" is no target to look up either
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/www/a.txt"));
+    const QVector<Row> rows = Rows(db);
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(rows[0].id, 7);
+    EXPECT_EQ(rows[0].target, kTarget);
+    EXPECT_EQ(Recorded(db, a), 1'700'000'000);
 }
 
 }  // namespace

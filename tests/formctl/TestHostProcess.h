@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QDir>
-#include <QFile>
 #include <QProcess>
 #include <QStringList>
+
+#include "UserEnvironment.h"
 
 // One run of DunvorelTestHost, offscreen, with its files and its link sockets in a folder of the
 // test's choosing, so that instances started by one test meet each other and nothing else.
@@ -11,17 +11,7 @@ class TestHostProcess {
 public:
     TestHostProcess(const QString& home, const QStringList& switches, const QStringList& args = {},
                     const QString& program = QStringLiteral(DUNVOREL_TEST_HOST)) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), home);
-        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        env.insert(QStringLiteral("XDG_CONFIG_HOME"), home + QStringLiteral("/config"));
-        env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home + QStringLiteral("/run"));
-        // Qt takes a runtime folder that is not private (0700) for none, and falls back to one
-        // that all tests share, where the instances of parallel tests would meet.
-        QDir().mkpath(home + QStringLiteral("/run"));
-        QFile::setPermissions(home + QStringLiteral("/run"),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QProcessEnvironment env = UserEnvironment(home);
         for (const QString& name : switches)
             env.insert(name, QStringLiteral("1"));
         process.setProcessEnvironment(env);

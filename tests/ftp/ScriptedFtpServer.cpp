@@ -6,6 +6,8 @@
 #include <memory>
 #include <utility>
 
+#include <utility>
+
 namespace {
 
 constexpr int kChunkPauseMs = 20;       // long enough for the client to read each chunk on its own
@@ -205,6 +207,11 @@ void ScriptedFtpServer::ResetControl() {
     m_control->abort();
 }
 
+void ScriptedFtpServer::CloseControl() {
+    if (m_control)
+        m_control->disconnectFromHost();
+}
+
 void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     if (DataConnected()) {
         then();
@@ -215,19 +222,7 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     m_data = new QTcpSocket(this);
     m_stored.clear();
     QTcpSocket* data = m_data;
-    if (m_readBytes > 0) {
-        // A small window too, so what is not read yet waits on the client's side of the link.
-        data->setReadBufferSize(m_readBytes);
-        connect(data, &QTcpSocket::connected, this, [this, data] {
-            data->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_readBytes);
-        });
-        auto* tick = new QTimer(data);
-        connect(tick, &QTimer::timeout, this,
-                [this, data] { m_stored += data->read(m_readBytes); });
-        tick->start(m_readTickMs);
-    } else {
-        connect(data, &QTcpSocket::readyRead, this, [this, data] { m_stored += data->readAll(); });
-    }
+    ReadData(data);
     connect(data, &QTcpSocket::disconnected, this, [this, data] {
         if (data->isReadable())
             m_stored += data->readAll();
@@ -240,6 +235,42 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
     });
     connect(data, &QTcpSocket::connected, this, [then] { then(); });
     data->connectToHost(m_dataHost, m_dataPort);
+}
+
+// How a data connection's bytes are taken in: no faster than the set rate, up to the stall
+// point, or all at once.
+void ScriptedFtpServer::ReadData(QTcpSocket* data) {
+    if (m_readBytes > 0) {
+        // A small window too, so what is not read yet waits on the client's side of the link.
+        data->setReadBufferSize(m_readBytes);
+        connect(data, &QTcpSocket::connected, this, [this, data] {
+            data->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, m_readBytes);
+        });
+        auto* tick = new QTimer(data);
+        connect(tick, &QTimer::timeout, this,
+                [this, data] { m_stored += data->read(m_readBytes); });
+        tick->start(m_readTickMs);
+        return;
+    }
+    if (stallDataAfter >= 0)
+        data->setReadBufferSize(64 * 1024);  // a full buffer stops reading from the system
+    connect(data, &QTcpSocket::readyRead, this, [this, data] {
+        if (stallDataAfter < 0) {
+            m_stored += data->readAll();
+            return;
+        }
+        m_stored += data->read(qMax<qint64>(stallDataAfter - m_stored.size(), 0));
+        if (m_stored.size() >= stallDataAfter && OnStall)
+            std::exchange(OnStall, nullptr)();
+    });
+}
+
+void ScriptedFtpServer::ResumeData() {
+    stallDataAfter = -1;
+    if (!m_data)
+        return;
+    m_data->setReadBufferSize(0);
+    m_stored += m_data->readAll();
 }
 
 bool ScriptedFtpServer::DataConnected() const {

@@ -47,6 +47,8 @@ public:
     void Send(const QByteArray& bytes);
     void SendChunks(const QList<QByteArray>& chunks, std::function<void()> then = {});
     void ResetControl();
+    // Closes the control connection in order (FIN), after what was sent.
+    void CloseControl();
 
     // Data connection: connect to the client's PORT/EPRT address; then() runs once connected
     // (at once when already connected).
@@ -57,6 +59,11 @@ public:
     void ResetData();
     // Called once when the client closes the data connection (end of a stored file).
     std::function<void()> OnDataEnd;
+    // A stalled link: data connections stop reading after this many bytes (negative: never), so
+    // the client's writes block; OnStall runs once the limit is reached. ResumeData reads on.
+    qint64 stallDataAfter = -1;
+    std::function<void()> OnStall;
+    void ResumeData();
     bool DataConnected() const;
 
     // The built-in behaviours, for handlers that add to them.

@@ -21,6 +21,7 @@ public:
     bool HasFolder(const QString& path) const { return folders_.contains(Normal(path)); }
     bool HasFile(const QString& path) const { return files_.contains(Normal(path)); }
     QByteArray File(const QString& path) const { return files_.value(Normal(path)); }
+    void RemoveFile(const QString& path) { files_.remove(Normal(path)); }
     int FileCount() const { return static_cast<int>(files_.size()); }
 
     // How NLST -aILR is answered: a vsftpd-style recursive listing, or 550.

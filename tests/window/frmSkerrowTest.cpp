@@ -230,6 +230,25 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     EXPECT_EQ(w->ItemCount(), 3);
 }
 
+// A profile whose folder is missing (a disk not mounted) shows the nearest existing parent; an
+// update of its other fields keeps the profile's own folder, so a run never mirrors the parent.
+TEST_F(Window, AnUpdateKeepsAMissingFolderUnlessTheUserChoosesAnother) {
+    auto w = Open();
+    const QString gone = Local("disk/photos");
+    Register(*w, gone, "h1");
+    ASSERT_TRUE(QDir(gone).removeRecursively());
+    w->btnAction[0]->click();
+    w->LoadItemIntoFields(w->Item(0));
+    EXPECT_EQ(w->stLocalDir->Target(), Local("disk"));
+    w->txtPasswd->setText("new");
+    w->btnAction[1]->click();
+    EXPECT_EQ(w->Item(0)->text(frmSkerrow::ColLocalBaseDir), gone);
+    // A folder the user drops is taken, even the one shown.
+    ASSERT_TRUE(DropFiles(SelectorField(*w->stLocalDir), {Local("disk")}));
+    w->btnAction[1]->click();
+    EXPECT_EQ(w->Item(0)->text(frmSkerrow::ColLocalBaseDir), Local("disk"));
+}
+
 TEST_F(Window, ClickAndEnterLoadItemsAndAskAboutUnsavedEdits) {
     WriteRaw(DatPath(), ("True\t" + Local("a") + "\t5\tftp://h1/x\tu1\tp1\r\nTrue\t" + Local("b") +
                          "\t\tftp://h2\tu2\tp2\r\n")

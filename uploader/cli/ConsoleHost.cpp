@@ -41,9 +41,9 @@ MsgAnswer ConsoleHost::ShowMessage(const QString& text, MsgIcon, MsgButtons butt
     return MsgAnswer::Cancel;
 }
 
-void ConsoleHost::MarkItemRunning(int item, bool running) {
-    if (running)
-        PrintProfile(item);
+// The profile line comes before the connection, so a server that never answers is named.
+void ConsoleHost::ItemConnecting(int item) {
+    PrintProfile(item);
 }
 
 void ConsoleHost::ShowItemInFields(int item) {
@@ -51,6 +51,9 @@ void ConsoleHost::ShowItemInFields(int item) {
 }
 
 void ConsoleHost::PrintProfile(int item) {
+    if (item == printed_)
+        return;
+    printed_ = item;
     const Typ_Profile& profile = items_.at(item).profile;
     PrintErr(QStringLiteral("profile %1: %2 -> ftp://%3")
                  .arg(item + 1)

@@ -25,7 +25,9 @@ public:
     int ItemCount() override { return static_cast<int>(items_.size()); }
     bool ItemChecked(int item) override { return items_.at(item).checked; }
     Typ_Profile GetProfileFromItem(int item) override { return items_.at(item).profile; }
-    void MarkItemRunning(int item, bool running) override;
+    void ItemConnecting(int item) override;
+    // The profile was named when its server was connected.
+    void MarkItemRunning(int, bool) override {}
     void ShowItemInFields(int item) override;
     bool Editing() override { return false; }
     void SetRunning(bool) override {}
@@ -48,6 +50,7 @@ private:
     void PrintProfile(int item);
     void PrintCounters();
 
+    int printed_ = -1;  // the item whose profile line was printed last
     QVector<Item> items_;
     bool investigate_;
     QString convTablePath_;

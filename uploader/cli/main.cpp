@@ -1,47 +1,147 @@
-// skerrowex-run: runs the ticked profiles of SkerrowEx's profile file without a window, for cron
-// and for tests. Exit status 0 when the run log ends with "END (", 1 otherwise.
+// skerrowex-run: runs the ticked profiles of SkerrowEx's profile file (or the ones named with
+// --profile) without a window, for cron and for tests. The exit status tells how this run ended.
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
 
 #include <QCoreApplication>
 #include <QStringList>
-#include <QTimer>
 
+#include "AppFiles.h"
 #include "ConsoleHost.h"
+#include "ConvTable.h"
 #include "Fun_Error_Success.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
+#include "RunLock.h"
 #include "Settings.h"
-#include "TextFile.h"
 #include "UnixSignalNotifier.h"
+#include "UploadLedger.h"
 
 namespace {
 
-QVector<ConsoleHost::Item> LoadItems() {
+enum ExitStatus { Exit_Ended = 0, Exit_NotEnded = 1, Exit_Usage = 2, Exit_EndedWithErrors = 3 };
+
+const QString kUsage = QStringLiteral(
+    "usage: skerrowex-run [--investigate] [--profile N]...\n"
+    "       skerrowex-run --help | --version\n");
+
+struct Options {
+    bool investigate = false;
+    bool help = false;
+    bool version = false;
+    QList<int> profiles;  // list positions from 1; empty: the ticked profiles
+};
+
+void Print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+bool ParseOptions(const QStringList& args, Options* options, QString* error) {
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        if (arg == QLatin1String("--investigate")) {
+            options->investigate = true;
+        } else if (arg == QLatin1String("--help")) {
+            options->help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options->version = true;
+        } else if (arg == QLatin1String("--profile")) {
+            bool ok = false;
+            const int n = i + 1 < args.size() ? args.at(++i).toInt(&ok) : 0;
+            if (!ok || n < 1) {
+                *error = QStringLiteral("--profile takes a list position from 1");
+                return false;
+            }
+            options->profiles.append(n);
+        } else {
+            *error = QStringLiteral("unknown option: ") + arg;
+            return false;
+        }
+    }
+    return true;
+}
+
+QString Help() {
+    const auto file = [](const QString& path, const char* what) {
+        return QStringLiteral("  %1\n      %2\n").arg(path, QString::fromUtf8(what));
+    };
+    return kUsage +
+           QStringLiteral(
+               "\nRuns SkerrowEx's profiles without a window: for each one it logs in, makes "
+               "missing\nremote folders and uploads every file that is new or changed since its "
+               "last upload.\n\n"
+               "  --investigate  record the files a run would send as sent, without sending "
+               "them\n"
+               "  --profile N    run the profile at list position N (1 is the first), ticked or "
+               "not;\n"
+               "                 may be given more than once; without it the ticked profiles "
+               "run\n"
+               "  --help         show this help\n"
+               "  --version      show the version\n\n"
+               "Files:\n") +
+           file(ProfileFile::DefaultPath(), "profiles (the window's list)") +
+           file(AppFiles::AppFilePath(QStringLiteral(".ini")),
+                "settings: ConvNameTable, CodePage, ReplyTimeoutSec") +
+           file(UploadLedger::LedgerPath(), "upload ledger") +
+           file(Fun_Error_Success::GetLogPath(),
+                "run log of the last run (its path is printed when a run wrote it)") +
+           file(Fun_Error_Success::GetLogPath() + QStringLiteral(".sys.log"),
+                "command log of the last run") +
+           file(ConvTable::RequireConvPath(),
+                "names of the last run that need a conversion table row") +
+           file(RunLock::LockPath(), "held while a run goes on (one run at a time)") +
+           QStringLiteral(
+               "\nThe first Ctrl-C stops after the current file, a second one at once.\n\n"
+               "Exit status:\n"
+               "  0  the run ended normally and counted no error\n"
+               "  3  the run ended normally but counted errors (see the run log)\n"
+               "  1  the run did not end normally: a connection failed or broke, it was "
+               "stopped,\n"
+               "     the ledger cannot be opened, a local folder is missing, another run is\n"
+               "     going on, or there was no profile to run\n"
+               "  2  wrong usage\n");
+}
+
+// The profiles of the file, ticked as the options say. False, with the reason, when --profile
+// names a position the file does not hold.
+bool LoadItems(const Options& options, QVector<ConsoleHost::Item>* items, QString* error) {
     QList<ProfileRow> rows;
     if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) == ProfileFile::LoadResult::Unreadable)
-        std::fputs("SkerrowEx: the profile file cannot be read\n", stderr);
-    QVector<ConsoleHost::Item> items;
-    for (const ProfileRow& row : rows)
-        items.append({row.Checked, ProfileFile::ProfileFromRow(row)});
-    return items;
+        Print(stderr, QStringLiteral("SkerrowEx: the profile file cannot be read\n"));
+    for (const int n : options.profiles) {
+        if (n > rows.size()) {
+            *error = QStringLiteral("there is no profile %1 in %2 (it holds %3)")
+                         .arg(n)
+                         .arg(ProfileFile::DefaultPath())
+                         .arg(rows.size());
+            return false;
+        }
+    }
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        const bool run =
+            options.profiles.isEmpty() ? rows.at(i).Checked : options.profiles.contains(int(i + 1));
+        items->append({run, ProfileFile::ProfileFromRow(rows.at(i))});
+    }
+    return true;
 }
 
-// "2026/12/07 9:05:07 END (3 copies)": the item after the date and the time.
-bool RunLogEndsNormally() {
-    QStringList lines;
-    if (!TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &lines))
-        return false;
-    while (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return !lines.isEmpty() &&
-           lines.last().section(QLatin1Char(' '), 2).startsWith(QStringLiteral("END ("));
+bool WroteLog(RunOutcome outcome) {
+    return outcome == RunOutcome::ConnectionFailed || outcome == RunOutcome::Stopped ||
+           outcome == RunOutcome::Ended || outcome == RunOutcome::EndedWithErrors;
 }
 
-int Usage() {
-    std::fputs("usage: skerrowex-run [--investigate]\n", stderr);
-    return 2;
+int ExitStatusOf(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::Ended:
+            return Exit_Ended;
+        case RunOutcome::EndedWithErrors:
+            return Exit_EndedWithErrors;
+        default:
+            return Exit_NotEnded;
+    }
 }
 
 }  // namespace
@@ -49,22 +149,38 @@ int Usage() {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("SkerrowEx"));
-    bool investigate = false;
-    for (const QString& arg : QCoreApplication::arguments().mid(1)) {
-        if (arg != QStringLiteral("--investigate"))
-            return Usage();
-        investigate = true;
+    QCoreApplication::setApplicationVersion(QStringLiteral(SKERROWEX_VERSION));
+    Options options;
+    QString error;
+    if (!ParseOptions(QCoreApplication::arguments().mid(1), &options, &error)) {
+        Print(stderr, QStringLiteral("skerrowex-run: ") + error + u'\n' + kUsage);
+        return Exit_Usage;
+    }
+    if (options.help) {
+        Print(stdout, Help());
+        return Exit_Ended;
+    }
+    if (options.version) {
+        Print(stdout, QStringLiteral("skerrowex-run (SkerrowEx) %1\n")
+                          .arg(QCoreApplication::applicationVersion()));
+        return Exit_Ended;
     }
     if (!Settings::ApplyCodePage())
-        std::fputs("SkerrowEx: the code page of the settings is unknown; the locale's is used\n",
-                   stderr);
+        Print(stderr,
+              QStringLiteral(
+                  "SkerrowEx: the code page of the settings is unknown; the locale's is used\n"));
 
-    const QVector<ConsoleHost::Item> items = LoadItems();
-    if (std::none_of(items.begin(), items.end(), [](const auto& item) { return item.checked; })) {
-        std::fputs("SkerrowEx: no profile is ticked; nothing to run\n", stderr);
-        return 1;
+    QVector<ConsoleHost::Item> items;
+    if (!LoadItems(options, &items, &error)) {
+        Print(stderr, QStringLiteral("skerrowex-run: ") + error + u'\n');
+        return Exit_Usage;
     }
-    ConsoleHost host(items, investigate, Settings::Read(QStringLiteral("ConvNameTable")));
+    if (std::none_of(items.begin(), items.end(), [](const auto& item) { return item.checked; })) {
+        Print(stderr, QStringLiteral("SkerrowEx: No profile is ticked in %1; nothing to run\n")
+                          .arg(ProfileFile::DefaultPath()));
+        return Exit_NotEnded;
+    }
+    ConsoleHost host(items, options.investigate, Settings::Read(QStringLiteral("ConvNameTable")));
     RunDriver driver(host);
 
     // The first Ctrl-C stops after the current file, the next one (or a SIGTERM) at once.
@@ -72,8 +188,8 @@ int main(int argc, char** argv) {
     int count = 0;
     QObject::connect(&interrupts, &UnixSignalNotifier::Raised, [&](int signo) {
         if (signo == SIGINT && count++ == 0) {
-            std::fputs("SkerrowEx: stopping after the current file (Ctrl-C again stops now)\n",
-                       stderr);
+            Print(stderr, QStringLiteral("SkerrowEx: stopping after the current file (Ctrl-C "
+                                         "again stops now)\n"));
             driver.StopAfterFile();
         } else {
             driver.StopNow();
@@ -81,6 +197,7 @@ int main(int argc, char** argv) {
     });
 
     driver.mnuRun_Click();
-    std::printf("%s\n", Fun_Error_Success::GetLogPath().toLocal8Bit().constData());
-    return RunLogEndsNormally() ? 0 : 1;
+    if (WroteLog(driver.Outcome()))
+        Print(stdout, Fun_Error_Success::GetLogPath() + u'\n');
+    return ExitStatusOf(driver.Outcome());
 }

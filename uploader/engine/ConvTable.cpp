@@ -4,6 +4,7 @@
 
 #include "AppFiles.h"
 #include "ConvTableHelp.h"
+#include "Fun_Error_Success.h"
 #include "MessageHost.h"
 #include "TextFile.h"
 
@@ -63,7 +64,7 @@ bool AddRequireConv(const QString& path, QString* error) {
     if (name.endsWith(QLatin1Char('/')))
         name.chop(1);
     name = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1);
-    return TextFile::AppendLine(RequireConvPath(), name, error);
+    return TextFile::AppendLine(RequireConvPath(), Fun_Error_Success::LogText(name), error);
 }
 
 void HelpConvTable(MessageHost& host) {

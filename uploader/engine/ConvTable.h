@@ -32,7 +32,8 @@ void LoadConvTable(Typ_ConvTable& table, const QString& path);
 QString ConvertRemoteName(const Typ_ConvTable& table, const QString& remotePath);
 
 // Appends the path's last segment (a trailing "/" dropped first; backslashes are kept) as one
-// line to the list file. False, with the reason in *error, when it cannot be written.
+// line to the list file, written as in the run log (Fun_Error_Success::LogText). False, with the
+// reason in *error, when it cannot be written.
 bool AddRequireConv(const QString& path, QString* error = nullptr);
 
 // The help message about the table (information icon, OK, application title).

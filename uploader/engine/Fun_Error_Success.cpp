@@ -3,6 +3,7 @@
 #include <QDateTime>
 
 #include "AppFiles.h"
+#include "CodePage.h"
 #include "TextFile.h"
 
 namespace Fun_Error_Success {
@@ -24,6 +25,31 @@ bool WriteLog(const QStringList& items) {
 
 bool WriteLog(const QString& item) {
     return WriteLog(QStringList{item});
+}
+
+QString LogText(const QString& text) {
+    const bool held = CodePage::Holds(text);
+    const auto hex = [](char32_t c, int width) {
+        return QString::number(uint(c), 16).toUpper().rightJustified(width, QLatin1Char('0'));
+    };
+    QString out;
+    out.reserve(text.size());
+    for (const char32_t c : text.toUcs4()) {
+        const QString one = QString::fromUcs4(&c, 1);
+        if (c == U'\r')
+            out += QStringLiteral("\\r");
+        else if (c == U'\n')
+            out += QStringLiteral("\\n");
+        else if (c == U'\t')
+            out += QStringLiteral("\\t");
+        else if (c < 0x20 || c == 0x7F)
+            out += QStringLiteral("\\x") + hex(c, 2);
+        else if (held || CodePage::Holds(one))
+            out += one;
+        else
+            out += QStringLiteral("\\u{") + hex(c, 4) + QLatin1Char('}');
+    }
+    return out;
 }
 
 void KillLog() {

@@ -14,6 +14,11 @@ bool WriteLog(const QString& item);
 // Deletes the run log; a missing file is no error.
 void KillLog();
 
+// A name or a server's text as it may stand in a log line: control characters written as \r,
+// \n, \t or \xNN, and characters the code page cannot hold as \u{XXXX}, so that the line stays
+// one line and says which name it means. Other characters, backslashes included, stay as they are.
+QString LogText(const QString& text);
+
 // The timestamp of a log line.
 QString LogTimestamp();
 

@@ -6,6 +6,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 
@@ -22,16 +24,22 @@ LocalEntry::Kind KindOf(const struct stat& st) {
     return LocalEntry::Kind::Other;
 }
 
+QString SystemError() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
 }  // namespace
 
 namespace LocalDir {
 
-bool List(const QString& dir, QVector<LocalEntry>* entries) {
+bool List(const QString& dir, QVector<LocalEntry>* entries, QString* error) {
     entries->clear();
     const QByteArray encodedDir = QFile::encodeName(dir);
     DIR* d = opendir(encodedDir.constData());
-    if (!d)
+    if (!d) {
+        *error = SystemError();
         return false;
+    }
     const int fd = dirfd(d);
     std::vector<RawEntry> raw;
     while (const dirent* e = readdir(d)) {
@@ -41,6 +49,7 @@ bool List(const QString& dir, QVector<LocalEntry>* entries) {
         RawEntry r;
         r.raw = name;
         r.entry.name = QFile::decodeName(name);
+        r.entry.nameValid = QFile::encodeName(r.entry.name) == name;
         struct stat st {};
         if (fstatat(fd, e->d_name, &st, 0) == 0) {
             r.entry.kind = KindOf(st);
@@ -58,10 +67,16 @@ bool List(const QString& dir, QVector<LocalEntry>* entries) {
     return true;
 }
 
-bool Identity(const QString& dir, quint64* device, quint64* inode) {
+bool Identity(const QString& dir, quint64* device, quint64* inode, QString* error) {
     struct stat st {};
-    if (stat(QFile::encodeName(dir).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+    if (stat(QFile::encodeName(dir).constData(), &st) != 0) {
+        *error = SystemError();
         return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        *error = QString::fromLocal8Bit(std::strerror(ENOTDIR));
+        return false;
+    }
     *device = static_cast<quint64>(st.st_dev);
     *inode = static_cast<quint64>(st.st_ino);
     return true;

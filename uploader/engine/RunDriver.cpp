@@ -5,6 +5,7 @@
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
+#include "RunLock.h"
 #include "ServerSettings.h"
 #include "ServerText.h"
 #include "Settings.h"
@@ -19,8 +20,17 @@ namespace {
 
 constexpr int kPanelMode = 1;
 constexpr int kPanelCopies = 3;
+constexpr int kPanelErrors = 4;
 
 const QString kProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+
+QString LockRefusal(qint64 holder) {
+    if (holder < 0)
+        return QStringLiteral("実行中を示すファイルを作成できません。\r\n") + RunLock::LockPath();
+    const QString who = holder > 0 ? QStringLiteral("（プロセス ID %1）").arg(holder) : QString();
+    return QStringLiteral("別の実行") + who +
+           QStringLiteral("が終わっていません。終わってから実行してください。");
+}
 
 }  // namespace
 
@@ -31,21 +41,32 @@ RunDriver::~RunDriver() = default;
 void RunDriver::mnuRun_Click() {
     if (running_)
         return;
+    outcome_ = RunOutcome::NotRun;
     if (host_.Editing() &&
         host_.ShowMessage(QStringLiteral("編集中のデータがあります。このまま実行すると編集は破棄"
                                          "される場合があります。よろしいですか？"),
                           MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return;
+    // Held until this function returns, whatever the way out.
+    RunLock lock;
+    qint64 holder = 0;
+    if (!lock.TryLock(&holder)) {
+        outcome_ = RunOutcome::Refused;
+        host_.ShowMessage(LockRefusal(holder), MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
     running_ = true;
     unloading_ = false;
     ledger_ = std::make_unique<clsAdoJet>();
     if (!ledger_->Connect(UploadLedger::LedgerPath(), kProvider)) {
+        outcome_ = RunOutcome::Refused;
         host_.ShowMessage(QStringLiteral("ＤＢ起動失敗"), MsgIcon::Exclamation, MsgButtons::Ok);
         Restore();
         return;
     }
     int ticked = 0;
     if (!ValidateTicked(&ticked)) {
+        outcome_ = RunOutcome::Refused;
         Restore();
         return;
     }
@@ -110,9 +131,14 @@ void RunDriver::WorkPass() {
         if (!host_.ItemChecked(item))
             continue;
         const Typ_Profile profile = host_.GetProfileFromItem(item);
+        host_.ItemConnecting(item);
         if (!ftp_.ConnectFtp(profile)) {
             if (unloading_)
-                return;
+                break;
+            // Stopped while connecting: no fault, and the closing line says so.
+            if (ftp_.blnAbend && ftp_.FaultReason().isEmpty())
+                break;
+            outcome_ = RunOutcome::ConnectionFailed;
             host_.ShowItemInFields(item);
             host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
                               MsgIcon::Exclamation, MsgButtons::Ok);
@@ -127,34 +153,52 @@ void RunDriver::WorkPass() {
         if (ftp_.blnAbend)
             break;
     }
-    if (unloading_)
+    if (unloading_) {
+        outcome_ = RunOutcome::Stopped;
         return;
+    }
     WriteClosingLine();
     host_.ShowRunLog(Fun_Error_Success::GetLogPath());
 }
 
-// Where the failed connection went and why: the socket error or the time limit, else the
-// server's last reply (a refused login, a base folder that could not be entered or made), on
-// one line.
+// Where the failed or broken connection went and why: the socket error, the time limit or the
+// server's 421, else the server's last reply (a refused login, a base folder that could not be
+// entered or made), on one line.
 QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
     FtpAddress address;
     if (!ParseFtpAddress(profile.FtpDir, &address))
-        return profile.FtpDir + QStringLiteral("\tinvalid address");
+        return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
     QString reason = ftp_.FaultReason();
     if (reason.isEmpty())
         reason = ServerText::Printable(ftp_.strLastReply.simplified());
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
-    return address.HostPort() + QLatin1Char('\t') + reason;
+    return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +
+           Fun_Error_Success::LogText(reason);
 }
 
 void RunDriver::WriteClosingLine() {
     if (ftp_.blnAbend) {
+        WriteFaultLine();
         WriteLog(QStringLiteral("USER QUIT"));
+        outcome_ = RunOutcome::Stopped;
         return;
     }
     const qint64 copies = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
     WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
+    outcome_ = StatusCounters::LeadingNumber(host_.PanelText(kPanelErrors)) > 0
+                   ? RunOutcome::EndedWithErrors
+                   : RunOutcome::Ended;
+}
+
+// A run ended by the network rather than by the user says why before its closing line.
+void RunDriver::WriteFaultLine() {
+    if (ftp_.FaultReason().isEmpty())
+        return;
+    host_.SetPanelText(kPanelErrors, StatusCounters::CountedUp(host_.PanelText(kPanelErrors),
+                                                               StatusCounters::kErrors));
+    WriteLog(QStringLiteral("ERROR - CONNECTION ABORTED - ") + QLatin1Char('\t') +
+             ConnectionFailure(ftp_.udtProfile));
 }
 
 void RunDriver::Restore() {

@@ -12,6 +12,17 @@ class RunHost;
 class clsAdoJet;
 class clsAppLog;
 
+// How the last run ended, from its own course (never read back from a log).
+enum class RunOutcome {
+    NotRun,            // nothing ticked, or unsaved edits kept: nothing happened
+    Refused,           // another run holds the lock, the ledger or a local folder is unusable;
+                       // the message was shown, no log was written
+    ConnectionFailed,  // the run log ends with "ABEND"
+    Stopped,           // a stop, a network fault or the window closing; "USER QUIT ..." last
+    Ended,             // "END (" with no error counted
+    EndedWithErrors,   // "END (" with errors counted
+};
+
 // Runs the ticked profiles of the list one after the other: opens the ledger, checks the local
 // folders, locks the window, prepares the logs and the conversion table, connects, walks, writes
 // the closing line, shows the run log and always restores the window. It owns the engine's state
@@ -34,6 +45,7 @@ public:
     void UnloadApplication();
 
     bool Running() const { return running_; }
+    RunOutcome Outcome() const { return outcome_; }
     FtpClient& Ftp() { return ftp_; }
     const Typ_ConvTable& Conv() const { return conv_; }
 
@@ -57,6 +69,7 @@ private:
     void WorkPass();
     QString ConnectionFailure(const Typ_Profile& profile) const;
     void WriteClosingLine();
+    void WriteFaultLine();
     void Restore();
 
     RunHost& host_;
@@ -65,5 +78,6 @@ private:
     std::unique_ptr<clsAdoJet> ledger_;
     std::unique_ptr<clsAppLog> appLog_;
     bool running_ = false;
+    RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
 };

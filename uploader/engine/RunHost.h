@@ -13,6 +13,9 @@ public:
     virtual int ItemCount() = 0;
     virtual bool ItemChecked(int item) = 0;
     virtual Typ_Profile GetProfileFromItem(int item) = 0;
+    // The item's server is about to be connected (the headless runner names the profile then;
+    // the window shows the item only once its walk begins).
+    virtual void ItemConnecting(int /*item*/) {}
     // Shows the item as the one being run (red text) or restores its own colour.
     virtual void MarkItemRunning(int item, bool running) = 0;
     // Clears the editing flag and loads the item into the edit fields, as a click on it does.

@@ -5,7 +5,9 @@
 
 namespace {
 constexpr int kDefaultReplyTimeoutSec = 60;
-}
+// A day: far beyond any server's patience, and small enough for the millisecond timer.
+constexpr int kMaxReplyTimeoutSec = 24 * 60 * 60;
+}  // namespace
 
 namespace Settings {
 
@@ -17,8 +19,10 @@ QString Read(const QString& key) {
 
 int ReplyTimeoutSec() {
     bool ok = false;
-    const int seconds = Read(QStringLiteral("ReplyTimeoutSec")).trimmed().toInt(&ok);
-    return ok && seconds > 0 ? seconds : kDefaultReplyTimeoutSec;
+    const qint64 seconds = Read(QStringLiteral("ReplyTimeoutSec")).trimmed().toLongLong(&ok);
+    if (!ok || seconds <= 0)
+        return kDefaultReplyTimeoutSec;
+    return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
 }
 
 bool ApplyCodePage() {

@@ -6,7 +6,8 @@
 namespace Settings {
 // The key's value, "" when it is missing or empty.
 QString Read(const QString& key);
-// Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60).
+// Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60 when
+// missing, not a number or not positive; at most a day).
 int ReplyTimeoutSec();
 // Key CodePage: the character set of files and FTP names when it is not the locale's. False when
 // the key names a character set that is not known (the locale's stays in force).

@@ -21,14 +21,18 @@ constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
 
+const QString kNameNotInLocale =
+    QStringLiteral("the name is not valid in the locale's character set");
+
 bool HasLineBreak(const QString& text) {
     return text.contains(QLatin1Char('\r')) || text.contains(QLatin1Char('\n'));
 }
 
-// A run-log line stays one line: line breaks in a name are written as \r and \n.
-QString OneLine(QString text) {
-    return text.replace(QLatin1Char('\r'), QStringLiteral("\\r"))
-        .replace(QLatin1Char('\n'), QStringLiteral("\\n"));
+// The tail of a walk line: TAB, the local path, " [to] ", the remote path, each one written so
+// that the line stays one line.
+QString Paths(const QString& localPath, const QString& remotePath) {
+    return kTab + Fun_Error_Success::LogText(localPath) + kTo +
+           Fun_Error_Success::LogText(remotePath);
 }
 
 }  // namespace
@@ -54,6 +58,7 @@ void SyncWalk::Run() {
     remote_.clear();
     complete_.clear();
     branch_.clear();
+    target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     if (recursive_) {
         for (qint32 i = 0; i < ftp_.lngRemoteListCount; ++i)
@@ -61,9 +66,12 @@ void SyncWalk::Run() {
     }
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
+    Folder folder;
+    if (!OpenFolder(ftp_.strLocalBaseDir, base, &folder))
+        return;
     if (!recursive_)
         ListOnEntering(base);
-    SyncDirectory(ftp_.strLocalBaseDir, base);
+    SyncDirectory(folder, base);
 }
 
 bool SyncWalk::MakeRemoteName(const QString& localPath, QString* remotePath) const {
@@ -89,76 +97,108 @@ bool SyncWalk::IsInRemoteList(const QString& remotePath) const {
 }
 
 int SyncWalk::CompareFileDate(const QString& localPath) const {
-    QDateTime recorded;
-    QDateTime current;
-    if (!UploadLedger::GetPutFileDate(ledger_, localPath, &recorded) ||
+    UploadLedger::FileTime recorded;
+    UploadLedger::FileTime current;
+    if (!UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded) ||
         !UploadLedger::LocalFileTime(localPath, &current))
         return UploadLedger::DateCompare_Upload;
     return UploadLedger::CompareRecordedTime(recorded, current, ftp_.udtProfile.AmbiguousSecond);
 }
 
-void SyncWalk::SyncDirectory(const QString& localDir, const QString& remoteDir) {
-    const QString dir =
-        localDir.endsWith(QLatin1Char('/')) ? localDir : localDir + QLatin1Char('/');
-    QPair<quint64, quint64> identity;
-    if (!LocalDir::Identity(dir, &identity.first, &identity.second) || branch_.contains(identity))
-        return;
-    QVector<LocalEntry> entries;
-    if (!LocalDir::List(dir, &entries))
-        return;
-    branch_.append(identity);
-    for (const LocalEntry& entry : entries) {
-        const QString localPath = dir + entry.name;
-        QString remotePath;
-        if (!MakeRemoteName(localPath, &remotePath)) {
-            Error(QStringLiteral("ERROR - INVALID FTP NAME WITH CONTROL CHAR - ") + kTab +
-                  OneLine(localPath));
-        } else {
-            remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
-            if (!IsValidUnixName(remotePath)) {
-                Error(QStringLiteral(
-                          "ERROR - INVALID UNIX NAME WITH CODE 5C NOT INCLUDED CONV TABLE - ") +
-                      kTab + localPath + kTo + remotePath);
-                ConvTable::AddRequireConv(remotePath);
-            } else if (entry.kind == LocalEntry::Kind::Directory) {
-                SyncFolderEntry(localPath, remotePath, remoteDir);
-            } else if (entry.kind == LocalEntry::Kind::File) {
-                SyncFileEntry(localPath, remotePath, remoteDir);
-            }
-        }
+bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder) {
+    folder->dir = localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/');
+    QString reason;
+    if (LocalDir::Identity(folder->dir, &folder->identity.first, &folder->identity.second,
+                           &reason)) {
+        // A link back to a folder of the current branch: its content is walked already.
+        if (branch_.contains(folder->identity))
+            return false;
+        if (LocalDir::List(folder->dir, &folder->entries, &reason))
+            return true;
+    }
+    Error(QStringLiteral("ERROR - CAN NOT READ FOLDER ") + Paths(localPath, remotePath) + kTab +
+          Fun_Error_Success::LogText(reason));
+    return false;
+}
+
+void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
+    branch_.append(folder.identity);
+    for (const LocalEntry& entry : folder.entries) {
+        if (ftp_.blnAbend)
+            break;
+        SyncEntry(entry, folder.dir + entry.name, remoteDir);
         if (StopAfterEntry())
             break;
     }
     branch_.removeLast();
 }
 
+void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
+                         const QString& remoteDir) {
+    const bool folder = entry.kind == LocalEntry::Kind::Directory;
+    QString remotePath;
+    if (!MakeRemoteName(localPath, &remotePath)) {
+        Error(QStringLiteral("ERROR - INVALID FTP NAME WITH CONTROL CHAR - ") + kTab +
+              Fun_Error_Success::LogText(localPath));
+        return;
+    }
+    remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
+    if (!entry.nameValid) {
+        // The decoded name leads to no file: nothing of it can be read.
+        Error((folder ? QStringLiteral("ERROR - CAN NOT READ FOLDER ")
+                      : QStringLiteral("ERROR - CAN NOT READ FILE ")) +
+              Paths(localPath, remotePath) + kTab + kNameNotInLocale);
+    } else if (!IsValidUnixName(remotePath)) {
+        Error(QStringLiteral("ERROR - INVALID UNIX NAME WITH CODE 5C NOT INCLUDED CONV TABLE - ") +
+              Paths(localPath, remotePath));
+        ConvTable::AddRequireConv(remotePath);
+    } else if (!CodePage::Holds(remotePath)) {
+        // Sent anyway it would arrive under another name, or under the name of another file.
+        Error(QStringLiteral("ERROR - INVALID NAME NOT IN CODE PAGE ") + CodePage::Name() +
+              QStringLiteral(" - ") + Paths(localPath, remotePath));
+        ConvTable::AddRequireConv(remotePath);
+    } else if (folder) {
+        SyncFolderEntry(localPath, remotePath, remoteDir);
+    } else if (entry.kind == LocalEntry::Kind::File) {
+        SyncFileEntry(localPath, remotePath, remoteDir);
+    }
+}
+
 void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePath,
                                const QString& remoteDir) {
-    if (FolderExists(remotePath, remoteDir)) {
+    // Read first: a folder that cannot be read gets no remote folder of its own.
+    Folder folder;
+    if (!OpenFolder(localPath, remotePath, &folder))
+        return;
+    const bool exists = FolderExists(remotePath, remoteDir);
+    if (ftp_.blnAbend)
+        return;
+    if (exists) {
         if (!recursive_)
             ListOnEntering(remotePath);
-        SyncDirectory(localPath, remotePath);
+        SyncDirectory(folder, remotePath);
         return;
     }
     if (!ftp_.FtpMakeDir(remotePath)) {
         // Refused because it is there after all (550 is what servers say to an existing
         // folder): walk it like any existing folder.
-        if (!ftp_.blnAbend && ftp_.FtpChangeDir(remotePath)) {
+        if (ftp_.blnAbend)
+            return;
+        if (ftp_.FtpChangeDir(remotePath)) {
             if (!recursive_)
                 ListOnEntering(remotePath);
-            SyncDirectory(localPath, remotePath);
-        } else {
-            Error(QStringLiteral("ERROR - CAN NOT MAKE FOLDER ") + kTab + localPath + kTo +
-                  remotePath);
+            SyncDirectory(folder, remotePath);
+        } else if (!ftp_.blnAbend) {
+            Error(QStringLiteral("ERROR - CAN NOT MAKE FOLDER ") + Paths(localPath, remotePath));
         }
         return;
     }
     complete_.insert(RemoteKey(remotePath));
     const qint64 copiesBefore = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
-    SyncDirectory(localPath, remotePath);
+    SyncDirectory(folder, remotePath);
     if (StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies)) == copiesBefore)
-        Log(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") + kTab + localPath + kTo +
-            remotePath);
+        Log(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") +
+            Paths(localPath, remotePath));
 }
 
 bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir) {
@@ -174,7 +214,8 @@ bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir)
 void SyncWalk::SyncFileEntry(const QString& localPath, const QString& remotePath,
                              const QString& remoteDir) {
     CountUp(kPanelFiles, StatusCounters::kFiles);
-    if (FileOutcome(localPath, remotePath, remoteDir) == 1)
+    const int outcome = FileOutcome(localPath, remotePath, remoteDir);
+    if (outcome == 1 && !ftp_.blnAbend)
         UploadFile(localPath, remotePath);
 }
 
@@ -194,19 +235,25 @@ int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
 }
 
 void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
+    const UploadLedger::LedgerKey key{localPath, target_};
     // The time is taken before the bytes are read: a change made during the upload then shows
     // as newer at the next run instead of being recorded as sent.
-    QDateTime modified;
-    UploadLedger::LocalFileTime(localPath, &modified);
+    UploadLedger::FileTime modified;
+    const bool timed = UploadLedger::LocalFileTime(localPath, &modified);
+    // A row that outlived a broken transfer would vouch for the part on the server for ever.
+    if (!UploadLedger::MarkPending(ledger_, key)) {
+        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
+        return;
+    }
     if (!ftp_.FtpPutFile(localPath, remotePath)) {
-        Error(QStringLiteral("ERROR - CAN NOT COPY ") + kTab + localPath + kTo + remotePath);
+        Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, remotePath));
         return;
     }
     CountUp(kPanelCopies, StatusCounters::kCopies);
-    const bool recorded = UploadLedger::RecordPutFile(ledger_, localPath, remotePath, modified);
-    Log(QStringLiteral("SUCCESS - FILE COPYED ") + kTab + localPath + kTo + remotePath);
+    const bool recorded = timed && UploadLedger::RecordPutFile(ledger_, key, remotePath, modified);
+    Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, remotePath));
     if (!recorded)
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + kTab + localPath + kTo + remotePath);
+        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
 }
 
 void SyncWalk::ListOnEntering(const QString& remoteDir) {

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "LocalDir.h"
+
 class clsAdoJet;
 class FtpClient;
 class RunHost;
@@ -29,13 +31,25 @@ public:
     static bool IsValidUnixName(const QString& remotePath);
     // Whether the remote path is known to exist (letter case ignored, "//" read as "/").
     bool IsInRemoteList(const QString& remotePath) const;
-    // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance.
+    // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance
+    // (the ledger's row for this file and this profile's target).
     int CompareFileDate(const QString& localPath) const;
 
     static QString RemoteKey(const QString& remotePath);
 
 private:
-    void SyncDirectory(const QString& localDir, const QString& remoteDir);
+    // A local folder read for the walk: its path with a trailing "/", its identity and entries.
+    struct Folder {
+        QString dir;
+        QPair<quint64, quint64> identity;
+        QVector<LocalEntry> entries;
+    };
+
+    // Reads a folder; false when it cannot be read (an error line naming it and the reason) or
+    // when it is a link back into the current branch (nothing said: its content is walked).
+    bool OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder);
+    void SyncDirectory(const Folder& folder, const QString& remoteDir);
+    void SyncEntry(const LocalEntry& entry, const QString& localPath, const QString& remoteDir);
     void SyncFolderEntry(const QString& localPath, const QString& remotePath,
                          const QString& remoteDir);
     void SyncFileEntry(const QString& localPath, const QString& remotePath,
@@ -65,6 +79,8 @@ private:
     // Something can answer whether a remote path exists: without it every file is sent and
     // every folder is made.
     bool listingUsable_ = false;
+    // The ledger's name for the place this profile mirrors to (UploadLedger::TargetOf).
+    QString target_;
     // Directories of the current branch (device, inode), to stop at a link that loops back.
     QList<QPair<quint64, quint64>> branch_;
 };

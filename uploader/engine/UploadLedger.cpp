@@ -1,21 +1,31 @@
 #include "UploadLedger.h"
 
-#include <QFileInfo>
+#include <sys/stat.h>
+
+#include <QDateTime>
+#include <QFile>
 
 #include "AppFiles.h"
+#include "FtpAddress.h"
 #include "Fun_EscSingleQuote.h"
 
 namespace UploadLedger {
 
 namespace {
 
-qint64 WholeSeconds(const QDateTime& t) {
-    const qint64 ms = t.toMSecsSinceEpoch();
-    return ms >= 0 ? ms / 1000 : -((-ms + 999) / 1000);
-}
+constexpr qint64 kNsPerSec = 1'000'000'000;
+// Differences beyond this many seconds are far outside any tolerance (a qint32 of seconds); the
+// clamp keeps the nanosecond arithmetic from overflowing.
+constexpr qint64 kFarSecs = 4'000'000'000;
+constexpr int kFractionAt = 19;  // "yyyy-MM-dd HH:mm:ss" comes first
+constexpr int kFractionDigits = 9;
 
-// Reads the stored text "yyyy-MM-dd HH:mm:ss+hh:mm" back as that instant.
-QDateTime ParseStoredTime(const QString& text) {
+// The key's own row first, then the row the path had before targets were kept.
+const QString kWhereKeyOrUnknown =
+    QStringLiteral("where c_local_file_name = ?1 and c_target in (?2, '')");
+
+// Reads "yyyy-MM-dd HH:mm:ss+hh:mm" back as that instant.
+QDateTime ParseWholeSeconds(const QString& text) {
     QString iso = text;
     if (iso.size() > 10 && iso.at(10) == QLatin1Char(' '))
         iso[10] = QLatin1Char('T');
@@ -36,41 +46,92 @@ QString LedgerPath() {
     return AppFiles::AppFilePath(QStringLiteral(".db"));
 }
 
-bool GetPutFileDate(clsAdoJet& db, const QString& localPath, QDateTime* recorded, QString* error) {
+QString TargetOf(const QString& ftpDir) {
+    FtpAddress address;
+    if (!ParseFtpAddress(ftpDir, &address))
+        return QString();
+    address.Host = address.Host.toLower();
+    QString base = address.RemoteBase;
+    while (base.size() > 1 && base.endsWith(QLatin1Char('/')))
+        base.chop(1);
+    return address.HostPort() + base;
+}
+
+QString StoredTimeText(const FileTime& time) {
+    const QString whole =
+        Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(time.secs));
+    return whole.left(kFractionAt) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(time.nsecs, kFractionDigits, 10, QLatin1Char('0')) +
+           whole.mid(kFractionAt);
+}
+
+bool ParseStoredTime(const QString& text, FileTime* time) {
+    FileTime parsed;
+    QString rest = text;
+    parsed.wholeSeconds = !(text.size() > kFractionAt && text.at(kFractionAt) == QLatin1Char('.'));
+    if (!parsed.wholeSeconds) {
+        qsizetype end = kFractionAt + 1;
+        while (end < text.size() && text.at(end).isDigit())
+            ++end;
+        const QString digits = text.mid(kFractionAt + 1, end - kFractionAt - 1);
+        if (digits.isEmpty())
+            return false;
+        parsed.nsecs =
+            digits.left(kFractionDigits).leftJustified(kFractionDigits, QLatin1Char('0')).toInt();
+        rest = text.left(kFractionAt) + text.mid(end);
+    }
+    const QDateTime t = ParseWholeSeconds(rest);
+    if (!t.isValid())
+        return false;
+    parsed.secs = t.toSecsSinceEpoch();
+    *time = parsed;
+    return true;
+}
+
+bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, FileTime* recorded, QString* error) {
+    if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
+        return false;
     AdoRecordset rds;
     if (!db.Execute(QStringLiteral("select dt_local_file_date from T_PUT_FILE "
-                                   "where c_local_file_name = ?1"),
-                    {localPath}, &rds, error) ||
+                                   "where c_local_file_name = ?1 and c_target = ?2"),
+                    {key.LocalPath, key.Target}, &rds, error) ||
         rds.EOF_())
         return false;
     const QString text = rds.Field(QStringLiteral("dt_local_file_date")).toString();
     rds.Close();
-    const QDateTime t = ParseStoredTime(text);
-    if (!t.isValid()) {
+    if (text.isEmpty())  // pending: its upload never got the server's confirmation
+        return false;
+    if (!ParseStoredTime(text, recorded)) {
         if (error)
             *error = QStringLiteral("unreadable time in the ledger: ") + text;
         return false;
     }
-    *recorded = t;
     return true;
 }
 
-bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
-                   QString* error) {
-    QDateTime modified;
-    if (!LocalFileTime(localPath, &modified)) {
-        if (error)
-            *error = QStringLiteral("cannot read the modification time of ") + localPath;
-        return false;
-    }
-    return RecordPutFile(db, localPath, remotePath, modified, error);
+bool MarkPending(clsAdoJet& db, const LedgerKey& key, QString* error) {
+    // Changes nothing, and so writes nothing, when there is no row or it is pending already.
+    return db.Execute(QStringLiteral("update T_PUT_FILE set dt_local_file_date = '' "
+                                     "where c_local_file_name = ?1 and c_target = ?2 "
+                                     "and dt_local_file_date <> ''"),
+                      {key.LocalPath, key.Target}, nullptr, error);
 }
 
-bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
-                   const QDateTime& modified, QString* error) {
-    if (!modified.isValid()) {
+bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath, QString* error) {
+    FileTime modified;
+    if (!LocalFileTime(key.LocalPath, &modified)) {
         if (error)
-            *error = QStringLiteral("no modification time for ") + localPath;
+            *error = QStringLiteral("cannot read the modification time of ") + key.LocalPath;
+        return false;
+    }
+    return RecordPutFile(db, key, remotePath, modified, error);
+}
+
+bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
+                   const FileTime& modified, QString* error) {
+    if (key.Target.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no target for ") + key.LocalPath;
         return false;
     }
     QString reason;
@@ -78,9 +139,9 @@ bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remot
     if (!db.Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr, &reason))
         return Fail(db, reason, error);
     AdoRecordset rds;
-    if (!db.Execute(QStringLiteral("select i_id_file from T_PUT_FILE "
-                                   "where c_local_file_name = ?1"),
-                    {localPath}, &rds, &reason))
+    if (!db.Execute(QStringLiteral("select i_id_file from T_PUT_FILE ") + kWhereKeyOrUnknown +
+                        QStringLiteral(" order by c_target desc limit 1"),
+                    {key.LocalPath, key.Target}, &rds, &reason))
         return Fail(db, reason, error);
     qint64 id = 0;
     if (rds.EOF_()) {
@@ -89,38 +150,40 @@ bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remot
             return Fail(db, reason, error);
     } else {
         id = rds.Field(QStringLiteral("i_id_file")).toLongLong();
-        if (!db.Execute(QStringLiteral("delete from T_PUT_FILE where c_local_file_name = ?1"),
-                        {localPath}, nullptr, &reason))
+        if (!db.Execute(QStringLiteral("delete from T_PUT_FILE ") + kWhereKeyOrUnknown,
+                        {key.LocalPath, key.Target}, nullptr, &reason))
             return Fail(db, reason, error);
     }
     rds.Close();
     if (!db.Execute(QStringLiteral("Insert Into T_PUT_FILE( i_id_file, c_local_file_name, "
-                                   "dt_local_file_date, c_remote_file_name )values( ?1, ?2, ?3, "
-                                   "?4 )"),
-                    {id, localPath, Fun_EscSingleQuote::DateTimeText(modified), remotePath},
-                    nullptr, &reason) ||
+                                   "dt_local_file_date, c_remote_file_name, c_target )values( "
+                                   "?1, ?2, ?3, ?4, ?5 )"),
+                    {id, key.LocalPath, StoredTimeText(modified), remotePath, key.Target}, nullptr,
+                    &reason) ||
         !db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
         return Fail(db, reason, error);
     return true;
 }
 
-bool LocalFileTime(const QString& path, QDateTime* modified) {
-    const QFileInfo info(path);
-    const QDateTime t = info.lastModified();
-    if (!info.exists() || !t.isValid())
+bool LocalFileTime(const QString& path, FileTime* modified) {
+    struct stat st {};
+    if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    *modified = QDateTime::fromSecsSinceEpoch(WholeSeconds(t));
+    modified->secs = static_cast<qint64>(st.st_mtim.tv_sec);
+    modified->nsecs = static_cast<qint32>(st.st_mtim.tv_nsec);
+    modified->wholeSeconds = false;
     return true;
 }
 
-enmDateCompare CompareRecordedTime(const QDateTime& recorded, const QDateTime& current,
+enmDateCompare CompareRecordedTime(const FileTime& recorded, const FileTime& current,
                                    qint32 ambiguousSecond) {
-    qint64 difference = WholeSeconds(recorded) - WholeSeconds(current);
-    if (qAbs(difference) <= qint64(ambiguousSecond))
-        difference = 0;
-    if (difference < 0)
+    const qint64 secs = qBound(-kFarSecs, recorded.secs - current.secs, kFarSecs);
+    const qint64 nsecs = recorded.nsecs - (recorded.wholeSeconds ? 0 : current.nsecs);
+    const qint64 difference = secs * kNsPerSec + nsecs;
+    const qint64 tolerance = qMax<qint64>(ambiguousSecond, 0) * kNsPerSec;
+    if (difference < -tolerance)
         return DateCompare_Upload;
-    return difference > 0 ? DateCompare_LedgerLater : DateCompare_Same;
+    return difference > tolerance ? DateCompare_LedgerLater : DateCompare_Same;
 }
 
 }  // namespace UploadLedger

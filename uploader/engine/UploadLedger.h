@@ -1,48 +1,82 @@
 #pragma once
 
-#include <QDateTime>
 #include <QString>
 
 #include "clsAdoJet.h"
 
-// The upload ledger: for every uploaded local file, its modification time at the upload and the
-// remote path it went to, in table T_PUT_FILE keyed by the exact local path.
+// The upload ledger: for every local file and every place it is mirrored to, its modification
+// time at the upload and the remote path it went to, in table T_PUT_FILE keyed by the exact local
+// path and the target (column c_target).
 //
-// Failures: GetPutFileDate and RecordPutFile never throw. A statement that fails (read-only or
-// locked file, full disk, table gone) makes GetPutFileDate answer "not found" (the file is
-// uploaded again) and RecordPutFile return false with the reason in *error; the walk then logs
+// A row vouches that the server holds the file as it was at the recorded time. Before a file
+// with a row is sent again the row is marked pending (its time emptied), durably, and only the
+// server's confirmation records it again: a run killed at any moment leaves a true row or none.
+//
+// Failures: no function here throws. A statement that fails (read-only or locked file, full disk,
+// table gone) makes GetPutFileDate answer "not found" (the file is uploaded again) and
+// MarkPending and RecordPutFile return false with the reason in *error; the walk then logs
 // "ERROR - CAN NOT RECORD " and counts an error instead of reporting the row as written.
 namespace UploadLedger {
 
 // SkerrowEx.db in the application folder.
 QString LedgerPath();
 
-// The recorded time of localPath (matched exactly, letter case included) in *recorded.
-// False when there is no row, or when the lookup fails (reason in *error).
-bool GetPutFileDate(clsAdoJet& db, const QString& localPath, QDateTime* recorded,
+// A file's modification time as the file system keeps it, to the nanosecond. A time read from a
+// row stored without a fraction of a second has wholeSeconds set: it is compared in whole seconds.
+struct FileTime {
+    qint64 secs = 0;   // since the epoch
+    qint32 nsecs = 0;  // 0 to 999,999,999
+    bool wholeSeconds = false;
+};
+
+// What a row is about: a local file mirrored to a target.
+struct LedgerKey {
+    QString LocalPath;
+    // "host:port/remote/base" of the profile (TargetOf); rows from before targets were kept hold
+    // "" and match no key.
+    QString Target;
+};
+
+// The target of a profile's FTP address: the host in lower case, the port and the remote base
+// without a trailing "/" (except the root). "" for an address that does not parse.
+QString TargetOf(const QString& ftpDir);
+
+// The recorded time of the key's row in *recorded. False when there is no row, when the row is
+// pending, or when the lookup fails (reason in *error).
+bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, FileTime* recorded,
                     QString* error = nullptr);
 
-// Records an upload: the row of localPath is replaced (keeping its id; a new path gets
-// max + 1) by one holding the file's modification time read now and remotePath. Delete and
-// insert are one transaction, durable when this returns true; on false nothing changed.
-bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
-                   QString* error = nullptr);
-// The same with the modification time read before the upload began: a change made while the
-// bytes were on their way then shows as newer at the next run instead of being recorded as sent.
-bool RecordPutFile(clsAdoJet& db, const QString& localPath, const QString& remotePath,
-                   const QDateTime& modified, QString* error = nullptr);
+// Makes the key's row stop vouching before its file is sent again; durable when this returns
+// true (costs nothing when there is no row). On false the file must not be sent.
+bool MarkPending(clsAdoJet& db, const LedgerKey& key, QString* error = nullptr);
 
-// The file's last modification time, local, in whole seconds. False when it cannot be read.
-bool LocalFileTime(const QString& path, QDateTime* modified);
+// Records an upload: the key's row (or the local path's row without a target) is replaced,
+// keeping its id (a new row gets max + 1), by one holding the modification time and remotePath.
+// Delete and insert are one transaction, durable when this returns true; on false nothing
+// changed. The time is the one read before the upload began: a change made while the bytes were
+// on their way then shows as newer at the next run instead of being recorded as sent.
+bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
+                   const FileTime& modified, QString* error = nullptr);
+// The same with the modification time read now.
+bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
+                   QString* error = nullptr);
+
+// The file's last modification time (links followed). False when it cannot be read.
+bool LocalFileTime(const QString& path, FileTime* modified);
+
+// The text a time is stored as: local time with a nine-digit fraction and the offset from UTC,
+// e.g. "2026-12-07 09:05:07.250000000+09:00". Rows written without the fraction still read.
+QString StoredTimeText(const FileTime& time);
+bool ParseStoredTime(const QString& text, FileTime* time);
 
 // Outcome of comparing a recorded time with the file's current one.
 enum enmDateCompare { DateCompare_Upload = 1, DateCompare_LedgerLater = 2, DateCompare_Same = 3 };
 
-// recorded - current in whole seconds; within +-ambiguousSecond (inclusive) counts as equal.
-// DateCompare_Upload when the file is later, DateCompare_LedgerLater when the ledger is, else
-// DateCompare_Same. Instants are compared, so a change of time zone or daylight saving time is no
-// change of the file.
-enmDateCompare CompareRecordedTime(const QDateTime& recorded, const QDateTime& current,
+// Within +-ambiguousSecond of the recorded instant (inclusive) counts as equal; any instant after
+// that is DateCompare_Upload, before it DateCompare_LedgerLater. A whole-second record is
+// compared with the current time cut to whole seconds. Instants are compared, so a change of
+// time zone or daylight saving time is no change of the file.
+enmDateCompare CompareRecordedTime(const FileTime& recorded, const FileTime& current,
                                    qint32 ambiguousSecond);
 
 }  // namespace UploadLedger

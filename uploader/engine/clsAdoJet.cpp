@@ -12,19 +12,33 @@ namespace {
 constexpr int kBusyWaitMs = 2000;
 
 // An exact, case-sensitive key (BINARY collation), as this file system compares names; the
-// indexes keep a lookup and the next id logarithmic in the number of rows.
+// indexes keep a lookup and the next id logarithmic in the number of rows, and the key's index
+// holds the time too, so a lookup reads no table page. c_target names the place a row's upload
+// went to; files from before it existed gain it with '' (unknown) in place.
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS T_PUT_FILE("
     " i_id_file INTEGER NOT NULL,"
     " c_local_file_name TEXT NOT NULL,"
     " dt_local_file_date TEXT NOT NULL,"
-    " c_remote_file_name TEXT NOT NULL)",
+    " c_remote_file_name TEXT NOT NULL,"
+    " c_target TEXT NOT NULL DEFAULT '')",
     // Fails to prepare when an existing table lacks one of the columns.
     "SELECT i_id_file, c_local_file_name, dt_local_file_date, c_remote_file_name"
     " FROM T_PUT_FILE LIMIT 0",
-    "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_LOCAL ON T_PUT_FILE(c_local_file_name)",
     "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_ID ON T_PUT_FILE(i_id_file)",
 };
+
+// After the target column: the key's index replaces the one on the local path alone.
+const char* const kKeyIndex[] = {
+    "DROP INDEX IF EXISTS IX_T_PUT_FILE_LOCAL",
+    "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_KEY"
+    " ON T_PUT_FILE(c_local_file_name, c_target, dt_local_file_date)",
+};
+
+const QString kHasTarget = QStringLiteral(
+    "select count(*) as n from pragma_table_info('T_PUT_FILE') where name = 'c_target'");
+const QString kAddTarget =
+    QStringLiteral("ALTER TABLE T_PUT_FILE ADD COLUMN c_target TEXT NOT NULL DEFAULT ''");
 
 QString ErrorText(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -164,11 +178,18 @@ bool clsAdoJet::PrepareLedger() {
     // IMMEDIATE takes the write lock, so a file held by another writer fails here.
     if (!Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr))
         return false;
-    for (const char* statement : kSchema) {
-        if (!Execute(QString::fromLatin1(statement), nullptr)) {
-            Execute(QStringLiteral("ROLLBACK"), nullptr);
-            return false;
-        }
+    bool ok = true;
+    for (const char* statement : kSchema)
+        ok = ok && Execute(QString::fromLatin1(statement), nullptr);
+    AdoRecordset target;
+    ok = ok && Execute(kHasTarget, &target);
+    if (ok && target.Field(QStringLiteral("n")).toLongLong() == 0)
+        ok = Execute(kAddTarget, nullptr);
+    for (const char* statement : kKeyIndex)
+        ok = ok && Execute(QString::fromLatin1(statement), nullptr);
+    if (!ok) {
+        Execute(QStringLiteral("ROLLBACK"), nullptr);
+        return false;
     }
     return Execute(QStringLiteral("COMMIT"), nullptr);
 }

@@ -40,9 +40,11 @@ public:
     clsAdoJet& operator=(const clsAdoJet&) = delete;
 
     // Opens the ledger file at strDBPath, creating the file and table T_PUT_FILE (with its
-    // index on the local path) when missing, in WAL mode with synchronous=FULL. False, with no
-    // connection held, for an unknown provider, a folder, a file that is not SQLite, lacks the
-    // table's columns, cannot be written, or stays locked beyond a short busy wait.
+    // index on the local path and target) when missing, in WAL mode with synchronous=FULL. A table
+    // from before targets were kept gains the column c_target ('' in its rows) in the same
+    // transaction. False, with no connection held, for an unknown provider, a folder, a file
+    // that is not SQLite, lacks the table's columns, cannot be written, or stays locked beyond a
+    // short busy wait.
     bool Connect(const QString& strDBPath, const QString& strProvider);
     bool IsConnected() const { return db_ != nullptr; }
 

@@ -215,7 +215,7 @@ bool FtpClient::RunCommand(const QString& state, const QString& command, bool st
     strFtpState = state;
     blnFtpError = false;
     blnFtpDone = false;
-    if (!SendCommand(command))
+    if (blnAbend || !SendCommand(command))
         return false;
     if (state == QLatin1String("STOR") || state == QLatin1String("NLST")) {
         m_transferAsked = true;
@@ -257,6 +257,9 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
     const QString code = text.left(3);
     m_host.Logging(ServerText::ReplyLogLine(text));
     strLastReply = text;
+    // The server is closing the connection: its words say why, better than the close will.
+    if (code == QLatin1String("421") && m_faultReason.isEmpty())
+        m_faultReason = ServerText::Printable(text.simplified());
 
     if (strFtpState == QLatin1String("QUIT"))
         return;
@@ -402,15 +405,16 @@ void FtpClient::ProtocolError(Channel channel, const QString& what) {
 
 // ---- waiting --------------------------------------------------------------------------------
 
-// Lets events run until done() or blnFtpError. Blocks in the event loop while nothing happens;
-// the watchdog turns a silence longer than the reply time limit into a socket error.
+// Lets events run until done(), blnFtpError or blnAbend (a stop ends every wait at once). Blocks
+// in the event loop while nothing happens; the watchdog turns a silence longer than the reply
+// time limit into a socket error.
 void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
     m_waitChannel = channel;
     m_watchdog.start(Milliseconds(m_timeoutSec));
     m_deadline.start(Milliseconds(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
     for (;;) {
         m_replyHandedOver = false;
-        if (blnFtpError || done())
+        if (blnFtpError || blnAbend || done())
             break;
         if (HandOverReply())
             continue;

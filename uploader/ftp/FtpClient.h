@@ -37,10 +37,11 @@ public:
     void SetReplyTimeoutSec(int seconds);
 
     // Connects, logs in, enters or makes the remote base and lists it, with the options the host
-    // keeps for the server. False: failed connection.
+    // keeps for the server. False: failed connection (or a stop while connecting).
     bool ConnectFtp(const Typ_Profile& profile);
-    // The socket error's text (or the time limit's) that ended the connection; empty when none
-    // came. Cleared by ConnectFtp.
+    // Why the connection failed or was ended by a fault: the socket error's text, the time limit,
+    // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
+    // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);

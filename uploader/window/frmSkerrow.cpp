@@ -196,7 +196,10 @@ void frmSkerrow::Connect() {
     for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond})
         connect(box, &QLineEdit::textChanged, this, [this] { blnEditing = true; });
     // A folder chosen in stLocalDir, by its dialog or by a drop, is an edit; a table is not.
-    stLocalDir->OnPelomir([this] { blnEditing = true; });
+    stLocalDir->OnPelomir([this] {
+        m_loadedLocalDir.clear();
+        blnEditing = true;
+    });
     for (int i = 0; i < 3; ++i)
         connect(btnAction[i], &QPushButton::clicked, this, [this, i] {
             // A button pressed by its access key takes the focus too, so the field being left
@@ -339,6 +342,7 @@ void frmSkerrow::NewProfile() {
         !AskDiscard(QStringLiteral("編集中のデータがあります。破棄してもよろしいですか？")))
         return;
     stLocalDir->setInitDir(QString());
+    m_loadedLocalDir.clear();
     for (QLineEdit* box : {txtFtpDir, txtAccount, txtPasswd, txtAmbiguousSecond, txtKey})
         box->setText(QString());
     btnAction[2]->setEnabled(false);
@@ -346,7 +350,9 @@ void frmSkerrow::NewProfile() {
 }
 
 void frmSkerrow::RegisterProfile() {
-    const QString local = stLocalDir->Target();
+    QString local = stLocalDir->Target();
+    if (!m_loadedLocalDir.isEmpty() && local == m_loadedLocalDirShown)
+        local = m_loadedLocalDir;
     if (local.isEmpty())
         return void(Refuse(QStringLiteral("ローカルディレクトリの指定がありません。"),
                            stLocalDir->Widget()));
@@ -462,7 +468,9 @@ void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
         return;
     }
     txtKey->setText(ItemKey(item));
-    stLocalDir->setInitDir(item->text(ColLocalBaseDir));
+    m_loadedLocalDir = item->text(ColLocalBaseDir);
+    stLocalDir->setInitDir(m_loadedLocalDir);
+    m_loadedLocalDirShown = stLocalDir->Target();
     txtAmbiguousSecond->setText(item->text(ColInterval));
     txtFtpDir->setText(item->text(ColFtpDir).mid(kFtpScheme.size()));
     txtAccount->setText(item->text(ColAccount));

@@ -165,6 +165,11 @@ private:
     bool m_profilesUnreadable = false;
     // The profile file as this window last read or wrote it (ProfileFile::Stamp).
     QByteArray m_profileStamp;
+    // The local folder of the profile loaded into the fields, and what stLocalDir showed for it:
+    // a folder that is missing (a disk not mounted) shows as its nearest existing parent, and the
+    // profile must keep its own folder unless the user chooses another one.
+    QString m_loadedLocalDir;
+    QString m_loadedLocalDirShown;
     // Why ffMain is missing or refused a setting; told once the window is shown.
     QString m_formBehaviourError;
     bool m_shown = false;

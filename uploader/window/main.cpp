@@ -17,6 +17,8 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(AppTitle::Title());
     QApplication::setApplicationVersion(QStringLiteral(SKERROWEX_VERSION));
+    // Lets the desktop give the window the installed entry's name and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("SkerrowEx"));
     QtTranslation::InstallJapanese();
 
     MessageBoxHost host;
