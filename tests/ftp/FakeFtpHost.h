@@ -11,9 +11,11 @@ public:
     void WriteLog(const QString& line) override { runLog.append(line); }
     void ShowSocketError(const QString& text) override { socketErrors.append(text); }
     bool InvestigateMode() override { return investigate; }
+    Typ_ServerOptions ServerOptions(const QString&) override { return options; }
 
     QStringList commandLog;
     QStringList runLog;
     QStringList socketErrors;
     bool investigate = false;
+    Typ_ServerOptions options;
 };

@@ -538,3 +538,53 @@ TEST_F(FtpClientTest, PortParameterOfALiveConnectionAndIpv6) {
     EXPECT_TRUE(host.commandLog.filter("EPRT |2|::1|").size() == 2);
     EXPECT_EQ(host.runLog.last(), "SUCCESS - FTP CONNECTION - " + v6.HostPort());
 }
+
+// Behind NAT a server names its private address: the data connection goes to the control
+// connection's peer all the same, and the run log says so once. EPSV refused is asked once.
+TEST_F(FtpClientTest, PassiveConnectsToTheControlPeerWhateverPasvNames) {
+    host.options.DataConnection = DC_Passive;
+    server.EpsvRefused = true;
+    server.PasvAddress = QHostAddress(QStringLiteral("10.1.2.3"));
+    server.Listing = "/base:\r\n/base/a.txt\r\n";
+    ASSERT_TRUE(client.ConnectFtp(Profile()));
+    EXPECT_EQ(client.strRemoteList, QStringList({"/base", "/base/a.txt"}));
+    ASSERT_TRUE(client.FtpPutFile(MakeFile("a.txt", "hello"), "/base/a.txt"));
+    ASSERT_TRUE(client.FtpPutFile(MakeFile("b.txt", QByteArray()), "/base/b.txt"));
+    EXPECT_EQ(server.Stored(), QByteArray());
+    EXPECT_EQ(server.CountCommands("EPSV"), 1);
+    EXPECT_EQ(server.CountCommands("PASV"), 3);
+    EXPECT_EQ(server.CountCommands("PORT") + server.CountCommands("EPRT"), 0);
+    const QStringList told = host.runLog.filter("WARNING - PASV ADDRESS NOT USED");
+    ASSERT_EQ(told.size(), 1) << host.runLog.join('\n').toStdString();
+    EXPECT_TRUE(told.first().contains("10.1.2.3")) << told.first().toStdString();
+    EXPECT_TRUE(host.socketErrors.isEmpty()) << host.socketErrors.join('\n').toStdString();
+}
+
+// With TLS required nothing goes in clear after the banner but the request for it, and there is
+// no way back to clear text: a refused AUTH, or a server that does not speak TLS after agreeing.
+TEST_F(FtpClientTest, RequiredTlsNeverFallsBackToClearText) {
+    using Answer = std::function<void(ScriptedFtpServer&)>;
+    const QList<std::pair<const char*, Answer>> refusals{
+        {"AUTH refused", [](ScriptedFtpServer& s) { s.Send("502 No TLS here.\r\n"); }},
+        {"no handshake",
+         [](ScriptedFtpServer& s) { s.Send("234 Go ahead.\r\n500 Not TLS at all.\r\n"); }},
+    };
+    for (const auto& [name, answer] : refusals) {
+        ScriptedFtpServer plain;
+        ASSERT_TRUE(plain.Listen());
+        plain.On("AUTH", [&plain, answer = answer](const QByteArray&) { answer(plain); });
+        FakeFtpHost tlsHost;
+        tlsHost.options.Tls = TLS_Require;
+        FtpClient tlsClient(tlsHost);
+        Typ_Profile profile = Profile();
+        profile.FtpDir = plain.HostPort() + "/base";
+        EXPECT_FALSE(tlsClient.ConnectFtp(profile)) << name;
+        tlsClient.FtpQuit();
+        QTest::qWait(50);
+        EXPECT_EQ(plain.Received(), "AUTH TLS\r\n") << name;
+        EXPECT_TRUE(tlsHost.runLog.isEmpty()) << name;
+        EXPECT_EQ(tlsHost.socketErrors.size(), 1) << name;
+        EXPECT_FALSE(tlsClient.FaultReason().isEmpty()) << name;
+        EXPECT_FALSE(tlsHost.commandLog.join('\n').contains("USER")) << name;
+    }
+}

@@ -5,6 +5,7 @@
 #include <QTimer>
 #include <memory>
 #include <utility>
+#include <utility>
 
 #include <utility>
 
@@ -65,6 +66,8 @@ private:
 ScriptedFtpServer::ScriptedFtpServer(QObject* parent) : QObject(parent) {
     m_banner = {"220 Scripted server ready.\r\n"};
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedFtpServer::OnNewConnection);
+    connect(&m_passive, &QTcpServer::newConnection, this,
+            &ScriptedFtpServer::OnPassiveConnection);
     InstallDefaults();
 }
 
@@ -92,6 +95,25 @@ void ScriptedFtpServer::InstallDefaults() {
     On("NLST", [this](const QByteArray&) { ServeListing(Listing); });
     On("MLSD", [this](const QByteArray&) { ServeListing(Listing); });
     On("QUIT", [this](const QByteArray&) { Send("221 Goodbye.\r\n"); });
+    On("EPSV", [this](const QByteArray&) {
+        if (EpsvRefused || !ListenPassive()) {
+            Send("502 EPSV not implemented.\r\n");
+            return;
+        }
+        Send("229 Entering Extended Passive Mode (|||" + QByteArray::number(m_passive.serverPort()) +
+             "|)\r\n");
+    });
+    On("PASV", [this](const QByteArray&) {
+        if (!ListenPassive()) {
+            Send("425 Cannot listen.\r\n");
+            return;
+        }
+        const QHostAddress named = PasvAddress.isNull() ? m_server.serverAddress() : PasvAddress;
+        const quint16 port = m_passive.serverPort();
+        Send("227 Entering Passive Mode (" +
+             named.toString().replace(u'.', u',').toLatin1() + ',' +
+             QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256) + ").\r\n");
+    });
     for (const QByteArray& verb : {QByteArray("PORT"), QByteArray("EPRT")}) {
         On(verb, [this, verb](const QByteArray& argument) {
             if (!TakeDataAddress(verb, argument)) {
@@ -217,11 +239,38 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
         then();
         return;
     }
+    if (m_passive.isListening()) {
+        m_passiveThen = std::move(then);
+        return;
+    }
+    QTcpSocket* data = new QTcpSocket(this);
+    WireData(data);
+    connect(data, &QTcpSocket::connected, this, [then] { then(); });
+    data->connectToHost(m_dataHost, m_dataPort);
+}
+
+// The client's connection to the passive port: the data connection of the next transfer.
+void ScriptedFtpServer::OnPassiveConnection() {
+    QTcpSocket* data = m_passive.nextPendingConnection();
+    m_passive.close();
+    WireData(data);
+    if (m_passiveThen)
+        std::exchange(m_passiveThen, nullptr)();
+}
+
+bool ScriptedFtpServer::ListenPassive() {
     if (m_data)
         m_data->deleteLater();
-    m_data = new QTcpSocket(this);
+    m_data = nullptr;
+    m_passive.close();
+    return m_passive.listen(m_server.serverAddress(), 0);
+}
+
+void ScriptedFtpServer::WireData(QTcpSocket* data) {
+    if (m_data)
+        m_data->deleteLater();
+    m_data = data;
     m_stored.clear();
-    QTcpSocket* data = m_data;
     ReadData(data);
     connect(data, &QTcpSocket::disconnected, this, [this, data] {
         if (data->isReadable())
@@ -233,8 +282,6 @@ void ScriptedFtpServer::ConnectData(std::function<void()> then) {
         if (end)
             end();
     });
-    connect(data, &QTcpSocket::connected, this, [then] { then(); });
-    data->connectToHost(m_dataHost, m_dataPort);
 }
 
 // How a data connection's bytes are taken in: no faster than the set rate, up to the stall

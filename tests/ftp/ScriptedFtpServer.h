@@ -12,8 +12,9 @@
 
 // An FTP server on loopback, in the test's own thread, whose every reply is scripted. It records
 // the exact bytes the client sends, can split replies over several reads or join them into one,
-// and plays the server's side of active-mode data connections (connecting at PORT, at the
-// transfer or never; resetting; closing before or after the final reply).
+// and plays the server's side of data connections: active mode (connecting at PORT, at the
+// transfer or never; resetting; closing before or after the final reply) and passive mode
+// (EPSV, or PASV naming any address).
 //
 // Out of the box it behaves like a plain server: USER 331, PASS 230, TYPE 200, CWD 250, MKD 257,
 // PORT/EPRT 200, STOR 150 + data + 226, NLST/MLSD 150 + Listing + 226, FEAT 211 (no MLST),
@@ -42,6 +43,10 @@ public:
     void SetDataConnect(DataConnect when) { m_dataConnect = when; }
     // What NLST and MLSD send when the default handling serves them.
     QByteArray Listing;
+    // Passive mode: EPSV answered 502 (the client must fall back to PASV), and the address a PASV
+    // reply names (the server's own when null).
+    bool EpsvRefused = false;
+    QHostAddress PasvAddress;
 
     // Control connection.
     void Send(const QByteArray& bytes);
@@ -99,9 +104,14 @@ private:
     void InstallDefaults();
     bool TakeDataAddress(const QByteArray& verb, const QByteArray& argument);
     void SendThief(std::function<void()> then);
+    bool ListenPassive();
+    void OnPassiveConnection();
+    void WireData(QTcpSocket* data);
     void ReadData(QTcpSocket* data);
 
     QTcpServer m_server;
+    QTcpServer m_passive;
+    std::function<void()> m_passiveThen;  // a transfer waiting for the passive connection
     QPointer<QTcpSocket> m_control;
     QPointer<QTcpSocket> m_data;
     QHostAddress m_dataHost;
