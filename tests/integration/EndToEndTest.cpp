@@ -304,6 +304,50 @@ TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTls) {
     }
 }
 
+// A server that takes TLS only and passive connections only, as hosting providers run them, with
+// a certificate no CA signed.
+class EndToEndTlsOnly : public EndToEndRun {
+protected:
+    void SetUp() override { StartOn(FtpServerKind::Vsftpd, {.tls = true, .activeMode = false}); }
+};
+
+// The runner refuses the certificate until it is trusted, naming the fingerprint and the key to
+// set; refuses it as changed when another one is trusted; mirrors once it is set, pasted as
+// openssl prints it, in any letter case.
+TEST_F(EndToEndTlsOnly, RunnerTrustsOnlyTheCertificateSetThenMirrors) {
+    const QString fingerprint =
+        QString::fromLatin1(FtpTestServer::CertificateFingerprint().toHex(':').toUpper());
+    const QString section = QStringLiteral("[Server_127.0.0.1:%1]").arg(server_.Port());
+
+    WriteServerOptions(server_, "Passive", "Require", "");
+    RunResult untrusted = Run();
+    EXPECT_EQ(untrusted.exitCode, 1);
+    EXPECT_TRUE(untrusted.stdErr.contains(section + " TrustedCertificate=" + fingerprint))
+        << untrusted.stdErr.toStdString();
+    EXPECT_TRUE(untrusted.log.join('\n').contains("certificate not trusted"))
+        << untrusted.log.join('\n').toStdString();
+
+    WriteServerOptions(server_, "Passive", "Require", QStringLiteral("AB").repeated(32));
+    RunResult changed = Run();
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_TRUE(changed.stdErr.contains(QStringLiteral("信頼した証明書から変わっています")))
+        << changed.stdErr.toStdString();
+    EXPECT_TRUE(changed.log.join('\n').contains("certificate changed"));
+    for (const RunResult& refused : {untrusted, changed}) {
+        EXPECT_EQ(Count(refused.commandLog, "USER"), 0);
+        EXPECT_EQ(Count(refused.commandLog, "PASS"), 0);
+    }
+    EXPECT_FALSE(QFileInfo::exists(remoteRoot_));
+
+    WriteServerOptions(server_, "passive", "require", "sha256 Fingerprint=" + fingerprint.toLower());
+    RunResult mirrored = Run();
+    EXPECT_EQ(mirrored.exitCode, 0) << mirrored.stdErr.toStdString();
+    EXPECT_EQ(mirrored.log.last(), QStringLiteral("END (%1 copies)").arg(FileCount()))
+        << mirrored.log.join('\n').toStdString();
+    ExpectServerEqualsLocal();
+    EXPECT_EQ(Count(mirrored.commandLog, "PORT") + Count(mirrored.commandLog, "EPRT"), 0);
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::AllKinds()),
                          [](const ::testing::TestParamInfo<FtpServerKind>& kind) {
                              QString name = FtpTestServer::KindName(kind.param);
