@@ -5,7 +5,6 @@
 #include <QTimer>
 #include <memory>
 #include <utility>
-#include <utility>
 
 #include <utility>
 
@@ -66,8 +65,7 @@ private:
 ScriptedFtpServer::ScriptedFtpServer(QObject* parent) : QObject(parent) {
     m_banner = {"220 Scripted server ready.\r\n"};
     connect(&m_server, &QTcpServer::newConnection, this, &ScriptedFtpServer::OnNewConnection);
-    connect(&m_passive, &QTcpServer::newConnection, this,
-            &ScriptedFtpServer::OnPassiveConnection);
+    connect(&m_passive, &QTcpServer::newConnection, this, &ScriptedFtpServer::OnPassiveConnection);
     InstallDefaults();
 }
 
@@ -100,8 +98,8 @@ void ScriptedFtpServer::InstallDefaults() {
             Send("502 EPSV not implemented.\r\n");
             return;
         }
-        Send("229 Entering Extended Passive Mode (|||" + QByteArray::number(m_passive.serverPort()) +
-             "|)\r\n");
+        Send("229 Entering Extended Passive Mode (|||" +
+             QByteArray::number(m_passive.serverPort()) + "|)\r\n");
     });
     On("PASV", [this](const QByteArray&) {
         if (!ListenPassive()) {
@@ -110,8 +108,7 @@ void ScriptedFtpServer::InstallDefaults() {
         }
         const QHostAddress named = PasvAddress.isNull() ? m_server.serverAddress() : PasvAddress;
         const quint16 port = m_passive.serverPort();
-        Send("227 Entering Passive Mode (" +
-             named.toString().replace(u'.', u',').toLatin1() + ',' +
+        Send("227 Entering Passive Mode (" + named.toString().replace(u'.', u',').toLatin1() + ',' +
              QByteArray::number(port / 256) + ',' + QByteArray::number(port % 256) + ").\r\n");
     });
     for (const QByteArray& verb : {QByteArray("PORT"), QByteArray("EPRT")}) {

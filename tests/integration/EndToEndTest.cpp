@@ -112,14 +112,14 @@ protected:
 
     void WriteProfile(int tolerance, const FtpTestServer* server = nullptr,
                       const QString& base = kBase) {
-        const QString line = QStringList{QStringLiteral("True"),
-                                         local_,
-                                         QString::number(tolerance),
-                                         QStringLiteral("ftp://") +
-                                             (server ? *server : server_).FtpDir(base),
-                                         server_.User(),
-                                         server_.Password()}
-                                 .join(QLatin1Char('\t'));
+        const QString line =
+            QStringList{QStringLiteral("True"),
+                        local_,
+                        QString::number(tolerance),
+                        QStringLiteral("ftp://") + (server ? *server : server_).FtpDir(base),
+                        server_.User(),
+                        server_.Password()}
+                .join(QLatin1Char('\t'));
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
     }
 
@@ -161,11 +161,11 @@ protected:
     // The server's options in the settings file, as the user or the window writes them.
     void WriteServerOptions(const FtpTestServer& server, const QString& dataConnection,
                             const QString& tls, const QString& certificate) {
-        const QString text =
-            QStringLiteral("[Server_127.0.0.1:%1]\r\nDataConnection=%2\r\nTls=%3\r\n"
-                           "TrustedCertificate=%4\r\n")
-                .arg(server.Port())
-                .arg(dataConnection, tls, certificate);
+        const QString text = QStringLiteral(
+                                 "[Server_127.0.0.1:%1]\r\nDataConnection=%2\r\nTls=%3\r\n"
+                                 "TrustedCertificate=%4\r\n")
+                                 .arg(server.Port())
+                                 .arg(dataConnection, tls, certificate);
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"), text.toUtf8());
     }
 
@@ -339,7 +339,8 @@ TEST_F(EndToEndTlsOnly, RunnerTrustsOnlyTheCertificateSetThenMirrors) {
     }
     EXPECT_FALSE(QFileInfo::exists(remoteRoot_));
 
-    WriteServerOptions(server_, "passive", "require", "sha256 Fingerprint=" + fingerprint.toLower());
+    WriteServerOptions(server_, "passive", "require",
+                       "sha256 Fingerprint=" + fingerprint.toLower());
     RunResult mirrored = Run();
     EXPECT_EQ(mirrored.exitCode, 0) << mirrored.stdErr.toStdString();
     EXPECT_EQ(mirrored.log.last(), QStringLiteral("END (%1 copies)").arg(FileCount()))

@@ -5,10 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSslConfiguration>
 #include <QTemporaryDir>
-#include <QRegularExpression>
 #include <iostream>
 
 #include "FtpClient.h"
@@ -298,8 +298,7 @@ class TlsSessionReuse : public ::testing::TestWithParam<QSsl::SslProtocol> {
 protected:
     void SetUp() override {
         QString why;
-        ASSERT_TRUE(server_.Start(FtpServerKind::Vsftpd, &why, {.tls = true}))
-            << why.toStdString();
+        ASSERT_TRUE(server_.Start(FtpServerKind::Vsftpd, &why, {.tls = true})) << why.toStdString();
         defaults_ = QSslConfiguration::defaultConfiguration();
         QSslConfiguration pinned = defaults_;
         pinned.setProtocol(GetParam());
@@ -342,8 +341,8 @@ TEST_P(TlsSessionReuse, HundredsOfFilesInBothModes) {
             const QByteArray content = QByteArray::number(i).repeated(i % 7);
             const QString local = local_.filePath(QStringLiteral("f%1").arg(i));
             ASSERT_TRUE(WriteAll(local, content));
-            const QString remote = profile.FtpDir.mid(profile.FtpDir.indexOf('/')) +
-                                   QStringLiteral("/f%1").arg(i);
+            const QString remote =
+                profile.FtpDir.mid(profile.FtpDir.indexOf('/')) + QStringLiteral("/f%1").arg(i);
             ASSERT_TRUE(client.FtpPutFile(local, remote)) << "file " << i << " mode " << mode;
             ASSERT_EQ(ReadAll(server_.RootDir() + remote), content) << remote.toStdString();
         }

@@ -9,12 +9,12 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QCryptographicHash>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QSslCertificate>
@@ -290,8 +290,8 @@ const Certificate& TestCertificate() {
         }
         // pyftpdlib reads them as the test account.
         for (const QString& file : {c.certFile, c.keyFile})
-            QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
-                                            QFile::ReadOther);
+            QFile::setPermissions(
+                file, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
         return c;
     }();
     return made;
@@ -548,8 +548,8 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
         case FtpServerKind::Vsftpd: {
             const QString config = work_->filePath(QStringLiteral("vsftpd.conf"));
             *arguments = {config};
-            QByteArray text = VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root,
-                                           work, Banner());
+            QByteArray text =
+                VsftpdConfig(kind_ == FtpServerKind::VsftpdRecursive, port_, root, work, Banner());
             if (setup_.tls)
                 text += VsftpdTls();
             if (!setup_.activeMode)

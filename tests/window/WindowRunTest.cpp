@@ -4,6 +4,8 @@
 #include <functional>
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -13,12 +15,16 @@
 #include <QTreeWidget>
 
 #include "AppFiles.h"
+#include "FtpTestServer.h"
 #include "Fun_CheckUnloadMode.h"
 #include "Fun_Error_Success.h"
 #include "ScriptedMessageHost.h"
+#include "ServerCertificate.h"
+#include "ServerSettings.h"
 #include "StatusCounters.h"
 #include "TextFile.h"
 #include "VirtualFtpServer.h"
+#include "frmServerSetting.h"
 #include "frmSkerrow.h"
 
 namespace {
@@ -151,6 +157,90 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
             << log.join(QLatin1Char('\n')).toStdString();
         EXPECT_LT(StatusCounters::LeadingNumber(w.PanelText(3)), 40) << name;
     }
+}
+
+// Runs the dialog the menu opens, doing to it what the user does.
+void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&)>& use) {
+    bool opened = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<frmServerSetting*>(QApplication::activeModalWidget())) {
+            opened = true;
+            use(*dialog);
+            if (dialog->isVisible())
+                dialog->reject();
+        }
+    });
+    w.mnuServerSetting->trigger();
+    EXPECT_TRUE(opened);
+}
+
+// A server that takes TLS only and passive connections only, with a certificate no CA signed:
+// the user sets the server's options in the dialog, is shown the certificate and trusts it, and
+// the tree is mirrored. The dialog then shows what is kept and refuses a fingerprint that is none.
+TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
+    ForgetAppFiles();
+    FtpTestServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(FtpServerKind::Vsftpd, &why, {.tls = true, .activeMode = false}))
+        << why.toStdString();
+    QTemporaryDir dir;
+    const QString local = dir.path() + QStringLiteral("/site");
+    ASSERT_TRUE(QDir().mkpath(local + QStringLiteral("/img")));
+    ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/index.html"), QStringLiteral("hi")));
+    ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/img/a.png"), QStringLiteral("png")));
+    QFile(local + QStringLiteral("/empty.txt")).open(QIODevice::WriteOnly);
+
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.stLocalDir->setInitDir(local);
+    w.txtFtpDir->setText(server.FtpDir(QStringLiteral("/www")));
+    w.txtAccount->setText(server.User());
+    w.txtPasswd->setText(server.Password());
+    w.btnAction_Click(1);
+    w.lvList->setCurrentItem(w.Item(0));
+    WithServerSetting(w, [](frmServerSetting& d) {
+        d.cboDataConnection->setCurrentIndex(1);
+        d.cboTls->setCurrentIndex(1);
+        d.accept();
+    });
+    w.RunSide().RunLogViewer = [](const QString&) { return true; };
+
+    w.mnuRun->trigger();
+
+    const QByteArray fingerprint = FtpTestServer::CertificateFingerprint();
+    ASSERT_EQ(host.shown.size(), 1);
+    const QString question = host.shown.first().text;
+    EXPECT_EQ(host.shown.first().buttons, MsgButtons::YesNo);
+    for (const QString& fact : {QStringLiteral("発行先: 127.0.0.1"), QStringLiteral("発行者: "),
+                                QStringLiteral("有効期間: "),
+                                "SHA-256: " + ServerCertificate::FingerprintText(fingerprint)})
+        EXPECT_TRUE(question.contains(fact)) << question.toStdString();
+    QStringList log;
+    TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
+    ASSERT_FALSE(log.isEmpty());
+    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" END (3 copies)")))
+        << log.join('\n').toStdString();
+    EXPECT_EQ(QFileInfo(server.RootDir() + QStringLiteral("/www/empty.txt")).size(), 0);
+    QFile png(server.RootDir() + QStringLiteral("/www/img/a.png"));
+    ASSERT_TRUE(png.open(QIODevice::ReadOnly));
+    EXPECT_EQ(png.readAll(), "png\r\n");
+    const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+    const Typ_ServerOptions kept = ServerSettings::Read(hostPort);
+    EXPECT_EQ(kept.DataConnection, DC_Passive);
+    EXPECT_EQ(kept.Tls, TLS_Require);
+    EXPECT_EQ(kept.TrustedCertificate, fingerprint);
+
+    host.shown.clear();
+    WithServerSetting(w, [&](frmServerSetting& d) {
+        EXPECT_EQ(d.cboDataConnection->currentIndex(), 1);
+        EXPECT_EQ(d.cboTls->currentIndex(), 1);
+        EXPECT_EQ(d.txtTrustedCertificate->text(), ServerCertificate::FingerprintText(fingerprint));
+        d.txtTrustedCertificate->setText(QStringLiteral("not a fingerprint"));
+        d.accept();
+        EXPECT_TRUE(d.isVisible());
+    });
+    EXPECT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(ServerSettings::Read(hostPort).TrustedCertificate, fingerprint);
 }
 
 }  // namespace

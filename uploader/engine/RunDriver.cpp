@@ -266,8 +266,7 @@ bool RunDriver::TrustCertificate(const QString& hostPort, const QByteArray& fing
     if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
         return false;
     QString error;
-    if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) &&
-        !error.isEmpty())
+    if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) && !error.isEmpty())
         host_.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") + error,
                           MsgIcon::Exclamation, MsgButtons::Ok);
     return true;

@@ -28,8 +28,8 @@ constexpr qint64 kReadChunk = 1024 * 1024;    // the most one read takes off a s
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
 const QString kDataFailure = QStringLiteral("[WSDATA]障害が発生しました。処理を異常終了させます。");
-const QString kTlsRefused = QStringLiteral(
-    "[TLS]サーバーが TLS での接続を受け付けませんでした。処理を異常終了させます。");
+const QString kTlsRefused =
+    QStringLiteral("[TLS]サーバーが TLS での接続を受け付けませんでした。処理を異常終了させます。");
 const QString kCertificateUntrusted =
     QStringLiteral("[TLS]サーバーの証明書を検証できません。処理を異常終了させます。");
 const QString kCertificateChanged = QStringLiteral(
@@ -265,9 +265,12 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
         return;
     // 220, 331 and 230 mean something only while logging in; anywhere else they are as
     // unexpected as any other wrong code, and a 230 after a file is no 226.
-    static const QStringList kLoginStates{
-        QString(),           QStringLiteral("AUTH"), QStringLiteral("USER"),
-        QStringLiteral("PASS"), QStringLiteral("PBSZ"), QStringLiteral("PROT")};
+    static const QStringList kLoginStates{QString(),
+                                          QStringLiteral("AUTH"),
+                                          QStringLiteral("USER"),
+                                          QStringLiteral("PASS"),
+                                          QStringLiteral("PBSZ"),
+                                          QStringLiteral("PROT")};
     const bool awaitingLogin = kLoginStates.contains(strFtpState);
     if (m_loggingIn && awaitingLogin) {
         HandleLoginReply(code);
@@ -340,8 +343,8 @@ void FtpClient::SendType() {
 // Told by ConnectFtp once the attempt is over, not from inside the reply handler.
 void FtpClient::TlsRefused(const QString& step) {
     const QString reply = ServerText::Printable(strLastReply.simplified());
-    m_faultReason = QStringLiteral("TLS refused by the server (") + step + QStringLiteral("): ") +
-                    reply;
+    m_faultReason =
+        QStringLiteral("TLS refused by the server (") + step + QStringLiteral("): ") + reply;
     m_refusalBox = kTlsRefused + kCrLf + m_hostPort + QStringLiteral(" ") + step +
                    QStringLiteral(": ") + reply;
     blnFtpError = true;
@@ -477,7 +480,7 @@ void FtpClient::OnControlSslErrors(const QList<QSslError>& errors) {
         return;
     }
     m_certificateRefusal = m_options.TrustedCertificate.isEmpty() ? CertificateRefusal::Untrusted
-                                                                   : CertificateRefusal::Changed;
+                                                                  : CertificateRefusal::Changed;
     m_refusedCertificate = certificate;
     m_certificateErrors = errors;
     blnFtpError = true;
@@ -534,8 +537,8 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                 const QString question =
                     QStringLiteral("サーバーの証明書を検証できませんでした。") + kCrLf +
                     QStringLiteral("サーバー: ") + m_hostPort + kCrLf +
-                    ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) +
-                    kCrLf + kCrLf + QStringLiteral("この証明書を信頼して接続しますか？");
+                    ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) + kCrLf +
+                    kCrLf + QStringLiteral("この証明書を信頼して接続しますか？");
                 const QByteArray digest = ServerCertificate::Fingerprint(m_refusedCertificate);
                 if (!m_host.TrustCertificate(m_hostPort, digest, question))
                     return false;
@@ -562,7 +565,8 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                 QStringLiteral("信頼した証明書 SHA-256: ") + trusted + kCrLf +
                 QStringLiteral("現在の証明書:") + kCrLf +
                 ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) + kCrLf +
-                QStringLiteral("証明書の変更が正当なものと確かめられた場合に限り、設定ファイルの ") +
+                QStringLiteral(
+                    "証明書の変更が正当なものと確かめられた場合に限り、設定ファイルの ") +
                 setting + QStringLiteral(" としてください。");
             return false;
         }

@@ -83,7 +83,7 @@ public:
     bool blnRemoteListRecursive = false;
 
     QSslSocket wsControl;
-    DataListener wsData;      // listening for the server's data connection (active mode)
+    DataListener wsData;                 // listening for the server's data connection (active mode)
     QSslSocket* wsDataSocket = nullptr;  // the data connection, accepted or made
 
 private:
@@ -164,15 +164,15 @@ private:
     bool m_replyHandedOver = false;
     bool m_loggingIn = false;
     QString m_hostPort;
-    QString m_hostName;  // as the profile names it, for the certificate's name check
+    QString m_hostName;           // as the profile names it, for the certificate's name check
     Typ_ServerOptions m_options;  // of the server being run
 
     QByteArray m_tlsTicket;  // the newest session ticket any connection received
     CertificateRefusal m_certificateRefusal = CertificateRefusal::None;
     QSslCertificate m_refusedCertificate;
     QList<QSslError> m_certificateErrors;
-    QString m_refusalBox;  // what to tell once a refused TLS attempt is over
-    bool m_epsvRefused = false;     // EPSV refused on this connection: PASV from now on
+    QString m_refusalBox;            // what to tell once a refused TLS attempt is over
+    bool m_epsvRefused = false;      // EPSV refused on this connection: PASV from now on
     bool m_pasvAddressTold = false;  // the run log said once that a PASV address was not used
 
     QTimer m_watchdog;  // silence
@@ -182,11 +182,11 @@ private:
     bool m_inErrorHandler = false;
     QString m_faultReason;
 
-    bool m_dataOpening = false;    // a data connection is being made or its TLS handshake runs
+    bool m_dataOpening = false;       // a data connection is being made or its TLS handshake runs
     bool m_transferAsked = false;     // the transfer command of this connection went
     bool m_dataHandshakeDue = false;  // ... and the connection's TLS handshake waits for it
-    bool m_dataConnected = false;  // the data connection of this transfer is ready for data
-    bool m_dataClosed = false;     // ... and has ended
+    bool m_dataConnected = false;     // the data connection of this transfer is ready for data
+    bool m_dataClosed = false;        // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
     QByteArray m_uploadChunk;     // one read of the file, reused for every chunk

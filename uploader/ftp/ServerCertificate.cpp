@@ -16,8 +16,8 @@ QString DateText(const QDateTime& time) {
 template <typename Info>
 QString Names(Info info) {
     QStringList parts;
-    for (const auto attribute : {QSslCertificate::CommonName, QSslCertificate::Organization,
-                                 QSslCertificate::CountryName})
+    for (const auto attribute :
+         {QSslCertificate::CommonName, QSslCertificate::Organization, QSslCertificate::CountryName})
         parts += info(attribute);
     return parts.isEmpty() ? QStringLiteral("-") : parts.join(QStringLiteral(", "));
 }
@@ -27,8 +27,7 @@ QString Names(Info info) {
 namespace ServerCertificate {
 
 QByteArray Fingerprint(const QSslCertificate& certificate) {
-    return certificate.isNull() ? QByteArray()
-                                : certificate.digest(QCryptographicHash::Sha256);
+    return certificate.isNull() ? QByteArray() : certificate.digest(QCryptographicHash::Sha256);
 }
 
 QString FingerprintText(const QByteArray& digest) {
@@ -48,11 +47,11 @@ QByteArray ParseFingerprint(const QString& text) {
 QString Describe(const QSslCertificate& certificate, const QList<QSslError>& errors) {
     const auto subject = [&](QSslCertificate::SubjectInfo a) { return certificate.subjectInfo(a); };
     const auto issuer = [&](QSslCertificate::SubjectInfo a) { return certificate.issuerInfo(a); };
-    QString text = QStringLiteral("発行先: ") + Names(subject) +
-                   QStringLiteral("\r\n発行者: ") + Names(issuer) +
-                   QStringLiteral("\r\n有効期間: ") + DateText(certificate.effectiveDate()) +
-                   QStringLiteral(" ～ ") + DateText(certificate.expiryDate()) +
-                   QStringLiteral("\r\nSHA-256: ") + FingerprintText(Fingerprint(certificate));
+    QString text = QStringLiteral("発行先: ") + Names(subject) + QStringLiteral("\r\n発行者: ") +
+                   Names(issuer) + QStringLiteral("\r\n有効期間: ") +
+                   DateText(certificate.effectiveDate()) + QStringLiteral(" ～ ") +
+                   DateText(certificate.expiryDate()) + QStringLiteral("\r\nSHA-256: ") +
+                   FingerprintText(Fingerprint(certificate));
     QStringList reasons;
     for (const QSslError& error : errors)
         reasons += error.errorString();

@@ -1,4 +1,5 @@
 #include "frmSkerrow.h"
+#include "frmServerSetting.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -185,6 +186,8 @@ void frmSkerrow::BuildMenus() {
     mnuSeek = mnuFile->addAction(QStringLiteral("調査(&G)"));
     mnuSeek->setCheckable(true);
     mnuFile->addSeparator();
+    mnuServerSetting = mnuFile->addAction(QStringLiteral("ｻｰﾊﾞｰ接続設定(&S)..."));
+    mnuFile->addSeparator();
     mnuClose = mnuFile->addAction(QStringLiteral("閉じる(&C)"));
     mnuHelp = menuBar()->addMenu(QStringLiteral("ﾍﾙﾌﾟ(&H)"));
     mnuHelpConvTable = mnuHelp->addAction(QStringLiteral("変換ﾃｰﾌﾞﾙについて(&C)..."));
@@ -220,6 +223,7 @@ void frmSkerrow::Connect() {
             [this] { m_driver->mnuQuitRunning_Click(); });
     connect(mnuWithOutConvTable, &QAction::triggered, this,
             [this] { stConvTable->setInitDir(QString()); });
+    connect(mnuServerSetting, &QAction::triggered, this, &frmSkerrow::mnuServerSetting_Click);
     connect(mnuClose, &QAction::triggered, this, [this] {
         m_unloadMode = Fun_CheckUnloadMode::UnloadMode_FormCode;
         close();
@@ -496,6 +500,20 @@ bool frmSkerrow::SaveSetting() {
     return false;
 }
 
+// The options of the server of the profile selected in the list.
+void frmSkerrow::mnuServerSetting_Click() {
+    const QList<QTreeWidgetItem*> selected = lvList->selectedItems();
+    FtpAddress address;
+    if (selected.isEmpty() ||
+        !ParseFtpAddress(GetProfileFromItem(selected.first()).FtpDir, &address)) {
+        m_host.ShowMessage(QStringLiteral("接続設定を行うﾌﾟﾛﾌｧｲﾙを一覧で選択してください。"),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    frmServerSetting dialog(address.HostPort(), m_host, this);
+    dialog.exec();
+}
+
 // ---- list access ----
 
 int frmSkerrow::ItemCount() const {
@@ -583,6 +601,8 @@ void frmSkerrow::SetEditingEnabled(bool enabled) {
 void frmSkerrow::SetRunning(bool running) {
     mnuRun->setVisible(!running);
     mnuQuitRunning->setVisible(running);
+    // A run reads a server's options when it connects: they are not changed under it.
+    mnuServerSetting->setEnabled(!running);
 }
 
 bool frmSkerrow::IsRunning() const {

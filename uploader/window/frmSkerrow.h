@@ -50,6 +50,8 @@ public:
     void LoadItemIntoFields(QTreeWidgetItem* item);
     // New (0), register or update (1), delete (2).
     void btnAction_Click(int index);
+    // The connection options of the selected profile's server, in their own dialog.
+    void mnuServerSetting_Click();
 
     // List items in list order; an index out of range reads as nothing and changes nothing.
     int ItemCount() const;
@@ -100,6 +102,7 @@ public:
     QAction* mnuQuitRunning;
     QAction* mnuWithOutConvTable;
     QAction* mnuSeek;
+    QAction* mnuServerSetting;
     QAction* mnuClose;
     QMenu* mnuHelp;
     QAction* mnuHelpConvTable;

@@ -1,0 +1,78 @@
+#include "frmServerSetting.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include "API_IniFileAccess.h"
+#include "MessageHost.h"
+#include "ServerCertificate.h"
+#include "ServerSettings.h"
+
+frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& messages, QWidget* parent)
+    : QDialog(parent),
+      cboDataConnection(new QComboBox(this)),
+      cboTls(new QComboBox(this)),
+      txtTrustedCertificate(new QLineEdit(this)),
+      m_hostPort(hostPort),
+      m_messages(messages) {
+    setObjectName(QStringLiteral("frmServerSetting"));
+    setWindowTitle(QStringLiteral("ｻｰﾊﾞｰ接続設定 - ") + hostPort);
+    cboDataConnection->addItems({QStringLiteral("ｱｸﾃｨﾌﾞ (PORT)"), QStringLiteral("ﾊﾟｯｼﾌﾞ (PASV)")});
+    cboTls->addItems({QStringLiteral("使用しない"), QStringLiteral("必須 (AUTH TLS)")});
+    txtTrustedCertificate->setPlaceholderText(QStringLiteral("AB:CD:EF:... (SHA-256)"));
+    txtTrustedCertificate->setMinimumWidth(txtTrustedCertificate->fontMetrics().averageCharWidth() *
+                                           100);
+
+    const Typ_ServerOptions options = ServerSettings::Read(hostPort);
+    cboDataConnection->setCurrentIndex(options.DataConnection == DC_Passive ? 1 : 0);
+    cboTls->setCurrentIndex(options.Tls == TLS_Require ? 1 : 0);
+    if (!options.TrustedCertificate.isEmpty())
+        txtTrustedCertificate->setText(
+            ServerCertificate::FingerprintText(options.TrustedCertificate));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("ｻｰﾊﾞｰ:"), new QLabel(hostPort, this));
+    form->addRow(QStringLiteral("ﾃﾞｰﾀ接続(&D):"), cboDataConnection);
+    form->addRow(QStringLiteral("TLS(&T):"), cboTls);
+    form->addRow(QStringLiteral("信頼する証明書(&C):"), txtTrustedCertificate);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &frmServerSetting::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &frmServerSetting::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(new QLabel(
+        QStringLiteral("この設定は、このｻｰﾊﾞｰを使う全てのﾌﾟﾛﾌｧｲﾙに適用されます。"), this));
+    layout->addWidget(buttons);
+}
+
+void frmServerSetting::accept() {
+    Typ_ServerOptions options;
+    options.DataConnection = cboDataConnection->currentIndex() == 1 ? DC_Passive : DC_Active;
+    options.Tls = cboTls->currentIndex() == 1 ? TLS_Require : TLS_Off;
+    const QString fingerprint = txtTrustedCertificate->text().trimmed();
+    options.TrustedCertificate = ServerCertificate::ParseFingerprint(fingerprint);
+    if (!fingerprint.isEmpty() && options.TrustedCertificate.isEmpty()) {
+        m_messages.ShowMessage(QStringLiteral("信頼する証明書は、SHA-256 のフィンガープリント"
+                                              "（16 進数 64 桁、2 桁ごとの : は省略可）で"
+                                              "指定してください。"),
+                               MsgIcon::Exclamation, MsgButtons::Ok);
+        txtTrustedCertificate->setFocus(Qt::OtherFocusReason);
+        txtTrustedCertificate->selectAll();
+        return;
+    }
+    QString error;
+    if (!ServerSettings::Write(m_hostPort, options, &error)) {
+        // A read-only file has had its warning; any other failure is told here.
+        if (!error.isEmpty())
+            m_messages.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") +
+                                       API_IniFileAccess::IniDefaultPath() +
+                                       QStringLiteral("\r\n") + error,
+                                   MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    QDialog::accept();
+}

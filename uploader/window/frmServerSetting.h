@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class MessageHost;
+class QComboBox;
+class QLineEdit;
+
+// The connection options of one server (host:port), shared by every profile that names it: how
+// data connections are made, whether TLS is required, and the certificate trusted although it
+// does not verify. Read from and stored in the settings file.
+class frmServerSetting : public QDialog {
+    Q_OBJECT
+
+public:
+    frmServerSetting(const QString& hostPort, MessageHost& messages, QWidget* parent = nullptr);
+
+    QComboBox* cboDataConnection;  // アクティブ, パッシブ
+    QComboBox* cboTls;             // 使用しない, 必須
+    QLineEdit* txtTrustedCertificate;
+
+    // Stores the options and closes; a fingerprint that is not one is refused with a message and
+    // the dialog stays open.
+    void accept() override;
+
+private:
+    QString m_hostPort;
+    MessageHost& m_messages;
+};
