@@ -210,8 +210,9 @@ bool FtpClient::SendCommand(const QString& command, const QString& logLine) {
     return true;
 }
 
-// Sends one command in the given state and waits for its judgement: true when it was good.
-bool FtpClient::RunCommand(const QString& state, const QString& command, bool stopOnAbend) {
+// Sends one command in the given state and waits for its judgement (or for ready()).
+bool FtpClient::RunCommand(const QString& state, const QString& command, bool stopOnAbend,
+                           const std::function<bool()>& ready) {
     strFtpState = state;
     blnFtpError = false;
     blnFtpDone = false;
@@ -224,9 +225,9 @@ bool FtpClient::RunCommand(const QString& state, const QString& command, bool st
             StartDataEncryption();
         }
     }
-    WaitUntil([this, stopOnAbend] { return blnFtpDone || (stopOnAbend && blnAbend); },
-              Channel::Control);
-    return blnFtpDone && !blnFtpError;
+    const auto readyNow = [this, &ready] { return blnFtpDone || (ready && ready()); };
+    WaitUntil([&] { return readyNow() || (stopOnAbend && blnAbend); }, Channel::Control);
+    return readyNow() && !blnFtpError;
 }
 
 void FtpClient::OnControlReadyRead() {
@@ -372,6 +373,9 @@ void FtpClient::JudgeReply(const QString& code) {
     } else if (state == QLatin1String("NLST") || state == QLatin1String("STOR")) {
         good = IsPreliminary(code);
     } else if (state == QLatin1String("NLST_WAIT") || state == QLatin1String("WAIT_TRANS")) {
+        // A file may go before the server's preliminary reply has come (TLS): it waits.
+        if (state == QLatin1String("WAIT_TRANS") && IsPreliminary(code))
+            return;
         good = code == QLatin1String("226");
     } else if (state == QLatin1String("FEAT")) {
         good = code == QLatin1String("211");
@@ -890,8 +894,11 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     if (HasLineBreak(remotePath) || QFileInfo(localPath).isDir() ||
         !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
+    // With TLS, a finished handshake on the data connection says that the server has taken the
+    // transfer: the file goes then, without waiting for the preliminary reply to come back.
     if (!OpenDataPort(true) ||
-        !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath)) {
+        !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath, false,
+                    [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
         return false;
     }

@@ -105,7 +105,10 @@ private:
     void OnSocketError(Channel channel, int number, const QString& description);
     // The server broke the protocol or a limit of FtpLimits: the same end as a socket error.
     void ProtocolError(Channel channel, const QString& what);
-    bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false);
+    // Sends one command in the given state and waits for its judgement, or until ready() says
+    // that what the command is for can go on: true when it was good or can.
+    bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false,
+                    const std::function<bool()>& ready = {});
     bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     // A refused TLS step: the box and the reason, and the attempt ends.
     void TlsRefused(const QString& step);
