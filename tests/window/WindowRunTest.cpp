@@ -69,7 +69,8 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         server.Send("200 Switching to Binary mode.\r\n");
         lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
                           !w.stLocalDir->ENABLED() && !w.stConvTable->ENABLED() &&
-                          w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible();
+                          w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible() &&
+                          !w.mnuServerSetting->isEnabled();
         for (QPushButton* button : w.btnAction)
             lockedDuringRun = lockedDuringRun && !button->isEnabled();
         modeDuringRun = w.PanelText(1);
@@ -99,6 +100,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     for (QPushButton* button : w.btnAction)
         EXPECT_TRUE(button->isEnabled());
     EXPECT_TRUE(w.mnuRun->isVisible());
+    EXPECT_TRUE(w.mnuServerSetting->isEnabled());
     EXPECT_FALSE(w.mnuQuitRunning->isVisible());
     EXPECT_FALSE(w.tmrSec->isActive());
     EXPECT_FALSE(w.ItemTextColor(0).isValid());

@@ -417,7 +417,7 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     for (QAction* a : w->mnuFile->actions())
         file.append(a->isSeparator() ? "-" : a->text());
     EXPECT_EQ(file, (QStringList{"実行(&R)", "中止(&Q)", "-", "変換テーブルを使用しない(&W)", "-",
-                                 "調査(&G)", "-", "閉じる(&C)"}));
+                                 "調査(&G)", "-", "ｻｰﾊﾞｰ接続設定(&S)...", "-", "閉じる(&C)"}));
     QStringList help;
     for (QAction* a : w->mnuHelp->actions())
         help.append(a->isSeparator() ? "-" : a->text());
@@ -438,6 +438,11 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     EXPECT_EQ(host.shown[0].title, QString());
     EXPECT_TRUE(host.shown[1].text.startsWith("SkerrowEx v"));
     EXPECT_EQ(host.shown[1].title, "ﾊﾞｰｼﾞｮﾝ情報");
+
+    // Server settings belong to the selected profile's server: none is selected.
+    w->mnuServerSetting->trigger();
+    ASSERT_EQ(host.shown.size(), 3);
+    EXPECT_EQ(host.shown[2].icon, MsgIcon::Exclamation);
 }
 
 TEST_F(Window, ItemAccessForTheRun) {
