@@ -164,14 +164,19 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
 // Runs the dialog the menu opens, doing to it what the user does.
 void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&)>& use) {
     bool opened = false;
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<frmServerSetting*>(QApplication::activeModalWidget())) {
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<frmServerSetting*>(top);
+            if (!dialog || !dialog->isVisible() || opened)
+                continue;
             opened = true;
             use(*dialog);
             if (dialog->isVisible())
                 dialog->reject();
         }
     });
+    poll.start(10);
     w.mnuServerSetting->trigger();
     EXPECT_TRUE(opened);
 }
@@ -181,6 +186,10 @@ void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&
 // the tree is mirrored. The dialog then shows what is kept and refuses a fingerprint that is none.
 TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     ForgetAppFiles();
+    // A window closed by an earlier test asked the application to exit, which ends every modal
+    // loop (the dialog's) at once until the application's own loop has run.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
     FtpTestServer server;
     QString why;
     ASSERT_TRUE(server.Start(FtpServerKind::Vsftpd, &why, {.tls = true, .activeMode = false}))
