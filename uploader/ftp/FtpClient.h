@@ -186,8 +186,8 @@ private:
     QString m_faultReason;
 
     bool m_dataOpening = false;       // a data connection is being made or its TLS handshake runs
-    bool m_transferAsked = false;     // the transfer command of this connection went
-    bool m_dataHandshakeDue = false;  // ... and the connection's TLS handshake waits for it
+    bool m_transferAsked = false;     // the transfer command for this data connection went
+    bool m_dataHandshakeDue = false;  // a connection made before it waits for it to start TLS
     bool m_dataConnected = false;     // the data connection of this transfer is ready for data
     bool m_dataClosed = false;        // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
