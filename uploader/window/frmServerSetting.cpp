@@ -24,8 +24,9 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     cboDataConnection->addItems({QStringLiteral("ｱｸﾃｨﾌﾞ (PORT)"), QStringLiteral("ﾊﾟｯｼﾌﾞ (PASV)")});
     cboTls->addItems({QStringLiteral("使用しない"), QStringLiteral("必須 (AUTH TLS)")});
     txtTrustedCertificate->setPlaceholderText(QStringLiteral("AB:CD:EF:... (SHA-256)"));
-    txtTrustedCertificate->setMinimumWidth(txtTrustedCertificate->fontMetrics().averageCharWidth() *
-                                           100);
+    // Wide enough for a whole fingerprint with its colons.
+    txtTrustedCertificate->setMinimumWidth(
+        txtTrustedCertificate->fontMetrics().horizontalAdvance(QStringLiteral("DD:").repeated(33)));
 
     const Typ_ServerOptions options = ServerSettings::Read(hostPort);
     cboDataConnection->setCurrentIndex(options.DataConnection == DC_Passive ? 1 : 0);
