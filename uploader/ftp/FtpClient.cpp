@@ -211,7 +211,7 @@ bool FtpClient::SendCommand(const QString& command, const QString& logLine) {
 }
 
 // Sends one command in the given state and waits for its judgement (or for ready()).
-bool FtpClient::RunCommand(const QString& state, const QString& command, bool stopOnAbend,
+bool FtpClient::RunCommand(const QString& state, const QString& command,
                            const std::function<bool()>& ready) {
     strFtpState = state;
     blnFtpError = false;
@@ -226,7 +226,7 @@ bool FtpClient::RunCommand(const QString& state, const QString& command, bool st
         }
     }
     const auto readyNow = [this, &ready] { return blnFtpDone || (ready && ready()); };
-    WaitUntil([&] { return readyNow() || (stopOnAbend && blnAbend); }, Channel::Control);
+    WaitUntil(readyNow, Channel::Control);
     return readyNow() && !blnFtpError;
 }
 
@@ -604,31 +604,31 @@ QString FtpClient::GetPortParameter() {
 
 // PORT (EPRT on IPv6) with a fresh listening socket, or in passive mode EPSV or PASV with our
 // connection under way; true when the server took it.
-bool FtpClient::OpenDataPort(bool stopOnAbend) {
+bool FtpClient::OpenDataPort() {
     if (m_options.DataConnection == DC_Passive)
-        return OpenPassive(stopOnAbend);
+        return OpenPassive();
     const QString argument = GetPortParameter();
     if (argument.isEmpty())
         return false;
     const QString verb =
         argument.startsWith(u'|') ? QStringLiteral("EPRT ") : QStringLiteral("PORT ");
-    return RunCommand(QStringLiteral("PORT"), verb + argument, stopOnAbend);
+    return RunCommand(QStringLiteral("PORT"), verb + argument);
 }
 
 // EPSV first; once a server refuses it, PASV for the rest of the connection. The connection goes
 // to the control connection's peer, whatever address a PASV reply names: behind NAT that is often
 // a private one, and any other would let the server send our files to a third host.
-bool FtpClient::OpenPassive(bool stopOnAbend) {
+bool FtpClient::OpenPassive() {
     CloseData();
     quint16 port = 0;
     if (!m_epsvRefused) {
-        if (RunCommand(QStringLiteral("EPSV"), QStringLiteral("EPSV"), stopOnAbend))
+        if (RunCommand(QStringLiteral("EPSV"), QStringLiteral("EPSV")))
             return PassiveReply::ParseEpsv(strLastReply, &port) && ConnectPassive(port);
         if (!blnFtpError || wsControl.state() != QAbstractSocket::ConnectedState)
             return false;
         m_epsvRefused = true;
     }
-    if (!RunCommand(QStringLiteral("PASV"), QStringLiteral("PASV"), stopOnAbend))
+    if (!RunCommand(QStringLiteral("PASV"), QStringLiteral("PASV")))
         return false;
     QHostAddress given;
     if (!PassiveReply::ParsePasv(strLastReply, &given, &port))
@@ -787,7 +787,7 @@ bool FtpClient::DataEnded() {
 // listing reads as it comes.
 bool FtpClient::TakeListing(const QString& command, bool stopOnAbend, RemoteListParser* listing) {
     m_listing = listing;
-    const bool ok = OpenDataPort(false) && RunCommand(QStringLiteral("NLST"), command) &&
+    const bool ok = OpenDataPort() && RunCommand(QStringLiteral("NLST"), command) &&
                     AwaitListingEnd(stopOnAbend);
     CloseData();
     m_listing = nullptr;
@@ -799,9 +799,7 @@ bool FtpClient::AwaitListingEnd(bool stopOnAbend) {
     blnFtpDone = false;
     blnFtpError = false;
     WaitUntil(
-        [this, stopOnAbend] {
-            if (stopOnAbend && blnAbend)
-                return true;
+        [this] {
             m_waitChannel = blnFtpDone ? Channel::Data : Channel::Control;
             return blnFtpDone && DataEnded();
         },
@@ -834,7 +832,7 @@ bool FtpClient::FtpExistFile(const QString& remotePath) {
         // Some servers (pure-ftpd) refuse a name list of a single file even when it is there:
         // a refusal is checked once more with SIZE, which every server answers for a file.
         return !blnAbend && wsControl.state() == QAbstractSocket::ConnectedState &&
-               RunCommand(QStringLiteral("SIZE"), QStringLiteral("SIZE ") + name, true);
+               RunCommand(QStringLiteral("SIZE"), QStringLiteral("SIZE ") + name);
     }
     // Exactly the one name: a classic server's ls lists the pieces of a name with blanks.
     const QStringList& entries = listing.Entries();
@@ -896,9 +894,8 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
         return false;
     // With TLS, a finished handshake on the data connection says that the server has taken the
     // transfer: the file goes then, without waiting for the preliminary reply to come back.
-    if (!OpenDataPort(true) ||
-        !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath, false,
-                    [this] { return TlsRequired() && m_dataConnected; })) {
+    if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath,
+                                       [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
         return false;
     }

@@ -107,7 +107,7 @@ private:
     void ProtocolError(Channel channel, const QString& what);
     // Sends one command in the given state and waits for its judgement, or until ready() says
     // that what the command is for can go on: true when it was good or can.
-    bool RunCommand(const QString& state, const QString& command, bool stopOnAbend = false,
+    bool RunCommand(const QString& state, const QString& command,
                     const std::function<bool()>& ready = {});
     bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     // A refused TLS step: the box and the reason, and the attempt ends.
@@ -142,12 +142,13 @@ private:
     void CloseAfterPeer();
     void NewDataSocket();
     void CloseData();
-    bool OpenDataPort(bool stopOnAbend);
-    bool OpenPassive(bool stopOnAbend);
+    bool OpenDataPort();
+    bool OpenPassive();
     bool ConnectPassive(quint16 port);
     void OnDataConnected();
     void DataReady();
     bool DataEnded();
+    // With stopOnAbend a stop fails the listing even when all of it came.
     bool TakeListing(const QString& command, bool stopOnAbend, RemoteListParser* listing);
     bool AwaitListingEnd(bool stopOnAbend);
     bool ChooseListMode();
