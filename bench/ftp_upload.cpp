@@ -14,18 +14,9 @@
 #include <cstdio>
 
 #include "FtpClient.h"
+#include "QuietFtpHost.h"
 
 namespace {
-
-class QuietHost : public FtpHost {
-public:
-    void Logging(const QString&) override {}
-    void WriteLog(const QString&) override {}
-    void ShowSocketError(const QString& text) override {
-        std::fprintf(stderr, "socket error: %s\n", qPrintable(text));
-    }
-    bool InvestigateMode() override { return false; }
-};
 
 quint16 FreePort() {
     QTcpServer probe;
@@ -78,7 +69,7 @@ double CurlSeconds(const QString& file, quint16 port) {
 }
 
 double OurSeconds(const QString& file, quint16 port) {
-    QuietHost host;
+    QuietFtpHost host;
     FtpClient client(host);
     Typ_Profile profile;
     profile.FtpDir = QStringLiteral("127.0.0.1:%1/up").arg(port);

@@ -14,21 +14,9 @@
 
 #include "FtpClient.h"
 #include "FtpTestServer.h"
+#include "QuietFtpHost.h"
 
 namespace {
-
-class TlsHost : public FtpHost {
-public:
-    void Logging(const QString&) override {}
-    void WriteLog(const QString&) override {}
-    void ShowSocketError(const QString& text) override {
-        std::fprintf(stderr, "socket error: %s\n", qPrintable(text));
-    }
-    bool InvestigateMode() override { return false; }
-    Typ_ServerOptions ServerOptions(const QString&) override {
-        return {DC_Passive, TLS_Require, FtpTestServer::CertificateFingerprint()};
-    }
-};
 
 bool MakeFile(const QString& path, qint64 mebibytes) {
     QFile file(path);
@@ -111,7 +99,7 @@ int main(int argc, char** argv) {
         ::sync();
         if (round == 0)
             before = PeakKiB();
-        TlsHost host;
+        QuietFtpHost host({DC_Passive, TLS_Require, FtpTestServer::CertificateFingerprint()});
         FtpClient client(host);
         Typ_Profile profile;
         profile.LocalBaseDir = dir.path();
