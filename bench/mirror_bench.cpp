@@ -1,8 +1,17 @@
 // Mirrors a tree of 20,000 small files in 1,000 folders with skerrowex-run and with lftp's
 // "mirror -R" to the same server in the same run, and prints lftp's time / ours for the first
-// upload, a rerun with no change and a rerun after touching ten files.
+// upload, a rerun with no change and a rerun after touching ten files. Then it uploads trees of
+// 2,000 and 20,000 files in 40-file folders (clear text in active mode, TLS in passive mode) and
+// prints how peak memory and CPU time per file grow with the tree: a run must hold no more for
+// more files, and cost no more a file.
 //
 //   mirror_bench [files-per-folder]     (20 by default: 1,000 folders x 20 = 20,000 files)
+//   mirror_bench scaling                (the growth figures only)
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -17,11 +26,14 @@
 #include <cstdio>
 
 #include "FtpTestServer.h"
+#include "ServerCertificate.h"
+#include "Typ_ServerOptions.h"
 
 namespace {
 
 constexpr int kTopFolders = 50;
 constexpr int kSubFolders = 19;  // 50 top folders with 19 below each: 1,000 folders
+constexpr int kScalingFilesPerFolder = 40;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -52,23 +64,62 @@ QStringList MakeTree(const QString& root, int filesPerFolder) {
     return files;
 }
 
-double TimeCommand(const QString& program, const QStringList& args,
-                   const QProcessEnvironment& env) {
+// What one run of a program cost: wall time, its own user CPU time and its peak resident size.
+struct Usage {
+    double seconds = 0;
+    double userCpu = 0;
+    double peakMiB = 0;
+};
+
+Usage RunMeasured(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
     // Dirty pages of the run before (or of the tree just made) would otherwise be written back
     // during this one and charged to it.
     ::sync();
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QList<QByteArray> argBytes{program.toLocal8Bit()};
+    for (const QString& a : args)
+        argBytes.append(a.toLocal8Bit());
+    QList<QByteArray> envBytes;
+    for (const QString& e : env.toStringList())
+        envBytes.append(e.toLocal8Bit());
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    for (QByteArray& a : argBytes)
+        argv.push_back(a.data());
+    for (QByteArray& e : envBytes)
+        envp.push_back(e.data());
+    argv.push_back(nullptr);
+    envp.push_back(nullptr);
+
     QElapsedTimer timer;
     timer.start();
-    p.start(program, args);
-    if (!p.waitForFinished(3600 * 1000) || p.exitStatus() != QProcess::NormalExit)
+    // Only the figures go to the terminal: a program's own progress is dropped.
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0)
+        qFatal("cannot start %s", qPrintable(program));
+    int status = 0;
+    rusage usage{};
+    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
         qFatal("%s did not finish", qPrintable(program));
-    const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    if (p.exitCode() != 0)
-        std::fprintf(stderr, "warning: %s exited with %d\n", qPrintable(program), p.exitCode());
-    return seconds;
+    Usage result;
+    result.seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    result.userCpu = static_cast<double>(usage.ru_utime.tv_sec) +
+                     static_cast<double>(usage.ru_utime.tv_usec) / 1e6;
+    result.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024;
+    if (WEXITSTATUS(status) != 0)
+        std::fprintf(stderr, "warning: %s exited with %d\n", qPrintable(program),
+                     WEXITSTATUS(status));
+    return result;
+}
+
+double TimeCommand(const QString& program, const QStringList& args,
+                   const QProcessEnvironment& env) {
+    return RunMeasured(program, args, env).seconds;
 }
 
 struct Runner {
@@ -76,10 +127,12 @@ struct Runner {
     QString local;
     QString home;
 
-    double Ours() const {
+    double Ours() const { return OursMeasured().seconds; }
+
+    Usage OursMeasured() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        return TimeCommand(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
+        return RunMeasured(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
     }
 
     double Lftp() const {
@@ -108,6 +161,38 @@ void WriteProfile(const QString& home, const QString& local, const FtpTestServer
                     server.Password()}
             .join(QLatin1Char('\t'));
     WriteFile(dir + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
+}
+
+// folders x files, one level deep.
+QStringList MakeFlatTree(const QString& root, int folders, int filesPerFolder) {
+    QRandomGenerator gen(11);
+    QStringList files;
+    for (int f = 0; f < folders; ++f) {
+        const QString dir = root + QStringLiteral("/dir%1").arg(f);
+        QDir().mkpath(dir);
+        for (int i = 0; i < filesPerFolder; ++i) {
+            QByteArray data(gen.bounded(1024, 8 * 1024 + 1), Qt::Uninitialized);
+            for (char& c : data)
+                c = static_cast<char>(gen.bounded(256));
+            const QString path = dir + QStringLiteral("/file%1.dat").arg(i);
+            WriteFile(path, data);
+            files.append(path);
+        }
+    }
+    return files;
+}
+
+// TLS required, passive mode and the test certificate trusted, for the server.
+void WriteTlsSettings(const QString& home, const FtpTestServer& server) {
+    const QString hostPort = server.Host() + QLatin1Char(':') + QString::number(server.Port());
+    const QString text =
+        QLatin1Char('[') + ServerOptionKeys::Section(hostPort) + QStringLiteral("]\r\n") +
+        ServerOptionKeys::kDataConnection + QStringLiteral("=Passive\r\n") +
+        ServerOptionKeys::kTls + QStringLiteral("=Require\r\n") +
+        ServerOptionKeys::kTrustedCertificate + QLatin1Char('=') +
+        ServerCertificate::FingerprintText(FtpTestServer::CertificateFingerprint()) +
+        QStringLiteral("\r\n");
+    WriteFile(home + QStringLiteral("/data/SkerrowEx/SkerrowEx.ini"), text.toUtf8());
 }
 
 void Touch(const QStringList& files) {
@@ -154,12 +239,50 @@ void Bench(FtpServerKind kind, int filesPerFolder) {
     std::fflush(stdout);
 }
 
+// The first upload of a flat tree of the given size to a fresh vsftpd.
+Usage FirstUpload(int files, bool tls) {
+    FtpTestServer server;
+    QString why;
+    if (!server.Start(FtpServerKind::VsftpdRecursive, &why, {.tls = tls}))
+        qFatal("vsftpd: %s", qPrintable(why));
+    QTemporaryDir home;
+    const QString local = home.path() + QStringLiteral("/tree");
+    MakeFlatTree(local, files / kScalingFilesPerFolder, kScalingFilesPerFolder);
+    WriteProfile(home.path(), local, server);
+    if (tls)
+        WriteTlsSettings(home.path(), server);
+    return Runner{server, local, home.path()}.OursMeasured();
+}
+
+void Scaling(bool tls) {
+    const char* what = tls ? "TLS, passive" : "clear text, active";
+    const int small = 2000;
+    const int large = 20000;
+    const Usage a = FirstUpload(small, tls);
+    const Usage b = FirstUpload(large, tls);
+    for (const auto& [files, u] : {std::pair{small, a}, std::pair{large, b}})
+        std::printf("  %-20s %6d files %8.2f s %8.1f us CPU/file %7.1f MiB peak\n", what, files,
+                    u.seconds, u.userCpu / files * 1e6, u.peakMiB);
+    std::printf(
+        "  %-20s 20,000 / 2,000: peak RSS %.2f (goal <= 1.20), user CPU per file %.2f "
+        "(goal <= 1.30)\n",
+        what, b.peakMiB / a.peakMiB, (b.userCpu / large) / (a.userCpu / small));
+    std::fflush(stdout);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const int filesPerFolder = argc > 1 ? std::atoi(argv[1]) : 20;
-    for (FtpServerKind kind : {FtpServerKind::VsftpdRecursive, FtpServerKind::PureFtpd})
-        Bench(kind, filesPerFolder);
+    const bool scalingOnly = argc > 1 && QByteArray(argv[1]) == "scaling";
+    const int filesPerFolder = argc > 1 && !scalingOnly ? std::atoi(argv[1]) : 20;
+    for (FtpServerKind kind : {FtpServerKind::VsftpdRecursive, FtpServerKind::PureFtpd}) {
+        if (!scalingOnly)
+            Bench(kind, filesPerFolder);
+    }
+    std::printf("first upload to vsftpd with recursive listing, %d files a folder\n",
+                kScalingFilesPerFolder);
+    Scaling(false);
+    Scaling(true);
     return 0;
 }

@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <QtCore/private/qthread_p.h>
+
 #include "FakeFtpHost.h"
 #include "FtpClient.h"
 #include "ScriptedFtpServer.h"
@@ -586,5 +588,48 @@ TEST_F(FtpClientTest, RequiredTlsNeverFallsBackToClearText) {
         EXPECT_EQ(tlsHost.socketErrors.size(), 1) << name;
         EXPECT_FALSE(tlsClient.FaultReason().isEmpty()) << name;
         EXPECT_FALSE(tlsHost.commandLog.join('\n').contains("USER")) << name;
+    }
+}
+
+namespace {
+
+// What the client holds: its live descendants and the events posted to any of them that this
+// thread has not delivered yet (a deleteLater() inside a nested wait would stay there).
+struct Held {
+    qsizetype objects = 0;
+    qsizetype posted = 0;
+};
+
+Held HeldBy(const QObject& client) {
+    const QList<QObject*> objects = client.findChildren<QObject*>();
+    Held held{objects.size(), 0};
+    const QPostEventList& queue = QThreadData::get2(QThread::currentThread())->postEventList;
+    for (qsizetype i = queue.startOffset; i < queue.size(); ++i) {
+        const QPostEvent& posted = queue.at(i);
+        if (posted.event && (posted.receiver == &client || objects.contains(posted.receiver)))
+            ++held.posted;
+    }
+    return held;
+}
+
+}  // namespace
+
+// A run holds as much after many files as after a few: every data connection's objects are
+// freed in the run, not when it ends.
+TEST_F(FtpClientTest, ManyUploadsHoldNoMoreThanAFew) {
+    for (const enmDataConnection mode : {DC_Active, DC_Passive}) {
+        host.options.DataConnection = mode;
+        ASSERT_TRUE(client.ConnectFtp(Profile()));
+        const QString file = MakeFile("a.txt", "hello");
+        Held afterFew;
+        for (int i = 1; i <= 300; ++i) {
+            ASSERT_TRUE(client.FtpPutFile(file, "/base/a.txt")) << i;
+            if (i == 3)
+                afterFew = HeldBy(client);
+        }
+        const Held afterMany = HeldBy(client);
+        EXPECT_EQ(afterMany.objects, afterFew.objects) << "mode " << mode;
+        EXPECT_EQ(afterMany.posted, afterFew.posted) << "mode " << mode;
+        client.FtpQuit();
     }
 }

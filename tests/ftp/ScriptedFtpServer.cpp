@@ -159,6 +159,8 @@ void ScriptedFtpServer::OnNewConnection() {
     QTcpSocket* socket = m_server.nextPendingConnection();
     ++m_connections;
     m_control = socket;
+    // Replies go at once: Nagle would hold each one back until the last was acknowledged.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     m_lineBuffer.clear();
     connect(socket, &QTcpSocket::readyRead, this, &ScriptedFtpServer::OnControlReadyRead);
     SendChunks(m_banner, [this] {

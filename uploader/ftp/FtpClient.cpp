@@ -416,6 +416,8 @@ void FtpClient::ProtocolError(Channel channel, const QString& what) {
 // in the event loop while nothing happens; the watchdog turns a silence longer than the reply
 // time limit into a socket error.
 void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
+    // No signal of a retired socket can be on the stack here: waits start from our own calls.
+    m_retiredData.clear();
     m_waitChannel = channel;
     m_watchdog.start(Milliseconds(m_timeoutSec));
     m_deadline.start(Milliseconds(qint64{m_timeoutSec} * FtpLimits::kDeadlineFactor));
@@ -734,11 +736,14 @@ void FtpClient::CloseAfterPeer() {
 
 // A fresh socket for every data connection: Qt's TLS socket keeps state of the last connection
 // (a peer's close message, for one) that would silence the close message of the next.
+// The old one is retired rather than deleted: this may run inside one of its own signals (an
+// error that ends the run). It is freed at the next wait, never later, since a deleteLater() inside
+// the walk's nested waits would keep every socket of the run until the run ends.
 void FtpClient::NewDataSocket() {
     if (wsDataSocket) {
         disconnect(wsDataSocket, nullptr, this, nullptr);
         wsDataSocket->abort();
-        wsDataSocket->deleteLater();
+        m_retiredData.emplace_back(wsDataSocket);
     }
     wsDataSocket = new QSslSocket(this);
     wsDataSocket->setReadBufferSize(kReadChunk);

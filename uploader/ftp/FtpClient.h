@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QTimer>
 #include <functional>
+#include <memory>
+#include <vector>
 
 #include "DataListener.h"
 #include "FtpHost.h"
@@ -202,4 +204,6 @@ private:
     int m_drainDescriptor = -1;   // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
+    // Data sockets done with, freed at the next wait (NewDataSocket).
+    std::vector<std::unique_ptr<QSslSocket>> m_retiredData;
 };
