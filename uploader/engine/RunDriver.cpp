@@ -12,6 +12,7 @@
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
 #include "TextFile.h"
+#include "TransferPool.h"
 #include "UploadLedger.h"
 #include "clsAdoJet.h"
 #include "clsAppLog.h"
@@ -131,6 +132,8 @@ void RunDriver::WorkPass() {
         if (!host_.ItemChecked(item))
             continue;
         const Typ_Profile profile = host_.GetProfileFromItem(item);
+        const int connections = ConnectionsFor(profile);
+        commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
         if (!ftp_.ConnectFtp(profile)) {
             if (unloading_)
@@ -148,7 +151,7 @@ void RunDriver::WorkPass() {
             return;
         }
         host_.MarkItemRunning(item, true);
-        SyncWalk(ftp_, host_, *ledger_, conv_, unloading_).Run();
+        Walk(connections);
         host_.MarkItemRunning(item, false);
         if (ftp_.blnAbend)
             break;
@@ -159,6 +162,28 @@ void RunDriver::WorkPass() {
     }
     WriteClosingLine();
     host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+}
+
+int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
+    FtpAddress address;
+    if (InvestigateMode() || !ParseFtpAddress(profile.FtpDir, &address))
+        return 1;
+    return ServerOptions(address.HostPort()).Connections;
+}
+
+void RunDriver::Walk(int connections) {
+    if (connections <= 1) {
+        SyncWalk(ftp_, host_, *ledger_, conv_, unloading_).Run();
+        return;
+    }
+    TransferPool pool(
+        ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
+        [this](const QString& line) { WriteLog(line); });
+    pool_ = &pool;
+    pool.Start(Settings::ReplyTimeoutSec());
+    SyncWalk(ftp_, host_, *ledger_, conv_, unloading_, &pool).Run();
+    pool.Close();
+    pool_ = nullptr;
 }
 
 // Where the failed or broken connection went and why: the socket error, the time limit or the
@@ -207,6 +232,7 @@ void RunDriver::Restore() {
     host_.SetTimerRunning(false);
     ledger_.reset();
     ftp_.FtpQuit();
+    commandPrefix_.clear();
     appLog_.reset();
     running_ = false;
 }
@@ -228,10 +254,14 @@ void RunDriver::StopAfterFile() {
 
 void RunDriver::StopNow() {
     ftp_.blnAbend = true;
+    if (pool_)
+        pool_->StopNow();
 }
 
 void RunDriver::UnloadApplication() {
     ftp_.blnAbend = true;
+    if (pool_)
+        pool_->StopNow();
     if (running_) {
         unloading_ = true;
         WriteLog(QStringLiteral("USER QUIT - UNLOAD APPLICATION"));
@@ -241,7 +271,7 @@ void RunDriver::UnloadApplication() {
 
 void RunDriver::Logging(const QString& line) {
     if (appLog_)
-        appLog_->Logging(line);
+        appLog_->Logging(commandPrefix_ + line);
 }
 
 void RunDriver::WriteLog(const QString& line) {

@@ -9,6 +9,7 @@
 #include "FtpHost.h"
 
 class RunHost;
+class TransferPool;
 class clsAdoJet;
 class clsAppLog;
 
@@ -68,6 +69,10 @@ private:
     void PrepareLogs();
     void WorkPass();
     QString ConnectionFailure(const Typ_Profile& profile) const;
+    // How many connections the profile's server takes: 1 in investigate mode, where nothing is
+    // sent.
+    int ConnectionsFor(const Typ_Profile& profile);
+    void Walk(int connections);
     void WriteClosingLine();
     void WriteFaultLine();
     void Restore();
@@ -77,6 +82,8 @@ private:
     Typ_ConvTable conv_;
     std::unique_ptr<clsAdoJet> ledger_;
     std::unique_ptr<clsAppLog> appLog_;
+    TransferPool* pool_ = nullptr;  // the further connections of the profile being walked
+    QString commandPrefix_;         // "[1] " for the walk's own connection when there are more
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;

@@ -30,6 +30,10 @@ Typ_ServerOptions Read(const QString& hostPort) {
         options.Tls = TLS_Require;
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(
         ReadKey(section, ServerOptionKeys::kTrustedCertificate));
+    bool number = false;
+    const int connections = ReadKey(section, ServerOptionKeys::kConnections).toInt(&number);
+    if (number)
+        options.Connections = qBound(kMinConnections, connections, kMaxConnections);
     return options;
 }
 
@@ -38,6 +42,8 @@ bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* e
     return WriteKey(section, ServerOptionKeys::kDataConnection,
                     DataConnectionText(options.DataConnection), error) &&
            WriteKey(section, ServerOptionKeys::kTls, TlsText(options.Tls), error) &&
+           WriteKey(section, ServerOptionKeys::kConnections, QString::number(options.Connections),
+                    error) &&
            WriteTrustedCertificate(hostPort, options.TrustedCertificate, error);
 }
 

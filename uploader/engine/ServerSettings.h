@@ -6,16 +6,17 @@
 #include "Typ_ServerOptions.h"
 
 // The connection options of each server, in section "Server_" + host:port of the settings file:
-// DataConnection (Active|Passive), Tls (Off|Require) and TrustedCertificate (a SHA-256
-// fingerprint in hex). Names and values match case-blind.
+// DataConnection (Active|Passive), Tls (Off|Require), TrustedCertificate (a SHA-256 fingerprint
+// in hex) and Connections (1 to 16). Names and values match case-blind.
 namespace ServerSettings {
 
 // The options kept for host:port. A missing key reads as its default (active, no TLS, no
-// certificate). A Tls value other than Off reads as Require: a typing slip never sends a
-// password in clear text. A fingerprint that is not 64 hex digits reads as none.
+// certificate, one connection). A Tls value other than Off reads as Require: a typing slip never
+// sends a password in clear text. A fingerprint that is not 64 hex digits reads as none. A number
+// of connections outside 1 to 16 reads as the nearest of them, one that is no number as 1.
 Typ_ServerOptions Read(const QString& hostPort);
 
-// Writes the three keys of the server; false with the reason in error when the file could not be
+// Writes the four keys of the server; false with the reason in error when the file could not be
 // written (empty for a read-only file, whose warning has been shown).
 bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error = nullptr);
 

@@ -11,6 +11,7 @@
 #include "LocalDir.h"
 #include "RunHost.h"
 #include "StatusCounters.h"
+#include "TransferPool.h"
 #include "UploadLedger.h"
 
 namespace {
@@ -20,6 +21,9 @@ const QString kTo = QStringLiteral(" [to] ");
 constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
+
+// The largest file the walk sends on its own connection while the pool's are all busy.
+constexpr qint64 kOwnSendMax = 1024 * 1024;
 
 const QString kNameNotInLocale =
     QStringLiteral("the name is not valid in the locale's character set");
@@ -38,8 +42,13 @@ QString Paths(const QString& localPath, const QString& remotePath) {
 }  // namespace
 
 SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
-                   const bool& programEnded)
-    : ftp_(ftp), host_(host), ledger_(ledger), conv_(conv), programEnded_(programEnded) {}
+                   const bool& programEnded, TransferPool* pool)
+    : ftp_(ftp),
+      host_(host),
+      ledger_(ledger),
+      conv_(conv),
+      programEnded_(programEnded),
+      pool_(pool) {}
 
 QString SyncWalk::RemoteKey(const QString& remotePath) {
     QString key;
@@ -69,9 +78,20 @@ void SyncWalk::Run() {
     Folder folder;
     if (!OpenFolder(ftp_.strLocalBaseDir, base, &folder))
         return;
+    if (pool_) {
+        pool_->OnSent = [this](qint64 job, bool stored, const QString&) {
+            Ended(inFlight_.take(job), stored);
+        };
+        pool_->OnListed = [this](const QString& dir, bool ok, const QStringList& paths) {
+            if (ok)
+                Listed(dir, paths);
+        };
+    }
     if (!recursive_)
         ListOnEntering(base);
     SyncDirectory(folder, base);
+    if (pool_)
+        DrainPool();
 }
 
 bool SyncWalk::MakeRemoteName(const QString& localPath, QString* remotePath) const {
@@ -122,6 +142,8 @@ bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, F
 }
 
 void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
+    if (pool_ && !recursive_)
+        ListAhead(folder);
     branch_.append(folder.identity);
     for (const LocalEntry& entry : folder.entries) {
         if (ftp_.blnAbend)
@@ -194,11 +216,18 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
         return;
     }
     complete_.insert(RemoteKey(remotePath));
-    const qint64 copiesBefore = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
+    const MadeRef made = std::make_shared<MadeFolder>(MadeFolder{localPath, remotePath});
+    madeBranch_.append(made);
     SyncDirectory(folder, remotePath);
-    if (StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies)) == copiesBefore)
+    madeBranch_.removeLast();
+    made->left = true;
+    Settle(*made);
+}
+
+void SyncWalk::Settle(MadeFolder& made) {
+    if (made.left && made.pending == 0 && !made.copied)
         Log(QStringLiteral("SUCCESS - CREATED FOLDER WITH NO FILE ") +
-            Paths(localPath, remotePath));
+            Paths(made.localPath, made.remotePath));
 }
 
 bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir) {
@@ -235,38 +264,97 @@ int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
 }
 
 void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
-    const UploadLedger::LedgerKey key{localPath, target_};
+    Upload upload{{localPath, target_}, remotePath, {}, false, madeBranch_};
     // The time is taken before the bytes are read: a change made during the upload then shows
     // as newer at the next run instead of being recorded as sent.
-    UploadLedger::FileTime modified;
-    const bool timed = UploadLedger::LocalFileTime(localPath, &modified);
+    upload.timed = UploadLedger::LocalFileTime(localPath, &upload.modified);
+    // A connection first: a file the stop keeps back keeps its row. A small file goes on the
+    // walk's own connection when the others are busy; a big one would keep them idle meanwhile.
+    TransferPool::Slot slot = TransferPool::Slot::Own;
+    if (pool_ && (slot = pool_->AwaitConnection(QFileInfo(localPath).size() <= kOwnSendMax)) ==
+                     TransferPool::Slot::Stopped)
+        return;
     // A row that outlived a broken transfer would vouch for the part on the server for ever.
-    if (!UploadLedger::MarkPending(ledger_, key)) {
+    if (!UploadLedger::MarkPending(ledger_, upload.key)) {
         Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
         return;
     }
-    if (!ftp_.FtpPutFile(localPath, remotePath)) {
-        Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, remotePath));
+    for (const MadeRef& made : upload.made)
+        ++made->pending;
+    if (slot == TransferPool::Slot::Ready) {
+        inFlight_.insert(++lastJob_, upload);
+        pool_->Send(lastJob_, localPath, remotePath);
         return;
     }
-    CountUp(kPanelCopies, StatusCounters::kCopies);
-    const bool recorded = timed && UploadLedger::RecordPutFile(ledger_, key, remotePath, modified);
-    Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, remotePath));
-    if (!recorded)
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
+    Ended(upload, ftp_.FtpPutFile(localPath, remotePath));
+}
+
+// The row is written only now, after the server confirmed the whole file.
+void SyncWalk::Ended(const Upload& upload, bool stored) {
+    const QString& localPath = upload.key.LocalPath;
+    for (const MadeRef& made : upload.made) {
+        --made->pending;
+        made->copied = made->copied || stored;
+    }
+    if (!stored) {
+        Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, upload.remotePath));
+    } else {
+        CountUp(kPanelCopies, StatusCounters::kCopies);
+        const bool recorded =
+            upload.timed &&
+            UploadLedger::RecordPutFile(ledger_, upload.key, upload.remotePath, upload.modified);
+        Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, upload.remotePath));
+        if (!recorded)
+            Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, upload.remotePath));
+    }
+    for (const MadeRef& made : upload.made)
+        Settle(*made);
+}
+
+void SyncWalk::DrainPool() {
+    for (const qint64 job : pool_->Drain()) {
+        const Upload upload = inFlight_.take(job);
+        Ended(upload, !ftp_.blnAbend && ftp_.FtpPutFile(upload.key.LocalPath, upload.remotePath));
+    }
+    pool_->OnSent = nullptr;
+    pool_->OnListed = nullptr;
 }
 
 void SyncWalk::ListOnEntering(const QString& remoteDir) {
     const QString key = RemoteKey(remoteDir);
     if (complete_.contains(key))
         return;
+    // A listing the pool has under way is waited for rather than taken twice.
+    if (pool_ && pool_->AwaitListing(remoteDir) && complete_.contains(key))
+        return;
     QStringList paths;
     if (!ftp_.ListRemoteDir(remoteDir, &paths))
         return;
+    Listed(remoteDir, paths);
+}
+
+void SyncWalk::Listed(const QString& remoteDir, const QStringList& paths) {
     for (const QString& path : paths)
         remote_.insert(RemoteKey(path));
-    complete_.insert(key);
+    complete_.insert(RemoteKey(remoteDir));
     listingUsable_ = true;
+}
+
+// Only folders the listing of this one shows: the others are made, and a made folder is known.
+void SyncWalk::ListAhead(const Folder& folder) {
+    QStringList dirs;
+    for (const LocalEntry& entry : folder.entries) {
+        QString remotePath;
+        if (entry.kind != LocalEntry::Kind::Directory || !entry.nameValid ||
+            !MakeRemoteName(folder.dir + entry.name, &remotePath))
+            continue;
+        remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
+        if (IsValidUnixName(remotePath) && CodePage::Holds(remotePath) &&
+            IsInRemoteList(remotePath) && !complete_.contains(RemoteKey(remotePath)))
+            dirs.append(remotePath);
+    }
+    if (!dirs.isEmpty())
+        pool_->ListAhead(dirs);
 }
 
 bool SyncWalk::StopAfterEntry() {

@@ -1,24 +1,32 @@
 #pragma once
 
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QVector>
+#include <memory>
 
 #include "LocalDir.h"
+#include "UploadLedger.h"
 
 class clsAdoJet;
 class FtpClient;
 class RunHost;
+class TransferPool;
 struct Typ_ConvTable;
 
 // The walk of one profile's local tree over an open, logged-in FTP connection: makes missing
 // remote folders and uploads every file that is new or changed since the ledger's record of it.
+// With a pool of further connections, files go on them while the walk goes on, and each one is
+// recorded and logged when it has ended.
 class SyncWalk {
 public:
     // programEnded turns true when the window closes during the run: the program has ended
-    // then, and the walk only unwinds, writing nothing more to the run log.
+    // then, and the walk only unwinds, writing nothing more to the run log. pool: the run's
+    // further connections, or none.
     SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
-             const bool& programEnded);
+             const bool& programEnded, TransferPool* pool = nullptr);
 
     // Walks the profile's local base directory (the FTP client's strLocalBaseDir and
     // strRemoteBaseDir are set by ConnectFtp).
@@ -45,6 +53,25 @@ private:
         QVector<LocalEntry> entries;
     };
 
+    // A remote folder this run made. Once the walk has left it and every file sent below it
+    // has ended, it is logged as having no file when none of them was copied.
+    struct MadeFolder {
+        QString localPath;
+        QString remotePath;
+        int pending = 0;  // files below it on their way
+        bool copied = false;
+        bool left = false;
+    };
+    using MadeRef = std::shared_ptr<MadeFolder>;
+    // A file on its way: what its ledger row and its log lines need once it has ended.
+    struct Upload {
+        UploadLedger::LedgerKey key;
+        QString remotePath;
+        UploadLedger::FileTime modified;
+        bool timed = false;
+        QVector<MadeRef> made;  // the made folders it lies below
+    };
+
     // Reads a folder; false when it cannot be read (an error line naming it and the reason) or
     // when it is a link back into the current branch (nothing said: its content is walked).
     bool OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder);
@@ -57,7 +84,14 @@ private:
     bool FolderExists(const QString& remotePath, const QString& remoteDir);
     int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir);
     void UploadFile(const QString& localPath, const QString& remotePath);
+    void Ended(const Upload& upload, bool stored);
+    void Settle(MadeFolder& made);
     void ListOnEntering(const QString& remoteDir);
+    void Listed(const QString& remoteDir, const QStringList& paths);
+    // Asks the pool to list the remote folders the walk will enter below this one.
+    void ListAhead(const Folder& folder);
+    // Waits for the pool's files to end; sends those it has no connection left for.
+    void DrainPool();
     bool StopAfterEntry();
     void Error(const QString& line);
     void Log(const QString& line);
@@ -83,4 +117,10 @@ private:
     QString target_;
     // Directories of the current branch (device, inode), to stop at a link that loops back.
     QList<QPair<quint64, quint64>> branch_;
+    TransferPool* pool_;
+    // The folders of the current branch that this run made.
+    QVector<MadeRef> madeBranch_;
+    // Files handed to the pool, by job number.
+    QHash<qint64, Upload> inFlight_;
+    qint64 lastJob_ = 0;
 };

@@ -124,6 +124,15 @@ void FtpClient::SetReplyTimeoutSec(int seconds) {
 // ---- control connection ---------------------------------------------------------------------
 
 bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
+    if (!FtpLogin(profile))
+        return false;
+    if (!FtpChangeDir(strRemoteBaseDir) && !FtpMakeDir(strRemoteBaseDir))
+        return false;
+    GetRemoteDirList(strRemoteBaseDir, strRemoteList, lngRemoteListCount);
+    return true;
+}
+
+bool FtpClient::FtpLogin(const Typ_Profile& profile) {
     CloseSockets();
     m_faultReason.clear();
     m_listMode = ListMode::Unknown;
@@ -148,12 +157,8 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
             m_host.ShowSocketError(m_refusalBox);
         return false;
     }
-
     strLocalBaseDir = profile.LocalBaseDir;
     strRemoteBaseDir = address.RemoteBase;
-    if (!FtpChangeDir(strRemoteBaseDir) && !FtpMakeDir(strRemoteBaseDir))
-        return false;
-    GetRemoteDirList(strRemoteBaseDir, strRemoteList, lngRemoteListCount);
     return true;
 }
 
@@ -184,6 +189,10 @@ bool FtpClient::FtpChangeDir(const QString& path) {
 
 bool FtpClient::FtpMakeDir(const QString& path) {
     return RunCommand(QStringLiteral("MKD"), QStringLiteral("MKD ") + path);
+}
+
+bool FtpClient::FtpNoop() {
+    return RunCommand(QStringLiteral("NOOP"), QStringLiteral("NOOP"));
 }
 
 void FtpClient::FtpQuit() {
@@ -363,13 +372,15 @@ void FtpClient::JudgeReply(const QString& code) {
         good = code == QLatin1String("229");
     } else if (state == QLatin1String("PASV")) {
         good = code == QLatin1String("227");
-    } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD")) {
+    } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD") ||
+               state == QLatin1String("NOOP")) {
         // The end of an earlier transfer may come late; the reply that follows decides.
         if (code == QLatin1String("226"))
             return;
-        const QString expected =
-            state == QLatin1String("CWD") ? QStringLiteral("250") : QStringLiteral("257");
-        good = code == expected || code == QLatin1String("521");
+        const QString expected = state == QLatin1String("CWD")   ? QStringLiteral("250")
+                                 : state == QLatin1String("MKD") ? QStringLiteral("257")
+                                                                 : QStringLiteral("200");
+        good = code == expected || (state != QLatin1String("NOOP") && code == QLatin1String("521"));
     } else if (state == QLatin1String("NLST") || state == QLatin1String("STOR")) {
         good = IsPreliminary(code);
     } else if (state == QLatin1String("NLST_WAIT") || state == QLatin1String("WAIT_TRANS")) {

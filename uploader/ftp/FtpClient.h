@@ -41,12 +41,20 @@ public:
     // Connects, logs in, enters or makes the remote base and lists it, with the options the host
     // keeps for the server. False: failed connection (or a stop while connecting).
     bool ConnectFtp(const Typ_Profile& profile);
+    // Connects and logs in only, as another connection of a run that ConnectFtp began: the
+    // remote base is known (strRemoteBaseDir) but neither entered nor listed.
+    bool FtpLogin(const Typ_Profile& profile);
+    // The options this connection uses: the server's, with a certificate trusted during the
+    // login.
+    const Typ_ServerOptions& Options() const { return m_options; }
     // Why the connection failed or was ended by a fault: the socket error's text, the time limit,
     // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
     // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
+    // Keeps an idle connection from being closed by the server's idle time limit.
+    bool FtpNoop();
     // Sends QUIT and closes both connections without waiting for the answer.
     void FtpQuit();
     void CloseSockets();

@@ -15,7 +15,13 @@ struct Typ_ServerOptions {
     // SHA-256 digest (32 bytes) of the certificate the user chose to trust although it does not
     // verify; empty when none.
     QByteArray TrustedCertificate;
+    // Connections a run opens to the server: one walks the tree, the others send files at the
+    // same time (kMinConnections to kMaxConnections).
+    int Connections = 1;
 };
+
+constexpr int kMinConnections = 1;
+constexpr int kMaxConnections = 16;
 
 // The settings file section of a server and its keys.
 namespace ServerOptionKeys {
@@ -25,4 +31,5 @@ inline QString Section(const QString& hostPort) {
 inline const QString kDataConnection = QStringLiteral("DataConnection");
 inline const QString kTls = QStringLiteral("Tls");
 inline const QString kTrustedCertificate = QStringLiteral("TrustedCertificate");
+inline const QString kConnections = QStringLiteral("Connections");
 }  // namespace ServerOptionKeys

@@ -5,6 +5,7 @@
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "API_IniFileAccess.h"
@@ -17,6 +18,7 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
       cboDataConnection(new QComboBox(this)),
       cboTls(new QComboBox(this)),
       txtTrustedCertificate(new QLineEdit(this)),
+      spnConnections(new QSpinBox(this)),
       m_hostPort(hostPort),
       m_messages(messages) {
     setObjectName(QStringLiteral("frmServerSetting"));
@@ -28,7 +30,13 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     txtTrustedCertificate->setMinimumWidth(
         txtTrustedCertificate->fontMetrics().horizontalAdvance(QStringLiteral("DD:").repeated(33)));
 
+    spnConnections->setRange(kMinConnections, kMaxConnections);
+    spnConnections->setToolTip(
+        QStringLiteral("1 より大きいと、その数の接続でﾌｧｲﾙを同時に送ります。遠いｻｰﾊﾞｰには 4 を"
+                       "お勧めします。"));
+
     const Typ_ServerOptions options = ServerSettings::Read(hostPort);
+    spnConnections->setValue(options.Connections);
     cboDataConnection->setCurrentIndex(options.DataConnection == DC_Passive ? 1 : 0);
     cboTls->setCurrentIndex(options.Tls == TLS_Require ? 1 : 0);
     if (!options.TrustedCertificate.isEmpty())
@@ -40,6 +48,7 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     form->addRow(QStringLiteral("ﾃﾞｰﾀ接続(&D):"), cboDataConnection);
     form->addRow(QStringLiteral("TLS(&T):"), cboTls);
     form->addRow(QStringLiteral("信頼する証明書(&C):"), txtTrustedCertificate);
+    form->addRow(QStringLiteral("同時接続数(&N):"), spnConnections);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &frmServerSetting::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &frmServerSetting::reject);
@@ -54,6 +63,7 @@ void frmServerSetting::accept() {
     Typ_ServerOptions options;
     options.DataConnection = cboDataConnection->currentIndex() == 1 ? DC_Passive : DC_Active;
     options.Tls = cboTls->currentIndex() == 1 ? TLS_Require : TLS_Off;
+    options.Connections = spnConnections->value();
     const QString fingerprint = txtTrustedCertificate->text().trimmed();
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(fingerprint);
     if (!fingerprint.isEmpty() && options.TrustedCertificate.isEmpty()) {

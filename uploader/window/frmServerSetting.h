@@ -6,10 +6,11 @@
 class MessageHost;
 class QComboBox;
 class QLineEdit;
+class QSpinBox;
 
 // The connection options of one server (host:port), shared by every profile that names it: how
-// data connections are made, whether TLS is required, and the certificate trusted although it
-// does not verify. Read from and stored in the settings file.
+// data connections are made, whether TLS is required, the certificate trusted although it does
+// not verify, and how many connections a run opens. Read from and stored in the settings file.
 class frmServerSetting : public QDialog {
     Q_OBJECT
 
@@ -19,6 +20,7 @@ public:
     QComboBox* cboDataConnection;  // アクティブ, パッシブ
     QComboBox* cboTls;             // 使用しない, 必須
     QLineEdit* txtTrustedCertificate;
+    QSpinBox* spnConnections;  // 1 to 16
 
     // Stores the options and closes; a fingerprint that is not one is refused with a message and
     // the dialog stays open.

@@ -1,0 +1,294 @@
+#include "TransferPool.h"
+
+#include <QCoreApplication>
+
+#include "FtpClient.h"
+#include "FtpWorker.h"
+#include "Fun_Error_Success.h"
+
+namespace {
+
+// The walk's own connection says NOOP after this long in the pool's waits, where it may sit idle
+// while the others send (servers close an idle control connection, vsftpd after 300 s).
+constexpr int kKeepAliveMs = 30 * 1000;
+
+}  // namespace
+
+TransferPool::TransferPool(FtpClient& walk, int connections,
+                           std::function<void(const QString&)> logCommand,
+                           std::function<void(const QString&)> logRun)
+    : m_walk(walk),
+      m_size(connections),
+      m_logCommand(std::move(logCommand)),
+      m_logRun(std::move(logRun)) {
+    m_wake.setInterval(kKeepAliveMs);
+}
+
+TransferPool::~TransferPool() {
+    Close();
+}
+
+void TransferPool::Start(int replyTimeoutSec) {
+    m_replyTimeoutSec = replyTimeoutSec;
+    const Typ_Profile profile = m_walk.udtProfile;
+    const Typ_ServerOptions options = m_walk.Options();
+    for (int number = 2; number <= m_size; ++number) {
+        auto connection = std::make_unique<Connection>();
+        connection->number = number;
+        connection->worker = new FtpWorker(number);
+        connection->thread = std::make_unique<QThread>();
+        FtpWorker* worker = connection->worker;
+        worker->moveToThread(connection->thread.get());
+        connect(worker, &FtpWorker::LoggedIn, this, &TransferPool::WorkerLoggedIn);
+        connect(worker, &FtpWorker::Sent, this, &TransferPool::WorkerSent);
+        connect(worker, &FtpWorker::Listed, this, &TransferPool::WorkerListed);
+        connect(worker, &FtpWorker::Closed, this, &TransferPool::WorkerClosed);
+        connect(worker, &FtpWorker::CommandLogged, this,
+                [this](const QString& line) { m_logCommand(line); });
+        connect(worker, &FtpWorker::RunLogged, this,
+                [this](const QString& line) { m_logRun(line); });
+        connection->thread->start();
+        QMetaObject::invokeMethod(
+            worker, [=, this] { worker->LogIn(profile, options, m_replyTimeoutSec); },
+            Qt::QueuedConnection);
+        m_connections.push_back(std::move(connection));
+    }
+}
+
+TransferPool::Slot TransferPool::AwaitConnection(bool ownIfBusy) {
+    if (!Idle() && !ownIfBusy) {
+        m_walkWaiting = true;
+        Wait([this] { return Idle() || AllGone(); }, true);
+        m_walkWaiting = false;
+    }
+    if (Stopping())
+        return Slot::Stopped;
+    return Idle() ? Slot::Ready : Slot::Own;
+}
+
+void TransferPool::Send(qint64 job, const QString& localPath, const QString& remotePath) {
+    if (Connection* connection = Idle())
+        StartSend(*connection, {job, localPath, remotePath, 0});
+}
+
+void TransferPool::ListAhead(const QStringList& dirs) {
+    for (auto dir = dirs.crbegin(); dir != dirs.crend(); ++dir)
+        m_ahead.push_front(*dir);
+    for (const auto& connection : m_connections) {
+        if (connection->state == State::Idle)
+            Employ(*connection);
+    }
+}
+
+bool TransferPool::AwaitListing(const QString& dir) {
+    const auto queued = std::find(m_ahead.begin(), m_ahead.end(), dir);
+    if (queued != m_ahead.end()) {
+        m_ahead.erase(queued);
+        return false;
+    }
+    const auto listing = [this, &dir] {
+        return std::any_of(m_connections.begin(), m_connections.end(), [&dir](const auto& c) {
+            return c->state == State::Listing && c->dir == dir;
+        });
+    };
+    if (!listing())
+        return false;
+    Wait([&listing] { return !listing(); }, true);
+    return !listing();
+}
+
+QList<qint64> TransferPool::Drain() {
+    if (StoppingAtOnce())
+        StopNow();
+    const auto sending = [this] {
+        return std::any_of(m_connections.begin(), m_connections.end(),
+                           [](const auto& c) { return c->state == State::Sending; });
+    };
+    // Every file handed over ends with its own reply, or at once when the run stops at once:
+    // the wait does not end on a stop.
+    Wait([&] { return !sending() && (m_retries.empty() || AllGone() || Stopping()); }, false);
+    QList<qint64> orphans;
+    for (; !m_retries.empty(); m_retries.pop_front()) {
+        if (!Stopping())
+            orphans.append(m_retries.front().id);
+        else if (OnSent)
+            OnSent(m_retries.front().id, false, QStringLiteral("stopped"));
+    }
+    return orphans;
+}
+
+void TransferPool::StopNow() {
+    m_stoppedNow = true;
+    for (const auto& connection : m_connections) {
+        FtpWorker* worker = connection->worker;
+        QMetaObject::invokeMethod(
+            worker, [worker] { worker->StopNow(); }, Qt::QueuedConnection);
+    }
+}
+
+void TransferPool::Close() {
+    if (m_connections.empty())
+        return;
+    OnSent = nullptr;
+    OnListed = nullptr;
+    m_closing = true;
+    for (const auto& connection : m_connections) {
+        FtpWorker* worker = connection->worker;
+        QMetaObject::invokeMethod(
+            worker, [worker] { worker->Close(); }, Qt::QueuedConnection);
+    }
+    // Their QUIT lines reach the command log before the threads end.
+    Wait([this] { return m_closed == static_cast<int>(m_connections.size()); }, false);
+    for (const auto& connection : m_connections) {
+        connection->thread->quit();
+        connection->thread->wait();
+        delete connection->worker;
+    }
+    m_connections.clear();
+}
+
+TransferPool::Connection* TransferPool::Idle() {
+    for (const auto& connection : m_connections) {
+        if (connection->state == State::Idle)
+            return connection.get();
+    }
+    return nullptr;
+}
+
+bool TransferPool::AllGone() const {
+    return std::all_of(m_connections.begin(), m_connections.end(),
+                       [](const auto& c) { return c->state == State::Gone; });
+}
+
+bool TransferPool::Stopping() const {
+    return m_stoppedNow || m_closing || m_walk.blnAbend || m_walk.blnQuitAfterFile;
+}
+
+bool TransferPool::StoppingAtOnce() const {
+    return m_stoppedNow || (m_walk.blnAbend && !m_walk.blnQuitAfterFile);
+}
+
+void TransferPool::Wait(const std::function<bool()>& done, bool endOnStop) {
+    m_walkIdle.start();
+    m_wake.start();
+    while (!done() && !(endOnStop && Stopping())) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        KeepWalkAlive();
+    }
+    m_wake.stop();
+}
+
+void TransferPool::KeepWalkAlive() {
+    if (m_walkIdle.elapsed() < kKeepAliveMs || m_walk.blnAbend || m_closing)
+        return;
+    m_walk.FtpNoop();
+    m_walkIdle.start();
+}
+
+void TransferPool::WorkerLoggedIn(int number, bool ok, const QString& reason) {
+    Connection& connection = At(number);
+    if (!connection.reopened && !m_closing) {
+        ++m_firstLogins;
+        if (ok)
+            ++m_accepted;
+        if (m_firstLogins == m_size - 1 && m_accepted < m_size)
+            m_logRun(
+                QStringLiteral("WARNING - SERVER ACCEPTED ONLY %1 CONNECTIONS").arg(m_accepted));
+    }
+    if (!ok) {
+        if (connection.reopened)
+            m_logRun(QStringLiteral("WARNING - CONNECTION NOT REOPENED - [%1]\t").arg(number) +
+                     Fun_Error_Success::LogText(reason));
+        connection.state = State::Gone;
+        return;
+    }
+    connection.state = State::Idle;
+    Employ(connection);
+}
+
+void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken,
+                              const QString& reason) {
+    Connection& connection = At(number);
+    Job job = connection.job;
+    connection.state = State::Idle;
+    if (broken && !m_stoppedNow && !m_closing) {
+        Lost(connection, reason);
+        // The file goes again on a connection that works; a second break is its own error.
+        if (++job.breaks < 2) {
+            m_retries.push_back(job);
+            for (const auto& other : m_connections) {
+                if (other->state == State::Idle)
+                    Employ(*other);
+            }
+            return;
+        }
+    }
+    if (OnSent)
+        OnSent(id, stored, reason);
+    if (connection.state == State::Idle)
+        Employ(connection);
+}
+
+void TransferPool::WorkerListed(int number, const QString& dir, bool ok, bool broken,
+                                const QStringList& paths) {
+    Connection& connection = At(number);
+    connection.state = State::Idle;
+    connection.dir.clear();
+    if (OnListed)
+        OnListed(dir, ok, paths);
+    if (broken && !m_stoppedNow && !m_closing)
+        Lost(connection, QString());
+    else
+        Employ(connection);
+}
+
+void TransferPool::WorkerClosed(int) {
+    ++m_closed;
+}
+
+void TransferPool::Lost(Connection& connection, const QString& reason) {
+    m_logRun(QStringLiteral("WARNING - CONNECTION BROKEN - [%1]\t").arg(connection.number) +
+             Fun_Error_Success::LogText(reason));
+    if (connection.reopened || Stopping()) {
+        connection.state = State::Gone;
+        return;
+    }
+    connection.reopened = true;
+    connection.state = State::LoggingIn;
+    FtpWorker* worker = connection.worker;
+    const Typ_Profile profile = m_walk.udtProfile;
+    const Typ_ServerOptions options = m_walk.Options();
+    QMetaObject::invokeMethod(
+        worker, [=, this] { worker->LogIn(profile, options, m_replyTimeoutSec); },
+        Qt::QueuedConnection);
+}
+
+void TransferPool::Employ(Connection& connection) {
+    if (connection.state != State::Idle || Stopping())
+        return;
+    if (!m_retries.empty()) {
+        const Job job = m_retries.front();
+        m_retries.pop_front();
+        StartSend(connection, job);
+        return;
+    }
+    // The walk waiting for a connection comes before listings ahead of it.
+    if (m_walkWaiting || m_ahead.empty())
+        return;
+    connection.state = State::Listing;
+    connection.dir = m_ahead.front();
+    m_ahead.pop_front();
+    FtpWorker* worker = connection.worker;
+    const QString dir = connection.dir;
+    QMetaObject::invokeMethod(
+        worker, [worker, dir] { worker->List(dir); }, Qt::QueuedConnection);
+}
+
+void TransferPool::StartSend(Connection& connection, const Job& job) {
+    connection.state = State::Sending;
+    connection.job = job;
+    FtpWorker* worker = connection.worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, job] { worker->Send(job.id, job.localPath, job.remotePath); },
+        Qt::QueuedConnection);
+}

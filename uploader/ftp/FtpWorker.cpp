@@ -1,0 +1,130 @@
+#include "FtpWorker.h"
+
+#include "FtpClient.h"
+#include "ServerText.h"
+
+namespace {
+
+// Servers close a control connection that says nothing for a while (vsftpd after 300 s); an idle
+// connection of a pool may wait that long while the walk finds nothing to send.
+constexpr int kKeepAliveMs = 30 * 1000;
+
+const QString kConnectionLine = QStringLiteral("SUCCESS - FTP CONNECTION - ");
+
+}  // namespace
+
+FtpWorker::FtpWorker(int number)
+    : m_number(number), m_prefix(QStringLiteral("[%1] ").arg(number)), m_keepAlive(this) {
+    m_keepAlive.setInterval(kKeepAliveMs);
+    connect(&m_keepAlive, &QTimer::timeout, this, &FtpWorker::KeepAlive);
+}
+
+FtpWorker::~FtpWorker() = default;
+
+void FtpWorker::LogIn(const Typ_Profile& profile, const Typ_ServerOptions& options,
+                      int replyTimeoutSec) {
+    m_options = options;
+    m_socketError.clear();
+    m_client = std::make_unique<FtpClient>(static_cast<FtpHost&>(*this));
+    m_client->SetReplyTimeoutSec(replyTimeoutSec);
+    m_busy = true;
+    const bool ok = !m_stopped && m_client->FtpLogin(profile);
+    m_busy = false;
+    if (ok)
+        m_keepAlive.start();
+    emit LoggedIn(m_number, ok, ok ? QString() : FailureReason());
+    CloseIfAsked();
+}
+
+void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remotePath) {
+    m_busy = true;
+    m_socketError.clear();
+    const bool stored = !m_stopped && m_client && m_client->FtpPutFile(localPath, remotePath);
+    m_busy = false;
+    m_keepAlive.start();
+    emit Sent(m_number, job, stored, !stored && Broken(), stored ? QString() : FailureReason());
+    CloseIfAsked();
+}
+
+void FtpWorker::List(const QString& dir) {
+    m_busy = true;
+    m_socketError.clear();
+    QStringList paths;
+    const bool ok = !m_stopped && m_client && m_client->ListRemoteDir(dir, &paths);
+    m_busy = false;
+    m_keepAlive.start();
+    emit Listed(m_number, dir, ok, !ok && Broken(), paths);
+    CloseIfAsked();
+}
+
+void FtpWorker::StopNow() {
+    m_stopped = true;
+    if (m_client)
+        m_client->blnAbend = true;
+}
+
+// Asked for while a login, a transfer or a listing waits (the request arrives inside that wait),
+// it ends the wait and closes once the wait has returned: the client is still on the stack.
+void FtpWorker::Close() {
+    m_closeAsked = true;
+    StopNow();
+    if (!m_busy)
+        CloseIfAsked();
+}
+
+void FtpWorker::CloseIfAsked() {
+    if (!m_closeAsked)
+        return;
+    m_closeAsked = false;
+    m_keepAlive.stop();
+    if (m_client)
+        m_client->FtpQuit();
+    m_client.reset();
+    emit Closed(m_number);
+}
+
+void FtpWorker::Logging(const QString& line) {
+    emit CommandLogged(m_prefix + line);
+}
+
+// The run log names the server once, for the run's first connection.
+void FtpWorker::WriteLog(const QString& line) {
+    if (!line.startsWith(kConnectionLine))
+        emit RunLogged(line);
+}
+
+// No box from a connection of a pool: the fault is its own and the run goes on without it.
+void FtpWorker::ShowSocketError(const QString& text) {
+    m_socketError = ServerText::Printable(text.simplified());
+    Logging(m_socketError);
+}
+
+Typ_ServerOptions FtpWorker::ServerOptions(const QString&) {
+    return m_options;
+}
+
+bool FtpWorker::Broken() const {
+    return !m_stopped && m_client &&
+           (!m_client->FaultReason().isEmpty() || !m_socketError.isEmpty() ||
+            m_client->wsControl.state() != QAbstractSocket::ConnectedState);
+}
+
+QString FtpWorker::FailureReason() const {
+    if (m_stopped)
+        return QStringLiteral("stopped");
+    if (!m_client)
+        return QString();
+    if (!m_client->FaultReason().isEmpty())
+        return m_client->FaultReason();
+    if (!m_socketError.isEmpty())
+        return m_socketError;
+    return ServerText::Printable(m_client->strLastReply.simplified());
+}
+
+void FtpWorker::KeepAlive() {
+    if (m_busy || m_stopped || !m_client)
+        return;
+    m_busy = true;
+    m_client->FtpNoop();
+    m_busy = false;
+}
