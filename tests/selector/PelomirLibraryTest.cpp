@@ -88,6 +88,25 @@ TEST_F(SelectorLibrary, EveryMemberAnswersToItsDispatchIdWithItsDefault) {
     EXPECT_EQ(allowed, true);
 }
 
+// The descriptions the type library gives its members, for a host or a designer to show.
+TEST_F(SelectorLibrary, MembersCarryTheirDescriptions) {
+    ComponentControl* st = Create();
+    ASSERT_NE(st, nullptr);
+    const QMetaObject* meta = st->Widget()->metaObject();
+    const auto description = [meta](const char* dispId) {
+        const int index = meta->indexOfClassInfo(QByteArray("description:") + dispId);
+        return index < 0 ? QString() : QString::fromUtf8(meta->classInfo(index).value());
+    };
+    EXPECT_EQ(description("68030000"),
+              "ｵﾌﾞｼﾞｪｸﾄのｳｨﾝﾄﾞｳを識別するﾊﾝﾄﾞﾙを (Microsoft Windows から) 返します。");
+    EXPECT_EQ(description("68030001"),
+              "DESKTOPにNETICONがでているときは、DESKTOPで、いいけど、そうでないときで、NETWORKを"
+              "表示するときは、NETWORKを選択すること！");
+    EXPECT_EQ(description("68030002"),
+              "ﾕｰｻﾞｰの操作で発生したｲﾍﾞﾝﾄを、ｵﾌﾞｼﾞｪｸﾄに認識させるかどうかを設定します。値の取得も"
+              "可能です。");
+}
+
 TEST_F(SelectorLibrary, DesignTimePropertiesComeFromTheBag) {
     ComponentControl* st = Create({{"style", ST_FileOpen}, {"Filter", "Text|*.txt"}});
     ASSERT_NE(st, nullptr);

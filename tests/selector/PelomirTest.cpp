@@ -160,14 +160,15 @@ TEST_F(Selector, ButtonDoubleClickAndEnterAskBeforeTheDialog) {
 }
 
 // Called directly, ShowDialog asks nothing first.
-TEST_F(Selector, FolderDialogOpensAtTheTextOrTheDesktopWithItsTitle) {
+TEST_F(Selector, FolderDialogOpensAtTheTextOrTheDesktopOrHomeWithItsTitle) {
     EXPECT_FALSE(selector->ShowDialog());  // cancelled
     selector->setInitDir(Path("data/sub"));
     selector->setTitle("Pick one");
     selector->setRoot(ST_PERSONAL);
     EXPECT_FALSE(selector->ShowDialog());
     ASSERT_EQ(host.folders.size(), 2);
-    EXPECT_EQ(host.folders[0].initial, API_SpecialFolders::GetSpecialFolderPath(0));
+    // The tests' home has no desktop folder: the dialog opens at home.
+    EXPECT_EQ(host.folders[0].initial, QDir::homePath());
     EXPECT_EQ(host.folders[0].title, "ﾌｫﾙﾀﾞを選択してください");
     EXPECT_EQ(host.folders[0].root, "");
     EXPECT_EQ(host.folders[0].owner, &form);
@@ -180,6 +181,13 @@ TEST_F(Selector, FolderDialogOpensAtTheTextOrTheDesktopWithItsTitle) {
     EXPECT_TRUE(selector->ShowDialog());
     EXPECT_EQ(raised, QStringList{Path("data")});
     EXPECT_EQ(before, 0);
+    // With a desktop folder, there.
+    const QString desktop = API_SpecialFolders::GetSpecialFolderPath(ST_DESKTOP);
+    ASSERT_TRUE(QDir().mkpath(desktop));
+    selector->setInitDir(QString());
+    selector->ShowDialog();
+    EXPECT_EQ(host.folders.last().initial, desktop);
+    QDir(desktop).removeRecursively();
 }
 
 TEST_F(Selector, OpenStyleAsksForAnExistingFileWithTheFilter) {
@@ -194,7 +202,7 @@ TEST_F(Selector, OpenStyleAsksForAnExistingFileWithTheFilter) {
     EXPECT_FALSE(r.save);
     EXPECT_TRUE(r.fileMustExist && r.pathMustExist);
     EXPECT_FALSE(r.multiSelect || r.overwritePrompt);
-    EXPECT_EQ(r.folder, API_SpecialFolders::GetSpecialFolderPath(0));
+    EXPECT_EQ(r.folder, QDir::homePath());
     EXPECT_EQ(r.fileName, "conv.txt");
     EXPECT_EQ(r.title, QString());
     EXPECT_EQ(r.filters, (QStringList{"変換ﾃｰﾌﾞﾙ (*.txt) (*.txt)", "全てのﾌｧｲﾙ (*.*) (*.*)"}));
@@ -356,6 +364,10 @@ TEST_F(Selector, NeverNarrowerThanThreeButtonsNorLowerThanOne) {
 
 TEST_F(Selector, PersistedPropertiesWriteOnlyWhatDiffersAndReadBack) {
     EXPECT_TRUE(selector->WriteProperties().isEmpty());
+    // Its own Enabled, not the disabled form's.
+    form.setEnabled(false);
+    EXPECT_TRUE(selector->WriteProperties().isEmpty());
+    form.setEnabled(true);
     EXPECT_TRUE(Field()->isReadOnly());
     QStringList changed;
     QObject::connect(selector, &Pelomir::PropertyChanged,
