@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +27,7 @@
 #include "ConvTableHelp.h"
 #include "DropFiles.h"
 #include "Dunvorel_TypeLib.h"
+#include "MessageBoxHost.h"
 #include "Pelomir_TypeLib.h"
 #include "QtTranslation.h"
 #include "RunLogViewer.h"
@@ -67,6 +69,13 @@ QStringList Column(const frmSkerrow& w, int column) {
     for (int i = 0; i < w.ItemCount(); ++i)
         texts.append(w.Item(i)->text(column));
     return texts;
+}
+
+// A window closed by an earlier test asked the application to exit, which ends every modal loop
+// at once until the application's own loop has run.
+void FlushExit() {
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
 }
 
 class Window : public ::testing::Test {
@@ -215,8 +224,15 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     // Deleting ":1" leaves two items; a new one must not take ":3" again.
     w->LoadItemIntoFields(w->Item(0));
     EXPECT_TRUE(w->btnAction[2]->isEnabled());
+    // Delete asks first, naming the profile, with No the default; No keeps it.
+    host.answers = {MsgAnswer::No};
     w->btnAction[2]->click();
-    EXPECT_TRUE(host.shown.isEmpty());
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.contains(Local("one-b") + "\r\nFTP BASE DIR: ftp://h1b"))
+        << host.shown[0].text.toStdString();
+    EXPECT_EQ(host.shown[0].buttons, MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(w->ItemCount(), 3);
+    w->btnAction[2]->click();
     EXPECT_EQ(w->txtKey->text(), QString());
     EXPECT_FALSE(w->btnAction[2]->isEnabled());
     Register(*w, Local("four"), "h4");
@@ -425,10 +441,18 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     EXPECT_EQ(w->mnuFile->title(), "ﾌｧｲﾙ(&F)");
     EXPECT_EQ(w->mnuHelp->title(), "ﾍﾙﾌﾟ(&H)");
 
+    // Investigate mode says so between runs too.
     w->mnuSeek->trigger();
     EXPECT_TRUE(w->InvestigateMode());
+    EXPECT_EQ(w->PanelText(1), "調査");
+    w->RunSide().SetRunning(true);
+    w->RunSide().SetPanelText(1, "調査中");
+    w->RunSide().SetRunning(false);
+    w->RunSide().SetPanelText(1, QString());
+    EXPECT_EQ(w->PanelText(1), "調査");
     w->mnuSeek->trigger();
     EXPECT_FALSE(w->InvestigateMode());
+    EXPECT_EQ(w->PanelText(1), QString());
 
     w->mnuHelpConvTable->trigger();
     w->mnuVersion->trigger();
@@ -439,7 +463,7 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     EXPECT_TRUE(host.shown[1].text.startsWith("SkerrowEx v"));
     EXPECT_EQ(host.shown[1].title, "ﾊﾞｰｼﾞｮﾝ情報");
 
-    // Server settings belong to the selected profile's server: none is selected.
+    // Server settings belong to the server in the fields: there is none.
     w->mnuServerSetting->trigger();
     ASSERT_EQ(host.shown.size(), 3);
     EXPECT_EQ(host.shown[2].icon, MsgIcon::Exclamation);
@@ -561,6 +585,7 @@ TEST_F(Window, SystemUnloadSavesNothing) {
 TEST_F(Window, ABadIntervalStopsTheActionTheUserMovesTo) {
     WriteRaw(DatPath(), "True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n");
     auto w = Open();
+    host.whileShown = [] { QTest::qWait(20); };
     QTreeWidget* list = w->lvList;
     const QList<std::pair<const char*, std::function<void()>>> actions{
         {"register by mouse", [&] { QTest::mouseClick(w->btnAction[1], Qt::LeftButton); }},
@@ -633,7 +658,7 @@ TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {
     w->btnAction[2]->click();
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\tb\t1\tftp://h\tu\tp\r\n"
                                              "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n"));
-    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(host.shown.size(), 1);  // the delete's question
 }
 
 TEST_F(Window, TwoWindowsNeverOverwriteEachOtherSilently) {
@@ -675,6 +700,16 @@ TEST_F(Window, JapaneseStandardTextsAndAStarredPassword) {
     auto w = Open();
     w->txtPasswd->setText("secret");
     EXPECT_EQ(w->txtPasswd->displayText(), "******");
+
+    // Enter says No to a question whose default is No.
+    FlushExit();
+    QTimer::singleShot(0, [] {
+        QWidget* modal = QApplication::activeModalWidget();
+        ASSERT_NE(modal, nullptr);
+        QTest::keyClick(modal, Qt::Key_Return);
+    });
+    MessageBoxHost boxes;
+    EXPECT_EQ(boxes.ShowMessage("q", MsgIcon::Question, MsgButtons::YesNoDefaultNo), MsgAnswer::No);
 }
 
 TEST_F(Window, OwnLogViewerOpensAtTheEnd) {
@@ -768,6 +803,31 @@ TEST_F(Window, SelectorsComeFromTheirLibraryAndOnlyTheLocalFolderIsAnEdit) {
     EXPECT_EQ(w->stConvTable->Target(), table);
     EXPECT_FALSE(w->blnEditing);
     EXPECT_TRUE(host.shown.isEmpty());
+}
+
+// The tests' home has no desktop folder: the folder dialog opens at home, not at the root. The
+// folder chosen there is an edit.
+TEST_F(Window, TheFolderDialogOpensAtHomeAndItsChoiceIsAnEdit) {
+    ASSERT_FALSE(QFileInfo::exists(QDir::homePath() + "/Desktop"));
+    auto w = Open();
+    FlushExit();
+    const QString picked = Local("picked");
+    QStringList opened;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !opened.isEmpty())
+            return;
+        opened = dialog->selectedFiles();
+        dialog->selectFile(picked);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    poll.start(10);
+    QTest::mouseClick(w->stLocalDir->Widget()->findChild<QPushButton*>("btnFolder"),
+                      Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{QDir::homePath()});
+    EXPECT_EQ(w->stLocalDir->Target(), picked);
+    EXPECT_TRUE(w->blnEditing);
 }
 
 // Without the selector library the window still opens and says which library is missing; the
