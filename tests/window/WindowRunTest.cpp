@@ -10,7 +10,10 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -28,6 +31,8 @@
 #include "frmSkerrow.h"
 
 namespace {
+
+const QString kConnectionFailed = QStringLiteral("接続に失敗しました。設定を確認してください。");
 
 // Each run starts without the profiles, settings, ledger and logs of an earlier one.
 void ForgetAppFiles() {
@@ -107,17 +112,22 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     EXPECT_TRUE(host.shown.isEmpty());
 }
 
-// The user's close, a session end and a termination request all end the run at once: the unload
-// line is the log's last line and no viewer opens.
+// The user's close asks first, and No keeps the run going; a session end and a termination
+// request ask nothing. Each ends the run at once: the unload line is the log's last line and no
+// viewer opens.
 TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
-    const QList<std::pair<const char*, std::function<void(frmSkerrow&)>>> ways{
-        {"close", [](frmSkerrow& w) { w.close(); }},
-        {"session end",
+    const QList<std::tuple<const char*, int, std::function<void(frmSkerrow&)>>> ways{
+        {"close", 2,
+         [](frmSkerrow& w) {
+             EXPECT_FALSE(w.close());
+             EXPECT_TRUE(w.close());
+         }},
+        {"session end", 0,
          [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppWindows); }},
-        {"SIGTERM",
+        {"SIGTERM", 0,
          [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppTaskManager); }},
     };
-    for (const auto& [name, end] : ways) {
+    for (const auto& [name, questions, end] : ways) {
         ForgetAppFiles();
         VirtualFtpServer server;
         ASSERT_TRUE(server.Listen());
@@ -128,6 +138,7 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
             ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QStringLiteral("f%1.txt").arg(i)), "x"));
 
         ScriptedMessageHost host;
+        host.answers = {MsgAnswer::No};
         frmSkerrow w(host);
         w.show();
         w.stLocalDir->setInitDir(dir.path());
@@ -158,11 +169,55 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
             << name << "\n"
             << log.join(QLatin1Char('\n')).toStdString();
         EXPECT_LT(StatusCounters::LeadingNumber(w.PanelText(3)), 40) << name;
+        ASSERT_EQ(host.shown.size(), questions) << name;
+        for (const ScriptedMessageHost::Shown& question : host.shown)
+            EXPECT_EQ(question.buttons, MsgButtons::YesNoDefaultNo) << name;
+    }
+}
+
+void AddProfile(frmSkerrow& w, const QString& local, const QString& ftpDir) {
+    w.stLocalDir->setInitDir(local);
+    w.txtFtpDir->setText(ftpDir);
+    w.txtAccount->setText(QStringLiteral("user"));
+    w.txtPasswd->setText(QStringLiteral("pw"));
+    w.btnAction_Click(1);
+}
+
+// A refused login: the box says why under its own words, and points to the server's settings
+// when the server offers TLS.
+TEST(WindowRun, AFailedConnectionSaysWhyInItsBox) {
+    const QByteArray noTls = "211-Features:\r\n PASV\r\n211 End\r\n";
+    const QByteArray authTls = "211-Features:\r\n AUTH TLS\r\n PBSZ\r\n PROT\r\n211 End\r\n";
+    for (const QByteArray& features : {noTls, authTls}) {
+        ForgetAppFiles();
+        VirtualFtpServer server;
+        ASSERT_TRUE(server.Listen());
+        server.On("PASS", [&](const QByteArray&) { server.Send("530 Login incorrect.\r\n"); });
+        server.On("FEAT", [&](const QByteArray&) { server.Send(features); });
+        QTemporaryDir dir;
+        ScriptedMessageHost host;
+        frmSkerrow w(host);
+        AddProfile(w, dir.path(), server.HostPort() + QStringLiteral("/www"));
+
+        w.mnuRun->trigger();
+
+        ASSERT_EQ(host.shown.size(), 1);
+        const QString told = kConnectionFailed + QStringLiteral("\r\n530 Login incorrect.");
+        if (features == noTls)
+            EXPECT_EQ(host.shown[0].text, told);
+        else
+            EXPECT_TRUE(host.shown[0].text.startsWith(told + QStringLiteral("\r\nTLS ")) &&
+                        host.shown[0].text.contains(QStringLiteral("ｻｰﾊﾞｰ接続設定")))
+                << host.shown[0].text.toStdString();
     }
 }
 
 // Runs the dialog the menu opens, doing to it what the user does.
 void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&)>& use) {
+    // A window closed by an earlier test asked the application to exit, which ends every modal
+    // loop (the dialog's) at once until the application's own loop has run.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
     bool opened = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -186,10 +241,6 @@ void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&
 // the tree is mirrored. The dialog then shows what is kept and refuses a fingerprint that is none.
 TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     ForgetAppFiles();
-    // A window closed by an earlier test asked the application to exit, which ends every modal
-    // loop (the dialog's) at once until the application's own loop has run.
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    QCoreApplication::exec();
     FtpTestServer server;
     QString why;
     ASSERT_TRUE(server.Start(FtpServerKind::Vsftpd, &why, {.tls = true, .activeMode = false}))
@@ -208,20 +259,30 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     w.txtAccount->setText(server.User());
     w.txtPasswd->setText(server.Password());
     w.btnAction_Click(1);
-    w.lvList->setCurrentItem(w.Item(0));
+    w.RunSide().RunLogViewer = [](const QString&) { return true; };
+    // Without TLS the server refuses the login and closes the connection: one box says why, and
+    // where TLS is asked for.
+    w.mnuRun->trigger();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown[0].text.startsWith(
+        kConnectionFailed + QStringLiteral("\r\n530 Non-anonymous sessions must use "
+                                           "encryption.\r\n")))
+        << host.shown[0].text.toStdString();
+    EXPECT_TRUE(host.shown[0].text.contains(QStringLiteral("ｻｰﾊﾞｰ接続設定")));
+    host.shown.clear();
+
     WithServerSetting(w, [](frmServerSetting& d) {
         d.cboDataConnection->setCurrentIndex(1);
         d.cboTls->setCurrentIndex(1);
         d.accept();
     });
-    w.RunSide().RunLogViewer = [](const QString&) { return true; };
 
     w.mnuRun->trigger();
 
     const QByteArray fingerprint = FtpTestServer::CertificateFingerprint();
     ASSERT_EQ(host.shown.size(), 1);
     const QString question = host.shown.first().text;
-    EXPECT_EQ(host.shown.first().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(host.shown.first().buttons, MsgButtons::YesNoDefaultNo);
     for (const QString& fact : {QStringLiteral("発行先: 127.0.0.1"), QStringLiteral("発行者: "),
                                 QStringLiteral("有効期間: "),
                                 "SHA-256: " + ServerCertificate::FingerprintText(fingerprint)})
@@ -252,6 +313,52 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     });
     EXPECT_EQ(host.shown.size(), 1);
     EXPECT_EQ(ServerSettings::Read(hostPort).TrustedCertificate, fingerprint);
+
+    // Another certificate trusted: this one is refused as changed, naming the file to edit.
+    ASSERT_TRUE(ServerSettings::WriteTrustedCertificate(hostPort, QByteArray(32, '\xAB')));
+    host.shown.clear();
+    w.mnuRun->trigger();
+    ASSERT_FALSE(host.shown.isEmpty());
+    EXPECT_TRUE(host.shown[0].text.contains(QStringLiteral("信頼した証明書から変わっています")));
+    EXPECT_TRUE(host.shown[0].text.contains(AppFiles::AppFilePath(QStringLiteral(".ini"))))
+        << host.shown[0].text.toStdString();
+}
+
+// A click on a row's check box selects the row it loads, and the server settings are those of the
+// server in the fields.
+TEST(WindowRun, ACheckBoxClickSelectsItsRowAndTheServerSettingsFollowTheFields) {
+    ForgetAppFiles();
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    QTemporaryDir dir;
+    AddProfile(w, dir.path(), QStringLiteral("h1/x"));
+    w.btnAction_Click(0);
+    AddProfile(w, dir.path(), QStringLiteral("h2:2121"));
+    w.LoadItemIntoFields(w.Item(0));
+    ASSERT_EQ(w.lvList->currentItem(), w.Item(0));
+
+    QStyleOptionViewItem option;
+    option.initFrom(w.lvList->viewport());
+    option.rect = w.lvList->visualItemRect(w.Item(1));
+    option.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    const QRect box =
+        w.lvList->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, w.lvList);
+    QTest::mouseClick(w.lvList->viewport(), Qt::LeftButton, {}, box.center());
+
+    EXPECT_FALSE(w.ItemChecked(1));
+    EXPECT_EQ(w.txtFtpDir->text(), QStringLiteral("h2:2121"));
+    EXPECT_EQ(w.lvList->selectedItems(), QList<QTreeWidgetItem*>{w.Item(1)});
+    WithServerSetting(w, [](frmServerSetting& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("ｻｰﾊﾞｰ接続設定 - h2:2121"));
+    });
+    // An address typed into the fields, not yet registered, is the one set.
+    w.txtFtpDir->setText(QStringLiteral("ftp://h3/y"));
+    WithServerSetting(w, [](frmServerSetting& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("ｻｰﾊﾞｰ接続設定 - h3:21"));
+    });
+    EXPECT_TRUE(host.shown.isEmpty());
 }
 
 }  // namespace
