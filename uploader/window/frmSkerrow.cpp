@@ -169,7 +169,7 @@ void frmSkerrow::BuildStatusBar() {
     sbPanel->setSizeGripEnabled(true);
     for (QLabel*& panel : m_panels) {
         panel = new QLabel(sbPanel);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(90);
         sbPanel->addWidget(panel, 1);
     }
