@@ -86,16 +86,12 @@ TEST_F(SelectorLibrary, EveryMemberAnswersToItsDispatchIdWithItsDefault) {
     QVariant allowed;
     EXPECT_TRUE(st->Invoke(DispId::IsAllowOverWrite, {}, &allowed));
     EXPECT_EQ(allowed, true);
-}
 
-// The descriptions the type library gives its members, for a host or a designer to show.
-TEST_F(SelectorLibrary, MembersCarryTheirDescriptions) {
-    ComponentControl* st = Create();
-    ASSERT_NE(st, nullptr);
+    // Descriptions of members, for a host or a designer to show.
     const QMetaObject* meta = st->Widget()->metaObject();
-    const auto description = [meta](const char* dispId) {
-        const int index = meta->indexOfClassInfo(QByteArray("description:") + dispId);
-        return index < 0 ? QString() : QString::fromUtf8(meta->classInfo(index).value());
+    const auto description = [meta](const char* id) {
+        return QString::fromUtf8(
+            meta->classInfo(meta->indexOfClassInfo(QByteArray("description:") + id)).value());
     };
     EXPECT_EQ(description("68030000"),
               "ｵﾌﾞｼﾞｪｸﾄのｳｨﾝﾄﾞｳを識別するﾊﾝﾄﾞﾙを (Microsoft Windows から) 返します。");
