@@ -424,7 +424,8 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
                                       QString::fromLocal8Bit(std::strerror(ECONNREFUSED)),
                                   "ABEND"}));
     EXPECT_EQ(host.messages.shown.last().text,
-              QStringLiteral("接続に失敗しました。設定を確認してください。"));
+              QStringLiteral("接続に失敗しました。設定を確認してください。\r\n") +
+                  QString::fromLocal8Bit(std::strerror(ECONNREFUSED)));
     EXPECT_EQ(host.shownInFields, QList<int>{0});
     EXPECT_TRUE(host.runLogsShown.isEmpty());
     EXPECT_EQ(server.Connections(), 0);

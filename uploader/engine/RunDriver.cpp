@@ -2,12 +2,12 @@
 
 #include <QFileInfo>
 
+#include "ConnectionFailureText.h"
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
 #include "RunLock.h"
 #include "ServerSettings.h"
-#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
@@ -139,11 +139,18 @@ void RunDriver::WorkPass() {
             if (ftp_.blnAbend && ftp_.FaultReason().isEmpty())
                 break;
             outcome_ = RunOutcome::ConnectionFailed;
+            // Read before FEAT replaces the reply that refused the login.
+            const QString failure = ConnectionFailure(profile);
+            const QString reason =
+                ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+            const bool pointToTls = !ftp_.TlsRequired() &&
+                                    (ConnectionFailureText::MentionsTls(reason) ||
+                                     ConnectionFailureText::OffersTls(ftp_.FeaturesAfterRefusal()));
             host_.ShowItemInFields(item);
-            host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
+            host_.ShowMessage(ConnectionFailureText::BoxText(reason, pointToTls),
                               MsgIcon::Exclamation, MsgButtons::Ok);
             WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING") +
-                     QLatin1Char('\t') + ConnectionFailure(profile));
+                     QLatin1Char('\t') + failure);
             WriteLog(QStringLiteral("ABEND"));
             return;
         }
@@ -168,9 +175,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
     FtpAddress address;
     if (!ParseFtpAddress(profile.FtpDir, &address))
         return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
-    QString reason = ftp_.FaultReason();
-    if (reason.isEmpty())
-        reason = ServerText::Printable(ftp_.strLastReply.simplified());
+    QString reason = ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
     return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +
@@ -263,7 +268,8 @@ Typ_ServerOptions RunDriver::ServerOptions(const QString& hostPort) {
 // Trusted for this run on Yes, and kept for the next ones when the settings file takes it.
 bool RunDriver::TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                                  const QString& question) {
-    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
+        MsgAnswer::Yes)
         return false;
     QString error;
     if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) && !error.isEmpty())

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "API_IniFileAccess.h"
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
@@ -86,6 +87,12 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
         // certificate is told once the attempt is over.
         if (e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT"))
             return;
+        // A server that refused the login may close at once (vsftpd does when it demands TLS):
+        // its refusal says why, and the close is no fault of its own.
+        if (e == QAbstractSocket::RemoteHostClosedError && m_loginRefused) {
+            blnFtpError = true;
+            return;
+        }
         if (m_certificateRefusal != CertificateRefusal::None) {
             blnFtpError = true;
             return;
@@ -157,6 +164,12 @@ bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
     return true;
 }
 
+QString FtpClient::FeaturesAfterRefusal() {
+    if (!m_loginRefused || TlsRequired() || wsControl.state() != QAbstractSocket::ConnectedState)
+        return QString();
+    return RunCommand(QStringLiteral("FEAT"), QStringLiteral("FEAT")) ? strLastReply : QString();
+}
+
 // Connects and logs in; with TLS required, AUTH TLS comes first and PBSZ and PROT after the
 // password. The reply handler carries the steps out; true once TYPE I was accepted.
 bool FtpClient::Login(const QString& host, quint16 port) {
@@ -172,6 +185,7 @@ bool FtpClient::Login(const QString& host, quint16 port) {
     m_epsvRefused = false;
     m_pasvAddressTold = false;
     m_loggingIn = true;
+    m_loginRefused = false;
     wsControl.connectToHost(host, port);
     WaitUntil([this] { return blnFtpDone; }, Channel::Control);
     m_loggingIn = false;
@@ -326,6 +340,7 @@ void FtpClient::HandleLoginReply(const QString& code) {
             SendType();
         }
     } else if (!preliminary) {
+        m_loginRefused = true;
         blnFtpError = true;
     }
 }
@@ -535,6 +550,7 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
         ServerCertificate::FingerprintText(ServerCertificate::Fingerprint(m_refusedCertificate));
     const QString setting = u'[' + ServerOptionKeys::Section(m_hostPort) + QStringLiteral("] ") +
                             ServerOptionKeys::kTrustedCertificate + u'=' + fingerprint;
+    const QString settingsFile = API_IniFileAccess::IniDefaultPath();
     switch (m_certificateRefusal) {
         case CertificateRefusal::None:
             return false;
@@ -556,7 +572,8 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                             QStringLiteral(" in the settings file");
             m_refusalBox = kCertificateUntrusted + kCrLf + QStringLiteral("サーバー: ") +
                            m_hostPort + kCrLf + QStringLiteral("SHA-256: ") + fingerprint + kCrLf +
-                           QStringLiteral("信頼する場合は、設定ファイルに ") + setting +
+                           QStringLiteral("信頼する場合は、設定ファイル ") + settingsFile +
+                           QStringLiteral(" に ") + setting +
                            QStringLiteral(" を設定してください。");
             return false;
         case CertificateRefusal::Changed: {
@@ -571,9 +588,9 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                 QStringLiteral("信頼した証明書 SHA-256: ") + trusted + kCrLf +
                 QStringLiteral("現在の証明書:") + kCrLf +
                 ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) + kCrLf +
-                QStringLiteral(
-                    "証明書の変更が正当なものと確かめられた場合に限り、設定ファイルの ") +
-                setting + QStringLiteral(" としてください。");
+                QStringLiteral("証明書の変更が正当なものと確かめられた場合に限り、設定ファイル ") +
+                settingsFile + QStringLiteral(" の ") + setting +
+                QStringLiteral(" としてください。");
             return false;
         }
     }

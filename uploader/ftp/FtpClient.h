@@ -45,6 +45,10 @@ public:
     // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
     // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
+    // After a login the server refused, on a connection it keeps open: its FEAT reply. "" when the
+    // login was not refused, TLS is on already, the connection is gone or FEAT was refused.
+    QString FeaturesAfterRefusal();
+    bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.
@@ -111,7 +115,6 @@ private:
     // that what the command is for can go on: true when it was good or can.
     bool RunCommand(const QString& state, const QString& command,
                     const std::function<bool()>& ready = {});
-    bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     // A refused TLS step: the box and the reason, and the attempt ends.
     void TlsRefused(const QString& step);
 
@@ -169,6 +172,7 @@ private:
     ReplyFramer m_framer;  // holds the replies not yet handed to the handler
     bool m_replyHandedOver = false;
     bool m_loggingIn = false;
+    bool m_loginRefused = false;  // the server refused the login of this connection
     QString m_hostPort;
     QString m_hostName;           // as the profile names it, for the certificate's name check
     Typ_ServerOptions m_options;  // of the server being run

@@ -50,7 +50,7 @@ public:
     void LoadItemIntoFields(QTreeWidgetItem* item);
     // New (0), register or update (1), delete (2).
     void btnAction_Click(int index);
-    // The connection options of the selected profile's server, in their own dialog.
+    // The connection options of the server in the fields, in their own dialog.
     void mnuServerSetting_Click();
 
     // List items in list order; an index out of range reads as nothing and changes nothing.
@@ -176,4 +176,6 @@ private:
     // Why ffMain is missing or refused a setting; told once the window is shown.
     QString m_formBehaviourError;
     bool m_shown = false;
+    // The interval's message is on the screen.
+    bool m_tellingInterval = false;
 };
