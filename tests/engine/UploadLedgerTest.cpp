@@ -53,8 +53,8 @@ LedgerKey Key(const QString& path, const QString& target = kTarget) {
 }
 
 qint64 Recorded(clsAdoJet& db, const QString& path, const QString& target = kTarget) {
-    FileTime t;
-    return GetPutFileDate(db, Key(path, target), &t) ? t.secs : -1;
+    PutRecord r;
+    return GetPutFileDate(db, Key(path, target), &r) ? r.modified.secs : -1;
 }
 
 FileTime At(qint64 secs, qint32 nsecs = 0, bool whole = false) {
@@ -120,10 +120,11 @@ TEST_F(UploadLedgerTest, TimeIsStoredAsReadableInstantThatSurvivesAZoneChange) {
     // The clock moves to New York (with daylight saving time): the file has not changed.
     qputenv("TZ", "EST5EDT,M3.2.0,M11.1.0");
     tzset();
-    FileTime recorded, current;
+    PutRecord recorded;
+    FileTime current;
     ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
     ASSERT_TRUE(LocalFileTime(a, &current));
-    EXPECT_EQ(CompareRecordedTime(recorded, current, 0), DateCompare_Same);
+    EXPECT_EQ(CompareRecordedTime(recorded.modified, current, 0), DateCompare_Same);
     EXPECT_EQ(StoredTimeText(current), "2026-12-06 19:05:07.000000000-05:00");
     oldTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldTz);
     tzset();
@@ -190,7 +191,7 @@ TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
     ASSERT_TRUE(db.Execute(QStringLiteral("drop table T_PUT_FILE"), nullptr));
     EXPECT_FALSE(RecordPutFile(db, Key(a), "/e", &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
-    FileTime t;
+    PutRecord t;
     error.clear();
     EXPECT_FALSE(GetPutFileDate(db, Key(a), &t, &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
