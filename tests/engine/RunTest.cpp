@@ -81,12 +81,13 @@ protected:
     void Record(const QString& path, const QString& remote, qint64 secs) const {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
-        ASSERT_TRUE(UploadLedger::RecordPutFile(db, {path, Target()}, remote, {secs, 0, false}));
+        ASSERT_TRUE(
+            UploadLedger::RecordPutFile(db, {path, Target()}, remote, {{secs, 0, false}, {}, {}}));
     }
 
     bool Recorded(const QString& path, const QString& base = QStringLiteral("/www")) const {
         clsAdoJet db;
-        UploadLedger::FileTime t;
+        UploadLedger::PutRecord t;
         return db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()) &&
                UploadLedger::GetPutFileDate(db, {path, Target(base)}, &t);
     }
@@ -269,7 +270,7 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
     driver->mnuRun_Click();
     const QStringList log = Log();
     EXPECT_TRUE(log.contains("ERROR - CAN NOT COPY " + kTab + local + "/new/a.txt" + kTo +
-                             "/www/new/a.txt"));
+                             "/www/new/a.txt" + kTab + "553 Could not create file."));
     EXPECT_TRUE(log.contains("SUCCESS - CREATED FOLDER WITH NO FILE " + kTab + local + "/new" +
                              kTo + "/www/new"));
     EXPECT_FALSE(Recorded(local + QStringLiteral("/new/a.txt")));
@@ -322,8 +323,9 @@ TEST_F(Run, NamesTheServerCannotHoldAreErrorsAndNeverSent) {
     log = Log();
     EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
                              "/www/source/a.txt"));
-    EXPECT_TRUE(
-        log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo + "/www/b\\rc.txt"));
+    EXPECT_TRUE(log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo +
+                             "/www/b\\rc.txt" + kTab +
+                             "a line break in the remote name cannot be sent"));
     EXPECT_TRUE(
         log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"));
     QFile file(Fun_Error_Success::GetLogPath());
@@ -477,7 +479,8 @@ TEST_F(Run, UnsavedEditsAndAnUnusableLedgerStartNothing) {
     QFile::remove(UploadLedger::LedgerPath());
     ASSERT_TRUE(QDir().mkpath(UploadLedger::LedgerPath()));
     driver->mnuRun_Click();
-    EXPECT_EQ(host.messages.shown.last().text, QStringLiteral("ＤＢ起動失敗"));
+    EXPECT_EQ(host.messages.shown.last().text,
+              "ＤＢ起動失敗\r\n" + UploadLedger::LedgerPath() + "\r\n" + std::strerror(EISDIR));
     EXPECT_EQ(server.Connections(), 0);
     QDir(UploadLedger::LedgerPath()).removeRecursively();
 }
@@ -495,7 +498,9 @@ TEST_F(Run, AChangeWithinTheSecondOfTheUploadIsSent) {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
         ASSERT_TRUE(
-            db.Execute(QStringLiteral("insert into T_PUT_FILE values(1, ?1, ?2, ?3, ?4)"),
+            db.Execute(QStringLiteral("insert into T_PUT_FILE(i_id_file, c_local_file_name, "
+                                      "dt_local_file_date, c_remote_file_name, c_target) "
+                                      "values(1, ?1, ?2, ?3, ?4)"),
                        {old, Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(t)),
                         QStringLiteral("/www/old.txt"), Target()},
                        nullptr));
