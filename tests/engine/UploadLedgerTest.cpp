@@ -260,4 +260,40 @@ TEST(UploadLedger, OldLedgerGainsTheTargetColumnAndKeepsItsRows) {
     EXPECT_EQ(Recorded(db, a), 1'700'000'000);
 }
 
+// A ledger of the version before sizes were kept gains the new columns in place; its rows say
+// nothing about size and moment and are judged by the time alone, until recorded again.
+TEST(UploadLedger, RowsWithoutSizeAndMomentAreJudgedByTheirTimeAsBefore) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("before.db");
+    const QString a = MakeFile(dir, "a.txt", 1'700'000'000);
+    {
+        sqlite3* old = nullptr;
+        ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &old), SQLITE_OK);
+        const QByteArray sql =
+            "CREATE TABLE T_PUT_FILE(i_id_file INTEGER NOT NULL, c_local_file_name TEXT NOT "
+            "NULL, dt_local_file_date TEXT NOT NULL, c_remote_file_name TEXT NOT NULL, c_target "
+            "TEXT NOT NULL DEFAULT '');"
+            "INSERT INTO T_PUT_FILE VALUES(3, '" +
+            a.toUtf8() + "', '2023-11-14 22:13:20+00:00', '/www/a.txt', '" + kTarget.toUtf8() +
+            "');";
+        ASSERT_EQ(sqlite3_exec(old, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(old);
+    }
+    clsAdoJet db;
+    ASSERT_TRUE(db.Connect(path, kJet));
+    PutRecord recorded;
+    ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
+    EXPECT_FALSE(recorded.size || recorded.recorded);
+    FileState grown;
+    ASSERT_TRUE(LocalFileState(MakeFile(dir, "a.txt", 1'700'000'000), &grown));
+    grown.size = 1000;
+    EXPECT_FALSE(ChangedSinceRecord(recorded, grown));
+
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/www/a.txt"));
+    ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
+    EXPECT_EQ(recorded.size, 1);
+    EXPECT_TRUE(ChangedSinceRecord(recorded, grown));
+    EXPECT_EQ(Rows(db).value(0).id, 3);
+}
+
 }  // namespace
