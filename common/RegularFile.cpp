@@ -18,11 +18,7 @@ QString KindName(mode_t mode) {
         return QStringLiteral("socket");
     if (S_ISCHR(mode))
         return QStringLiteral("character device");
-    if (S_ISBLK(mode))
-        return QStringLiteral("block device");
-    if (S_ISLNK(mode))
-        return QStringLiteral("symbolic link");
-    return S_ISREG(mode) ? QStringLiteral("regular file") : QStringLiteral("special file");
+    return S_ISBLK(mode) ? QStringLiteral("block device") : QStringLiteral("special file");
 }
 
 QString ErrnoText(int number) {

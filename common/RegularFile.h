@@ -18,7 +18,7 @@ int OpenForReading(const QString& path, struct stat* st, QString* error);
 // The same into file, which owns the descriptor from then on. False with the reason in *error.
 bool Open(QFile& file, const QString& path, QString* error = nullptr);
 
-// What a file's mode makes it, for a reason text: "fifo", "socket", "directory" ...
+// What a file that is no regular file is, for a reason text: "fifo", "socket", "directory" ...
 QString KindName(mode_t mode);
 
 // The system's words for an error number, with the number: "Permission denied (errno 13)".

@@ -170,7 +170,7 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
                entry.kind == LocalEntry::Kind::Unreadable) {
         SkipEntry(entry, localPath, remotePath);
     } else if (entry.link && !LinkFollowed(localPath, remotePath)) {
-        return;
+        // Its warning line names it.
     } else if (folder) {
         SyncFolderEntry(localPath, remotePath, remoteDir, entry.link);
     } else {

@@ -197,14 +197,6 @@ bool LocalFileState(const QString& path, FileState* state) {
     return true;
 }
 
-bool LocalFileTime(const QString& path, FileTime* modified) {
-    FileState state;
-    if (!LocalFileState(path, &state))
-        return false;
-    *modified = state.modified;
-    return true;
-}
-
 PutRecord RecordOf(const FileState& state) {
     struct timespec now {};
     clock_gettime(CLOCK_REALTIME_COARSE, &now);

@@ -78,10 +78,8 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
                    QString* error = nullptr);
 
-// The file's state now; false when it cannot be read.
+// The file's state now (links followed); false when it cannot be read.
 bool LocalFileState(const QString& path, FileState* state);
-// The file's last modification time (links followed). False when it cannot be read.
-bool LocalFileTime(const QString& path, FileTime* modified);
 
 // The row an upload of a file in this state writes, taken just before its bytes are read: the
 // file's time and size, and the moment now, read from the clock the file system stamps ctimes

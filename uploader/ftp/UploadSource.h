@@ -28,9 +28,10 @@ public:
     // The file changed while it was read.
     bool Changed() const { return changed_; }
     QString Error() const { return error_; }
-    void Close();
 
 private:
+    void Close();
+
     int fd_ = -1;
     struct stat opened_ {};
     qint64 read_ = 0;
