@@ -203,6 +203,8 @@ private:
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
     QByteArray m_uploadChunk;          // one read of the file, reused for every chunk
+    QString m_putFailure;              // why the last FtpPutFile failed
+    bool m_putChanged = false;         // ... because the file changed while it went
     UploadSource* m_upload = nullptr;  // the file being streamed, while it is
     bool m_uploadSent = false;         // every byte handed over and the connection closed
     bool m_uploadBroken = false;       // read error or the server dropped the connection early
@@ -211,6 +213,4 @@ private:
     int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
-    QString m_putFailure;
-    bool m_putChanged = false;
 };
