@@ -158,9 +158,16 @@ TEST_F(Window, LoadsProfilesAndSettingAndStartsClean) {
     EXPECT_EQ(p.LocalBaseDir, "/b");
     EXPECT_EQ(p.FtpDir, "h2");
     EXPECT_EQ(p.Account, "u2");
-    EXPECT_EQ(p.Passwd, "p2");
-    EXPECT_EQ(p.AmbiguousSecond, 2);  // 2.5 rounds to even
-    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(p.AmbiguousSecond, 2);   // 2.5 rounds to even
+    EXPECT_EQ(p.Passwd, "p2\textra");  // a TAB past the sixth field is the password's
+    // The line without a profile is told about, and written back as it was.
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text,
+              "プロファイルファイルの 1 行を読み取れませんでした。"
+              "これらの行は変更せずに保存されます。\r\n" +
+                  DatPath());
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(ReadAll(DatPath()).endsWith("\tp2\textra\r\nshort\r\n\r\n"));
 }
 
 TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
@@ -189,6 +196,18 @@ TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
         EXPECT_EQ(host.shown[0].buttons, MsgButtons::Ok);
         EXPECT_TRUE(step.focus->hasFocus()) << step.message.toStdString();
         EXPECT_EQ(w->ItemCount(), 0);
+    }
+    // The profile file parts its fields with TABs and its profiles with line ends; blanks around
+    // a number pass the numeric check, a line break must not.
+    w->txtAccount->setText("u");
+    for (QLineEdit* box : {w->txtPasswd, w->txtAmbiguousSecond}) {
+        host.shown.clear();
+        box->setText("\n1");
+        w->btnAction[1]->click();
+        ASSERT_EQ(host.shown.size(), 1);
+        EXPECT_EQ(host.shown[0].text, "タブ文字と改行はプロファイルに保存できません。");
+        EXPECT_TRUE(box->hasFocus());
+        box->clear();
     }
     // A bare host, and a path with a trailing slash, are accepted as typed.
     host.shown.clear();

@@ -11,8 +11,10 @@
 namespace ServerSettings {
 
 // The options kept for host:port. A missing key reads as its default (active, no TLS, no
-// certificate). A Tls value other than Off reads as Require: a typing slip never sends a
-// password in clear text. A fingerprint that is not 64 hex digits reads as none.
+// certificate). A Tls value other than Off, an empty one included, reads as Require: a typing
+// slip never sends a password in clear text. So does a Require in any section of the server
+// (a file may name it twice), and a settings file that cannot be read. A fingerprint that is not
+// 64 hex digits reads as none.
 Typ_ServerOptions Read(const QString& hostPort);
 
 // Writes the three keys of the server; false with the reason in error when the file could not be

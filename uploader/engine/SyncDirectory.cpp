@@ -10,6 +10,7 @@
 #include "Fun_Error_Success.h"
 #include "LocalDir.h"
 #include "RunHost.h"
+#include "Settings.h"
 #include "StatusCounters.h"
 #include "UploadLedger.h"
 
@@ -58,6 +59,9 @@ void SyncWalk::Run() {
     remote_.clear();
     complete_.clear();
     branch_.clear();
+    visited_.clear();
+    baseReal_ = QFileInfo(ftp_.strLocalBaseDir).canonicalFilePath();
+    followOutside_ = Settings::FollowLinksOutside();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     if (recursive_) {
@@ -67,7 +71,7 @@ void SyncWalk::Run() {
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
     Folder folder;
-    if (!OpenFolder(ftp_.strLocalBaseDir, base, &folder))
+    if (!OpenFolder(ftp_.strLocalBaseDir, base, false, &folder))
         return;
     if (!recursive_)
         ListOnEntering(base);
@@ -97,22 +101,26 @@ bool SyncWalk::IsInRemoteList(const QString& remotePath) const {
 }
 
 int SyncWalk::CompareFileDate(const QString& localPath) const {
-    UploadLedger::FileTime recorded;
-    UploadLedger::FileTime current;
+    UploadLedger::PutRecord recorded;
+    UploadLedger::FileState current;
     if (!UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded) ||
-        !UploadLedger::LocalFileTime(localPath, &current))
+        !UploadLedger::LocalFileState(localPath, &current) ||
+        UploadLedger::ChangedSinceRecord(recorded, current))
         return UploadLedger::DateCompare_Upload;
-    return UploadLedger::CompareRecordedTime(recorded, current, ftp_.udtProfile.AmbiguousSecond);
+    return UploadLedger::CompareRecordedTime(recorded.modified, current.modified,
+                                             ftp_.udtProfile.AmbiguousSecond);
 }
 
-bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder) {
+bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, bool link,
+                          Folder* folder) {
     folder->dir = localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/');
     QString reason;
     if (LocalDir::Identity(folder->dir, &folder->identity.first, &folder->identity.second,
                            &reason)) {
-        // A link back to a folder of the current branch: its content is walked already.
-        if (branch_.contains(folder->identity))
+        if (branch_.contains(folder->identity) || (link && visited_.contains(folder->identity))) {
+            Log(QStringLiteral("WARNING - FOLDER WALKED ALREADY ") + Paths(localPath, remotePath));
             return false;
+        }
         if (LocalDir::List(folder->dir, &folder->entries, &reason))
             return true;
     }
@@ -123,6 +131,7 @@ bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, F
 
 void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
     branch_.append(folder.identity);
+    visited_.insert(folder.identity);
     for (const LocalEntry& entry : folder.entries) {
         if (ftp_.blnAbend)
             break;
@@ -157,18 +166,49 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
         Error(QStringLiteral("ERROR - INVALID NAME NOT IN CODE PAGE ") + CodePage::Name() +
               QStringLiteral(" - ") + Paths(localPath, remotePath));
         ConvTable::AddRequireConv(remotePath);
+    } else if (entry.kind == LocalEntry::Kind::Special ||
+               entry.kind == LocalEntry::Kind::Unreadable) {
+        SkipEntry(entry, localPath, remotePath);
+    } else if (entry.link && !LinkFollowed(localPath, remotePath)) {
+        // Its warning line names it.
     } else if (folder) {
-        SyncFolderEntry(localPath, remotePath, remoteDir);
-    } else if (entry.kind == LocalEntry::Kind::File) {
+        SyncFolderEntry(localPath, remotePath, remoteDir, entry.link);
+    } else {
         SyncFileEntry(localPath, remotePath, remoteDir);
     }
 }
 
+// Whoever can write into the mirrored folder must not be able to publish what lies outside it
+// (the profile file, /etc/shadow for root, /proc/self/environ).
+bool SyncWalk::LinkFollowed(const QString& localPath, const QString& remotePath) {
+    if (followOutside_)
+        return true;
+    const QString target = QFileInfo(localPath).canonicalFilePath();
+    const QString base = baseReal_.endsWith(QLatin1Char('/')) ? baseReal_ : baseReal_ + u'/';
+    if (!baseReal_.isEmpty() && (target == baseReal_ || target.startsWith(base)))
+        return true;
+    Log(QStringLiteral("WARNING - LINK LEADS OUTSIDE THE BASE FOLDER ") +
+        Paths(localPath, remotePath) + kTab + Fun_Error_Success::LogText(target));
+    return false;
+}
+
+void SyncWalk::SkipEntry(const LocalEntry& entry, const QString& localPath,
+                         const QString& remotePath) {
+    const QString tail =
+        Paths(localPath, remotePath) + kTab + Fun_Error_Success::LogText(entry.detail);
+    if (entry.kind == LocalEntry::Kind::Special)
+        Log(QStringLiteral("WARNING - SPECIAL FILE NOT SENT ") + tail);
+    else if (entry.link)
+        Log(QStringLiteral("WARNING - DANGLING LINK ") + tail);
+    else if (!entry.vanished)
+        Error(QStringLiteral("ERROR - CAN NOT READ FILE ") + tail);
+}
+
 void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePath,
-                               const QString& remoteDir) {
+                               const QString& remoteDir, bool link) {
     // Read first: a folder that cannot be read gets no remote folder of its own.
     Folder folder;
-    if (!OpenFolder(localPath, remotePath, &folder))
+    if (!OpenFolder(localPath, remotePath, link, &folder))
         return;
     const bool exists = FolderExists(remotePath, remoteDir);
     if (ftp_.blnAbend)
@@ -236,24 +276,37 @@ int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
 
 void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
     const UploadLedger::LedgerKey key{localPath, target_};
-    // The time is taken before the bytes are read: a change made during the upload then shows
-    // as newer at the next run instead of being recorded as sent.
-    UploadLedger::FileTime modified;
-    const bool timed = UploadLedger::LocalFileTime(localPath, &modified);
+    // The row is made before the bytes are read: a change made during the upload then shows at
+    // the next run instead of being recorded as sent.
+    UploadLedger::FileState state;
+    const bool known = UploadLedger::LocalFileState(localPath, &state);
+    const UploadLedger::PutRecord record = UploadLedger::RecordOf(state);
+    QString reason;
     // A row that outlived a broken transfer would vouch for the part on the server for ever.
-    if (!UploadLedger::MarkPending(ledger_, key)) {
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
+    if (!UploadLedger::MarkPending(ledger_, key, &reason)) {
+        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath) + kTab +
+              Fun_Error_Success::LogText(reason));
         return;
     }
     if (!ftp_.FtpPutFile(localPath, remotePath)) {
-        Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, remotePath));
+        // The server holds a mix of two versions: the row stays pending, the next run sends it.
+        if (ftp_.LastPutFileChanged())
+            Error(QStringLiteral("ERROR - FILE CHANGED WHILE SENT ") +
+                  Paths(localPath, remotePath));
+        else
+            Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, remotePath) + kTab +
+                  Fun_Error_Success::LogText(ftp_.LastPutFailure()));
         return;
     }
     CountUp(kPanelCopies, StatusCounters::kCopies);
-    const bool recorded = timed && UploadLedger::RecordPutFile(ledger_, key, remotePath, modified);
+    if (!known)
+        reason = QStringLiteral("the file's status cannot be read");
+    const bool recorded =
+        known && UploadLedger::RecordPutFile(ledger_, key, remotePath, record, &reason);
     Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, remotePath));
     if (!recorded)
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
+        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath) + kTab +
+              Fun_Error_Success::LogText(reason));
 }
 
 void SyncWalk::ListOnEntering(const QString& remoteDir) {
@@ -284,12 +337,22 @@ void SyncWalk::Error(const QString& line) {
     if (programEnded_)
         return;
     CountUp(kPanelErrors, StatusCounters::kErrors);
-    Fun_Error_Success::WriteLog(line);
+    Write(line);
 }
 
 void SyncWalk::Log(const QString& line) {
     if (!programEnded_)
-        Fun_Error_Success::WriteLog(line);
+        Write(line);
+}
+
+// A run whose log loses lines stops: it could not say what it did.
+void SyncWalk::Write(const QString& line) {
+    QString error;
+    if (Fun_Error_Success::WriteLog(line, &error))
+        return;
+    if (logFailure_.isEmpty())
+        logFailure_ = error.isEmpty() ? QStringLiteral("the line could not be written") : error;
+    ftp_.blnAbend = true;
 }
 
 void SyncWalk::CountUp(int panel, const QString& suffix) {

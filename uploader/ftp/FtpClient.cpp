@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QSslCipher>
 #include <cerrno>
 #include <climits>
@@ -907,33 +906,58 @@ bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
 // ---- upload ---------------------------------------------------------------------------------
 
 bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) {
+    m_putFailure.clear();
+    m_putChanged = false;
     if (m_host.InvestigateMode())
         return true;
-    // An unreadable file never reaches the server.
-    QFile file(localPath);
-    if (HasLineBreak(remotePath) || QFileInfo(localPath).isDir() ||
-        !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
+    if (HasLineBreak(remotePath))
+        return PutFailed(QStringLiteral("a line break in the remote name cannot be sent"));
+    // An unreadable file, or something that is no regular file, never reaches the server.
+    UploadSource source;
+    if (!source.Open(localPath))
+        return PutFailed(source.Error());
     // With TLS, a finished handshake on the data connection says that the server has taken the
     // transfer: the file goes then, without waiting for the preliminary reply to come back.
     if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath,
                                        [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
-        return false;
+        return PutFailed(TransferFailure());
     }
     strFtpState = QStringLiteral("WAIT_TRANS");
     blnFtpDone = false;
     blnFtpError = false;
-    const bool stored = StreamFile(file);
+    const bool stored = StreamFile(source);
     CloseData();
-    if (stored && blnQuitAfterFile)
+    if (!stored)
+        return PutFailed(source.Error().isEmpty() ? TransferFailure() : source.Error(),
+                         source.Changed());
+    if (blnQuitAfterFile)
         blnAbend = true;
-    return stored;
+    return true;
+}
+
+bool FtpClient::PutFailed(const QString& reason, bool changed) {
+    m_putFailure = reason;
+    m_putChanged = changed;
+    return false;
+}
+
+// Why the transfer under way failed: the fault that ended the connection, a stop, or the reply
+// with which the server refused it.
+QString FtpClient::TransferFailure() const {
+    if (!m_faultReason.isEmpty())
+        return m_faultReason;
+    if (blnAbend)
+        return QStringLiteral("stopped");
+    if (blnFtpError)
+        return ServerText::Printable(strLastReply.simplified());
+    return QStringLiteral("the transfer did not complete");
 }
 
 // Sends the file on the data connection once the server has opened it, closes it at the end
-// and waits for the server's verdict. True only for a whole file the server confirmed with 226.
-bool FtpClient::StreamFile(QFile& file) {
+// and waits for the server's verdict. True only for a whole, unchanged file the server confirmed
+// with 226.
+bool FtpClient::StreamFile(UploadSource& file) {
     WaitUntil([this] { return m_dataConnected || blnFtpDone || blnAbend; }, Channel::Data);
     if (!m_dataConnected || blnFtpError || blnAbend || blnFtpDone)
         return false;
@@ -1023,7 +1047,10 @@ void FtpClient::RefillUpload() {
         m_uploadChunk.resize(kUploadChunk);
     // A TLS socket hands what it encrypted to a buffer of its own: both count.
     while (wsDataSocket->bytesToWrite() + wsDataSocket->encryptedBytesToWrite() < kUploadChunk) {
-        const qint64 got = m_upload->read(m_uploadChunk.data(), kUploadChunk);
+        qint64 got = m_upload->Read(m_uploadChunk.data(), kUploadChunk);
+        // A file that changed while it went must not end as a whole file either.
+        if (got == 0 && !m_upload->Unchanged())
+            got = -1;
         if (got < 0) {
             // Abort rather than close, so the server cannot take the part for the whole file.
             m_uploadBroken = true;

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QHostAddress>
 #include <QObject>
 #include <QSslCertificate>
@@ -21,6 +20,7 @@
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
 #include "Typ_ServerOptions.h"
+#include "UploadSource.h"
 
 // The FTP client of a run: one control connection, one data connection at a time (the server's
 // in active mode, ours in passive mode), and the members the run driver and the walk share with
@@ -61,7 +61,14 @@ public:
     QString GetPortParameter();
     static QString PortArgument(const QHostAddress& address, quint16 port);
 
+    // Sends the local file (a regular file only) under the remote path; true once the server has
+    // confirmed the whole file and the file did not change while it went.
     bool FtpPutFile(const QString& localPath, const QString& remotePath);
+    // Why the last FtpPutFile failed, on one line: the system's words for a file that could not
+    // be read, the server's reply (a 426, a 553 ...), the fault that broke the connection.
+    QString LastPutFailure() const { return m_putFailure; }
+    // The last FtpPutFile failed because the file changed while it was sent.
+    bool LastPutFileChanged() const { return m_putChanged; }
     // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
     // with at least one entry.
     void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
@@ -166,7 +173,9 @@ private:
     void ShutDownDrain();
     void RefillUpload();
     void EndUpload();
-    bool StreamFile(QFile& file);
+    bool StreamFile(UploadSource& file);
+    bool PutFailed(const QString& reason, bool changed = false);
+    QString TransferFailure() const;
 
     FtpHost& m_host;
     ReplyFramer m_framer;  // holds the replies not yet handed to the handler
@@ -199,13 +208,15 @@ private:
     bool m_dataClosed = false;        // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
-    QByteArray m_uploadChunk;     // one read of the file, reused for every chunk
-    QFile* m_upload = nullptr;    // the file being streamed, while it is
-    bool m_uploadSent = false;    // every byte handed over and the connection closed
-    bool m_uploadBroken = false;  // read error or the server dropped the connection early
-    qint64 m_uploadProgress = 0;  // bytes sent since the deadline last started afresh
-    qint64 m_uploadQueued = 0;    // bytes the system held at the last look, once all went
-    int m_drainDescriptor = -1;   // a TLS upload's connection, kept after Qt closed its own
+    QByteArray m_uploadChunk;          // one read of the file, reused for every chunk
+    QString m_putFailure;              // why the last FtpPutFile failed
+    bool m_putChanged = false;         // ... because the file changed while it went
+    UploadSource* m_upload = nullptr;  // the file being streamed, while it is
+    bool m_uploadSent = false;         // every byte handed over and the connection closed
+    bool m_uploadBroken = false;       // read error or the server dropped the connection early
+    qint64 m_uploadProgress = 0;       // bytes sent since the deadline last started afresh
+    qint64 m_uploadQueued = 0;         // bytes the system held at the last look, once all went
+    int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
     // Data sockets done with, freed at the next wait (NewDataSocket).

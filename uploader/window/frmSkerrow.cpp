@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "API_IniFileAccess.h"
 #include "AppTitle.h"
 #include "ComponentControl.h"
@@ -278,14 +280,22 @@ void frmSkerrow::FormLoad() {
 // is replaced later only when the user agrees.
 bool frmSkerrow::ReadProfiles() {
     QList<ProfileRow> rows;
-    m_profilesUnreadable = ProfileFile::Load(ProfileFile::DefaultPath(), &rows, &m_profileStamp) ==
-                           ProfileFile::LoadResult::Unreadable;
+    QList<QByteArray> kept;
+    m_profilesUnreadable = ProfileFile::Load(ProfileFile::DefaultPath(), &rows, &m_profileStamp,
+                                             &kept) == ProfileFile::LoadResult::Unreadable;
     if (m_profilesUnreadable) {
         m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
                                ProfileFile::DefaultPath(),
                            MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
+    m_keptProfileLines = kept;
+    if (!kept.isEmpty())
+        m_host.ShowMessage(QStringLiteral("プロファイルファイルの %1 行を読み取れませんでした。"
+                                          "これらの行は変更せずに保存されます。")
+                                   .arg(kept.size()) +
+                               kCrLf + ProfileFile::DefaultPath(),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
     lvList->clear();
     for (int n = 0; n < rows.size(); ++n)
         AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
@@ -377,6 +387,18 @@ void frmSkerrow::RegisterProfile() {
                            txtFtpDir));
     if (txtAccount->text().isEmpty())
         return void(Refuse(QStringLiteral("アカウントの設定がありません。"), txtAccount));
+    // The profile file parts fields with TAB and profiles with line ends.
+    const std::pair<QString, QWidget*> fields[] = {
+        {local, stLocalDir->Widget()},
+        {txtFtpDir->text(), txtFtpDir},
+        {txtAccount->text(), txtAccount},
+        {txtPasswd->text(), txtPasswd},
+        {txtAmbiguousSecond->text(), txtAmbiguousSecond}};
+    for (const auto& [text, box] : fields) {
+        if (text.contains(u'\t') || text.contains(u'\r') || text.contains(u'\n'))
+            return void(
+                Refuse(QStringLiteral("タブ文字と改行はプロファイルに保存できません。"), box));
+    }
 
     const QString interval =
         txtAmbiguousSecond->text().isEmpty() ? QStringLiteral("0") : txtAmbiguousSecond->text();
@@ -751,7 +773,7 @@ frmSkerrow::ProfileSave frmSkerrow::SaveProfiles() {
         }
     }
     QString error;
-    if (ProfileFile::Save(path, Rows(), &error, &m_profileStamp)) {
+    if (ProfileFile::Save(path, Rows(), &error, &m_profileStamp, m_keptProfileLines)) {
         m_profilesUnreadable = false;
         return ProfileSave::Written;
     }

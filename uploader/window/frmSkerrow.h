@@ -168,6 +168,8 @@ private:
     bool m_profilesUnreadable = false;
     // The profile file as this window last read or wrote it (ProfileFile::Stamp).
     QByteArray m_profileStamp;
+    // Lines of the profile file that hold no profile: written back as they are.
+    QList<QByteArray> m_keptProfileLines;
     // The local folder of the profile loaded into the fields, and what stLocalDir showed for it:
     // a folder that is missing (a disk not mounted) shows as its nearest existing parent, and the
     // profile must keep its own folder unless the user chooses another one.
