@@ -25,13 +25,18 @@ const QString kTarget = QStringLiteral("ftp.example.com:21/www");
 // Rows as RecordPutFile writes them, many per transaction so that setting up stays quick.
 bool AddRows(clsAdoJet& db, int from, int to) {
     const QString date = UploadLedger::StoredTimeText({QDateTime::currentSecsSinceEpoch(), 0});
+    const QString recorded =
+        UploadLedger::StoredTimeText({QDateTime::currentSecsSinceEpoch() + 1, 0});
     if (!db.Execute(QStringLiteral("BEGIN"), nullptr))
         return false;
     for (int n = from; n < to; ++n) {
-        if (!db.Execute(
-                QStringLiteral("insert into T_PUT_FILE values(?1, ?2, ?3, ?4, ?5)"),
-                {qint64(n + 1), LocalPath(n), date, QStringLiteral("/www/%1").arg(n), kTarget},
-                nullptr))
+        if (!db.Execute(QStringLiteral(
+                            "insert into T_PUT_FILE(i_id_file, c_local_file_name, "
+                            "dt_local_file_date, c_remote_file_name, c_target, "
+                            "i_local_file_size, dt_recorded) values(?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+                        {qint64(n + 1), LocalPath(n), date, QStringLiteral("/www/%1").arg(n),
+                         kTarget, qint64(n), recorded},
+                        nullptr))
             return false;
     }
     return db.Execute(QStringLiteral("COMMIT"), nullptr);
@@ -47,7 +52,7 @@ double MicrosPerLookup(clsAdoJet& db, int rows) {
     for (int pass = 0; pass < 3; ++pass) {
         const auto start = std::chrono::steady_clock::now();
         for (const QString& path : paths) {
-            UploadLedger::FileTime t;
+            UploadLedger::PutRecord t;
             if (!UploadLedger::GetPutFileDate(db, {path, kTarget}, &t))
                 return -1;
         }

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -102,12 +104,25 @@ QByteArray JoinLines(const QList<RawLine>& lines) {
     return data;
 }
 
-bool ReadRaw(const QString& path, QList<RawLine>* lines) {
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+bool ReadRaw(const QString& path, QList<RawLine>* lines, QString* error = nullptr) {
+    QByteArray data;
+    if (!TextFile::ReadAll(path, &data, error))
         return false;
-    *lines = SplitLines(file.readAll());
-    return file.error() == QFileDevice::NoError;
+    // A NUL never stands in a text file of the code page: UTF-16 or binary, whose sections and
+    // keys would silently read as missing.
+    if (data.contains('\0')) {
+        if (error)
+            *error = QStringLiteral("not a text file of the code page (it holds NUL bytes)");
+        return false;
+    }
+    *lines = SplitLines(data);
+    return true;
+}
+
+// Nothing at all at the path; a dangling link is something (what it leads to cannot be read).
+bool Missing(const QString& path) {
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) != 0 && errno == ENOENT;
 }
 
 bool WriteKeepingMode(const QString& path, const QByteArray& data, QString* error = nullptr) {
@@ -302,6 +317,32 @@ bool IniRead(const QString& section, QString& value, const std::optional<QString
     return !value.isEmpty();
 }
 
+bool IniCheckReadable(const QString& path, QString* error) {
+    const QString file = path.isEmpty() ? IniDefaultPath() : CString(path);
+    QList<RawLine> lines;
+    return Missing(file) || ReadRaw(file, &lines, error);
+}
+
+bool IniReadEvery(const QString& section, const QString& key, QStringList* values,
+                  const QString& path) {
+    values->clear();
+    QList<RawLine> lines;
+    const QString file = path.isEmpty() ? IniDefaultPath() : CString(path);
+    if (!ReadRaw(file, &lines))
+        return Missing(file);
+    const QString wanted = Trim(CString(section));
+    bool inSection = false;
+    for (const RawLine& raw : lines) {
+        const ParsedLine line = Parse(raw.bytes);
+        if (line.kind == LineKind::Header)
+            inSection = line.name.compare(wanted, Qt::CaseInsensitive) == 0;
+        else if (inSection && line.kind == LineKind::Entry &&
+                 line.name.compare(Trim(key), Qt::CaseInsensitive) == 0)
+            values->append(CString(StripQuotes(line.value)));
+    }
+    return true;
+}
+
 bool IniWrite(const QString& section, const QString& value, const std::optional<QString>& key,
               const QString& path, bool compact, QString* error) {
     const QString file = path.isEmpty() ? IniDefaultPath() : CString(path);
@@ -314,7 +355,7 @@ bool IniWrite(const QString& section, const QString& value, const std::optional<
         return false;
     QList<RawLine> lines;
     // A read-only file refuses the write as the platform's attribute did, for the superuser too.
-    if (IsReadOnly(file) || !ReadRaw(file, &lines))
+    if (IsReadOnly(file) || !ReadRaw(file, &lines, error))
         return false;
     if (key)
         WriteKey(&lines, CString(section), CString(*key), CString(value));

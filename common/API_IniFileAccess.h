@@ -3,6 +3,7 @@
 #include <optional>
 
 #include <QString>
+#include <QStringList>
 
 class MessageHost;
 
@@ -20,6 +21,16 @@ void SetMessageHost(MessageHost* host);
 // was read. An empty path means IniDefaultPath().
 bool IniRead(const QString& section, QString& value, const std::optional<QString>& key = {},
              const QString& path = QString());
+
+// False, with the reason, when the file exists but cannot be read or is no text file (a folder,
+// a fifo, an unreadable file, UTF-16): settings that say nothing then might have said something.
+// A missing file is true. An empty path means IniDefaultPath().
+bool IniCheckReadable(const QString& path = QString(), QString* error = nullptr);
+
+// Every value the key has in every section of that name (a file may hold a section twice), in
+// file order, empty values included. False when the file exists but cannot be read.
+bool IniReadEvery(const QString& section, const QString& key, QStringList* values,
+                  const QString& path = QString());
 
 // Key given: writes that key. Key left out: replaces the whole section by the NUL-separated
 // entries of value, and with compact also drops duplicate lines of the section afterwards.

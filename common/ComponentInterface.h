@@ -17,6 +17,8 @@ class QWidget;
 // a Q_INVOKABLE, each event a signal, and Q_CLASSINFO records their identifiers:
 //     Q_CLASSINFO("dispid:68030000", "SetMinButton")     (eight hex digits)
 //     Q_CLASSINFO("event:1", "AfterFormPosition")
+// and a member's description, for a host or a designer to show, by its dispatch identifier:
+//     Q_CLASSINFO("description:6803000B", "...")
 // A member that fails records its error text in the dynamic property kErrorProperty of the
 // control; the host takes it after the call.
 namespace ComponentInterface {

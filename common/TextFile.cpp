@@ -1,21 +1,23 @@
 #include "TextFile.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QSaveFile>
 
 #include "CodePage.h"
+#include "RegularFile.h"
 
 namespace TextFile {
 
-bool ReadAll(const QString& path, QByteArray* data) {
+bool ReadAll(const QString& path, QByteArray* data, QString* error) {
     data->clear();
-    QFile file(path);
-    if (QFileInfo(path).isDir() || !file.open(QIODevice::ReadOnly))
+    QFile file;
+    if (!RegularFile::Open(file, path, error))
         return false;
     *data = file.readAll();
     if (file.error() == QFileDevice::NoError)
         return true;
+    if (error)
+        *error = file.errorString();
     data->clear();
     return false;
 }

@@ -9,8 +9,9 @@
 // CR LF; reading accepts CR LF and LF alone.
 namespace TextFile {
 
-// The file's bytes as they are; false (and no bytes) when the file cannot be read.
-bool ReadAll(const QString& path, QByteArray* data);
+// The file's bytes as they are; false (and no bytes, the reason in *error) when the file cannot be
+// read or is no regular file (a fifo in its place is refused, not waited on).
+bool ReadAll(const QString& path, QByteArray* data, QString* error = nullptr);
 
 // Lines of a file's bytes, as ReadLines gives them.
 QStringList SplitLines(const QByteArray& data);

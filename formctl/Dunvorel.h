@@ -30,6 +30,8 @@ class Dunvorel : public QWidget {
     Q_CLASSINFO("dispid:68030009", "IsWinNT")
     Q_CLASSINFO("dispid:6803000A", "IsHavingFocus")
     Q_CLASSINFO("dispid:6803000B", "AppPrevInstance")
+    Q_CLASSINFO("description:6803000B",
+                "AppPrevのとｌき終わらすのためのもの。\r\nPrevにDDEをSENDする。")
     Q_CLASSINFO("dispid:6803000C", "SetMostTop")
     Q_CLASSINFO("dispid:6803000D", "hWnd")
     Q_CLASSINFO("dispid:6803000E", "Parent")

@@ -1,5 +1,9 @@
 #include "PeVersionInfo.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QFile>
 #include <QtEndian>
 
@@ -16,9 +20,16 @@ constexpr qint64 kFixedInfoAt = 40;
 // Little-endian reads at absolute offsets, each refused when it would pass the file's end.
 class Reader {
 public:
-    explicit Reader(const QString& path) : file_(path) {
-        if (file_.open(QIODevice::ReadOnly))
+    // Without blocking, so that a fifo in the file's place is refused instead of waited on.
+    explicit Reader(const QString& path) {
+        const int fd = ::open(QFile::encodeName(path).constData(),
+                              O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        struct stat st {};
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            file_.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
             size_ = file_.size();
+        else if (fd >= 0)
+            ::close(fd);
     }
 
     std::optional<QByteArray> Block(quint64 at, quint64 length) {

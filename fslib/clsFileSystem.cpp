@@ -123,12 +123,19 @@ void SearchInto(const QString& base, const QString& lowerTarget, bool withSubfol
 }
 
 // Copies from into to through a temporary file that replaces to only when complete, then gives
-// it from's permission bits and access and modification times.
+// it from's permission bits and access and modification times. Only a regular file is copied:
+// it is opened without blocking, so that a fifo is refused instead of waited on.
 bool CopyKeeping(const QString& from, const QString& to) {
-    QFile in(from);
+    QFile in;
     struct stat st {};
-    if (!in.open(QIODevice::ReadOnly) || ::fstat(in.handle(), &st) != 0)
+    const int fd = ::open(Encoded(from).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return false;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     QSaveFile out(to);
     if (!out.open(QIODevice::WriteOnly))
         return false;

@@ -2,7 +2,9 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -199,7 +201,7 @@ QVariantMap Pelomir::WriteProperties() const {
     properties.WriteProperty(kInitDir, txtFolder->text(), QString());
     properties.WriteProperty(kFilter, m_filter, kDefaultFilter);
     properties.WriteProperty(kTitle, m_title, QString());
-    properties.WriteProperty(kEnabled, isEnabled(), true);
+    properties.WriteProperty(kEnabled, ENABLED(), true);
     properties.WriteProperty(kRoot, m_root, int(ST_DESKTOP));
     return properties.Values();
 }
@@ -217,7 +219,7 @@ void Pelomir::ActionShowDialog() {
 bool Pelomir::ShowDialog() {
     QString start = txtFolder->text();
     if (start.isEmpty())
-        start = API_SpecialFolders::GetSpecialFolderPath(ST_DESKTOP);
+        start = DesktopOrHome();
     QString result;
     if (m_style == ST_Folder) {
         result = Fun_FolderSelect::BrowseFolder(
@@ -241,7 +243,7 @@ QString Pelomir::FileDialog(const QString& start) {
     dialog.Filter(m_filter);
     dialog.InitDir(start);
     if (dialog.InitDir().isEmpty())
-        dialog.InitDir(API_SpecialFolders::GetSpecialFolderPath(ST_DESKTOP));
+        dialog.InitDir(DesktopOrHome());
     dialog.CancelError(true);
     dialog.FileName(m_defaultFileName);
     if (m_style == ST_FileOpen)
@@ -254,6 +256,13 @@ QString Pelomir::FileDialog(const QString& start) {
     if (m_style != ST_FileOpen && !dialog.IsAllowOverWrite(chosen, m_hostTitle))
         return QString();
     return chosen;
+}
+
+// Where a dialog opens when the field is empty. Many homes have no desktop folder, and a dialog
+// asked to open in a folder that is not there opens at the root.
+QString Pelomir::DesktopOrHome() {
+    const QString desktop = API_SpecialFolders::GetSpecialFolderPath(ST_DESKTOP);
+    return QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
 }
 
 // The handler sees the path as it stands; what it does to its copy stays there.

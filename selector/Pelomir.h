@@ -31,6 +31,14 @@ class Pelomir : public QWidget {
     Q_CLASSINFO("dispid:68030002", "ENABLED")
     Q_CLASSINFO("dispid:68030001", "Root")
     Q_CLASSINFO("dispid:68030000", "hWnd")
+    Q_CLASSINFO("description:68030002",
+                "ﾕｰｻﾞｰの操作で発生したｲﾍﾞﾝﾄを、ｵﾌﾞｼﾞｪｸﾄに認識させるかどうかを設定します。"
+                "値の取得も可能です。")
+    Q_CLASSINFO("description:68030001",
+                "DESKTOPにNETICONがでているときは、DESKTOPで、いいけど、そうでないときで、"
+                "NETWORKを表示するときは、NETWORKを選択すること！")
+    Q_CLASSINFO("description:68030000",
+                "ｵﾌﾞｼﾞｪｸﾄのｳｨﾝﾄﾞｳを識別するﾊﾝﾄﾞﾙを (Microsoft Windows から) 返します。")
     Q_CLASSINFO("event:1", "OnBeforeShowDialog")
     Q_CLASSINFO("event:2", "OnPelomir")
 
@@ -108,6 +116,7 @@ private:
     void UserControl_Resize();
     void ActionShowDialog();
     QString FileDialog(const QString& start);
+    static QString DesktopOrHome();
     void RaisePelomir();
     void AdjustText();
     void PopupMenu(const QPoint& globalPos);

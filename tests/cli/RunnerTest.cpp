@@ -116,43 +116,49 @@ TEST_F(Runner, ExitStatusTellsHowTheRunEnded) {
     refusing.On("PORT", [&](const QByteArray&) { refusing.Send("500 Illegal PORT.\r\n"); });
     const QString site = server.HostPort() + QStringLiteral("/www");
     const QString logPath = DataFile(QStringLiteral(".log")) + u'\n';
+    // A folder in the place of the ledger or of the run log makes it unusable.
     const struct {
         QList<QPair<bool, QString>> profiles;
         QStringList args;
-        bool ledgerUnusable;
+        const char* unusable;
         int status;
         QString out;
         QString err;  // a part of stderr
     } cases[] = {
-        {{{true, site}}, {}, false, 0, logPath, "profile 1: "},
-        {{{true, refusing.HostPort() + "/www"}}, {}, false, 3, logPath, "1 err"},
+        {{{true, site}}, {}, "", 0, logPath, "profile 1: "},
+        {{{true, refusing.HostPort() + "/www"}}, {}, "", 3, logPath, "1 err"},
         // An old run log that ends with "END" says nothing about this run.
-        {{{true, site}}, {}, true, 1, "", "ＤＢ起動失敗"},
-        {{{false, site}}, {}, false, 1, "", "No profile is ticked in " + DataFile(".dat")},
+        {{{true, site}}, {}, ".db", 1, "", "ＤＢ起動失敗"},
+        {{{true, site}}, {}, ".log", 1, "", "実行ログに書き込めないため、処理を中止しました。"},
+        {{{false, site}}, {}, "", 1, "", "No profile is ticked in " + DataFile(".dat")},
         {{{true, "127.0.0.1:1/www"}, {false, site}},
          {"--profile", "2"},
-         false,
+         "",
          0,
          logPath,
          "profile 2: "},
-        {{{true, site}}, {"--profile", "3"}, false, 2, "", "no profile 3"},
-        {{{true, site}}, {"--bogus"}, false, 2, "", "usage: skerrowex-run"},
-        {{}, {"--version"}, false, 0, "skerrowex-run (SkerrowEx) " SKERROWEX_VERSION "\n", ""},
+        {{{true, site}}, {"--profile", "3"}, "", 2, "", "no profile 3"},
+        {{{true, site}}, {"--bogus"}, "", 2, "", "usage: skerrowex-run"},
+        {{}, {"--version"}, "", 0, "skerrowex-run (SkerrowEx) " SKERROWEX_VERSION "\n", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args.join(' ').toStdString() + " " + c.err.toStdString());
         WriteProfiles(c.profiles);
         server.RemoveFile(QStringLiteral("/www/a.txt"));
         QFile::remove(DataFile(QStringLiteral(".db")));
-        if (c.ledgerUnusable) {
+        const QString unusable = DataFile(QString::fromLatin1(c.unusable));
+        if (*c.unusable) {
+            QFile::remove(DataFile(QStringLiteral(".log")));
             WriteFile(DataFile(QStringLiteral(".log")), "2026/01/01 1:00:00 END (5 copies)\r\n");
-            ASSERT_TRUE(QDir().mkpath(DataFile(QStringLiteral(".db"))));
+            QFile::remove(unusable);
+            ASSERT_TRUE(QDir().mkpath(unusable));
         }
         const Result r = Run(c.args);
         EXPECT_EQ(r.exitCode, c.status) << r.err.toStdString();
         EXPECT_EQ(r.out, c.out);
         EXPECT_TRUE(r.err.contains(c.err)) << r.err.toStdString();
-        QDir(DataFile(QStringLiteral(".db"))).removeRecursively();
+        if (*c.unusable)
+            QDir(unusable).removeRecursively();
     }
     const Result help = Run({QStringLiteral("--help")});
     EXPECT_EQ(help.exitCode, 0);
@@ -188,7 +194,7 @@ TEST_F(Runner, KillDuringAResendLeavesNoRowThatVouchesForThePart) {
 
 // One run at a time per user, across processes. A server that accepts and never answers holds
 // the first run in its login; a second run refuses at once. Ctrl-C twice ends the first at once,
-// and a run killed outright leaves no lock behind.
+// so does a hang-up, and a run killed outright leaves no lock behind.
 TEST_F(Runner, TheRunLockHoldsAcrossProcessesAndCtrlCTwiceStopsALogin) {
     ASSERT_TRUE(API_IniFileAccess::IniWrite(QStringLiteral("Setting"), QStringLiteral("600"),
                                             QStringLiteral("ReplyTimeoutSec"),
@@ -220,8 +226,15 @@ TEST_F(Runner, TheRunLockHoldsAcrossProcessesAndCtrlCTwiceStopsALogin) {
     EXPECT_EQ(stopped.exitCode, 1);
     EXPECT_EQ(Log(), (QStringList{QStringLiteral("START"), QStringLiteral("USER QUIT")}));
 
-    std::unique_ptr<QProcess> killed = Start();
+    // A hang-up ends a run at once, as SIGTERM does.
+    std::unique_ptr<QProcess> hungUp = Start();
     ASSERT_TRUE(WaitFor([&] { return server.Connections() == 2; }));
+    ::kill(static_cast<pid_t>(hungUp->processId()), SIGHUP);
+    EXPECT_EQ(Finish(*hungUp, 30000).exitCode, 1);
+    EXPECT_EQ(Log(), (QStringList{QStringLiteral("START"), QStringLiteral("USER QUIT")}));
+
+    std::unique_ptr<QProcess> killed = Start();
+    ASSERT_TRUE(WaitFor([&] { return server.Connections() == 3; }));
     killed->kill();
     Finish(*killed);
     server.SetBanner({"220 Ready.\r\n"});

@@ -7,9 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include <cerrno>
-#include <cstring>
+#include <functional>
 
 #include <QDir>
 #include <QFile>
@@ -36,7 +34,7 @@ const QString kTab = QStringLiteral("\t");
 const QString kTo = QStringLiteral(" [to] ");
 
 class Run : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         for (const char* suffix : {".db", ".log", ".log.sys.log", ".require_conv.txt", ".ini"})
             QFile::remove(AppFiles::AppFilePath(QString::fromLatin1(suffix)));
@@ -46,7 +44,11 @@ protected:
         QDir().mkpath(local);
         driver = std::make_unique<RunDriver>(host);
     }
-    void TearDown() override { CodePage::SetOverride(QString()); }
+    void TearDown() override {
+        CodePage::SetOverride(QString());
+        if (undo)
+            undo();
+    }
 
     void AddProfile(int tolerance = 2, const QString& base = QStringLiteral("/www")) {
         Typ_Profile p;
@@ -81,12 +83,13 @@ protected:
     void Record(const QString& path, const QString& remote, qint64 secs) const {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
-        ASSERT_TRUE(UploadLedger::RecordPutFile(db, {path, Target()}, remote, {secs, 0, false}));
+        ASSERT_TRUE(
+            UploadLedger::RecordPutFile(db, {path, Target()}, remote, {{secs, 0, false}, {}, {}}));
     }
 
     bool Recorded(const QString& path, const QString& base = QStringLiteral("/www")) const {
         clsAdoJet db;
-        UploadLedger::FileTime t;
+        UploadLedger::PutRecord t;
         return db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()) &&
                UploadLedger::GetPutFileDate(db, {path, Target(base)}, &t);
     }
@@ -111,6 +114,8 @@ protected:
     VirtualFtpServer server;
     FakeRunHost host;
     std::unique_ptr<RunDriver> driver;
+    // What a case changed outside its folder, undone at its end.
+    std::function<void()> undo;
 };
 
 TEST_F(Run, MirrorsTheTreeThenSendsNothingWhenNothingChanged) {
@@ -269,7 +274,7 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
     driver->mnuRun_Click();
     const QStringList log = Log();
     EXPECT_TRUE(log.contains("ERROR - CAN NOT COPY " + kTab + local + "/new/a.txt" + kTo +
-                             "/www/new/a.txt"));
+                             "/www/new/a.txt" + kTab + "553 Could not create file."));
     EXPECT_TRUE(log.contains("SUCCESS - CREATED FOLDER WITH NO FILE " + kTab + local + "/new" +
                              kTo + "/www/new"));
     EXPECT_FALSE(Recorded(local + QStringLiteral("/new/a.txt")));
@@ -322,8 +327,9 @@ TEST_F(Run, NamesTheServerCannotHoldAreErrorsAndNeverSent) {
     log = Log();
     EXPECT_TRUE(log.contains("SUCCESS - FILE COPYED " + kTab + local + "/ソース/a.txt" + kTo +
                              "/www/source/a.txt"));
-    EXPECT_TRUE(
-        log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo + "/www/b\\rc.txt"));
+    EXPECT_TRUE(log.contains("ERROR - CAN NOT COPY " + kTab + local + "/x.txt" + kTo +
+                             "/www/b\\rc.txt" + kTab +
+                             "a line break in the remote name cannot be sent"));
     EXPECT_TRUE(
         log.contains("ERROR - CAN NOT MAKE FOLDER " + kTab + local + "/d" + kTo + "/www/e\\rf"));
     QFile file(Fun_Error_Success::GetLogPath());
@@ -424,7 +430,8 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
                                       QString::fromLocal8Bit(std::strerror(ECONNREFUSED)),
                                   "ABEND"}));
     EXPECT_EQ(host.messages.shown.last().text,
-              QStringLiteral("接続に失敗しました。設定を確認してください。"));
+              QStringLiteral("接続に失敗しました。設定を確認してください。\r\n") +
+                  QString::fromLocal8Bit(std::strerror(ECONNREFUSED)));
     EXPECT_EQ(host.shownInFields, QList<int>{0});
     EXPECT_TRUE(host.runLogsShown.isEmpty());
     EXPECT_EQ(server.Connections(), 0);
@@ -477,7 +484,8 @@ TEST_F(Run, UnsavedEditsAndAnUnusableLedgerStartNothing) {
     QFile::remove(UploadLedger::LedgerPath());
     ASSERT_TRUE(QDir().mkpath(UploadLedger::LedgerPath()));
     driver->mnuRun_Click();
-    EXPECT_EQ(host.messages.shown.last().text, QStringLiteral("ＤＢ起動失敗"));
+    EXPECT_EQ(host.messages.shown.last().text,
+              "ＤＢ起動失敗\r\n" + UploadLedger::LedgerPath() + "\r\n" + std::strerror(EISDIR));
     EXPECT_EQ(server.Connections(), 0);
     QDir(UploadLedger::LedgerPath()).removeRecursively();
 }
@@ -495,7 +503,9 @@ TEST_F(Run, AChangeWithinTheSecondOfTheUploadIsSent) {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
         ASSERT_TRUE(
-            db.Execute(QStringLiteral("insert into T_PUT_FILE values(1, ?1, ?2, ?3, ?4)"),
+            db.Execute(QStringLiteral("insert into T_PUT_FILE(i_id_file, c_local_file_name, "
+                                      "dt_local_file_date, c_remote_file_name, c_target) "
+                                      "values(1, ?1, ?2, ?3, ?4)"),
                        {old, Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(t)),
                         QStringLiteral("/www/old.txt"), Target()},
                        nullptr));
@@ -615,5 +625,216 @@ TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, NetworkAbort, ::testing::Values("Reply421", "Reset", "Stall"));
+
+// ---- What the local tree and the files around a run can do to it ----
+
+// arrange builds a hazard of the local tree and returns lines the run log must hold; the run
+// counts errors and sends at most maxStor files. again, when set, changes the tree after the run,
+// and the next run sends sentAgain files.
+struct Hazard {
+    const char* name;
+    std::function<QStringList(Run&)> arrange;
+    int errors;
+    int maxStor;
+    std::function<void(Run&)> again = {};
+    int sentAgain = 0;
+};
+
+QString Walked(const QString& head, const QString& local, const QString& remote,
+               const QString& tail = QString()) {
+    return head + kTab + local + kTo + remote + (tail.isEmpty() ? QString() : kTab + tail);
+}
+
+const qint64 kNow = QDateTime::currentSecsSinceEpoch();
+
+const Hazard kHazards[] = {
+    {"FifoSwappedInAfterTheFolderWasRead",
+     [](Run& r) {
+         const QString a = r.Write("a.txt");
+         r.host.onPanel = [a](int panel, const QString& text) {
+             if (panel == 2 && text == "1 files" && QFile::remove(a))
+                 ::mkfifo(QFile::encodeName(a).constData(), 0644);
+         };
+         return QStringList{
+             Walked("ERROR - CAN NOT COPY ", a, "/www/a.txt", "not a regular file but a fifo")};
+     },
+     1, 0},
+    {"FileRewrittenWhileItIsSent",
+     [](Run& r) {
+         const QString big = r.Write("big.bin", QByteArray(16 << 20, 'a'));
+         r.server.stallDataAfter = 64 * 1024;
+         r.server.OnStall = [&r, big] {
+             TextFile::AppendLine(big, "b");
+             r.server.ResumeData();
+         };
+         return QStringList{Walked("ERROR - FILE CHANGED WHILE SENT ", big, "/www/big.bin")};
+     },
+     1, 1, [](Run&) {}, 1},
+    // Replaced by rename with an older time, rewritten with its time put back (touch -r), and
+    // rewritten at a time before its row's future one: each is sent again.
+    {"FilesReplacedWithOlderOrEqualTimes",
+     [](Run& r) {
+         for (const char* name : {"a.txt", "b.txt", "same.txt", "c.txt"})
+             Run::SetTime(r.Write(name, "four"), kNow - 3600);
+         Run::SetTime(r.local + "/c.txt", kNow + 86400);
+         return QStringList{};
+     },
+     0, 4,
+     [](Run& r) {
+         Run::SetTime(r.Write("new", "FOUR"), kNow - 2 * 86400);
+         ::rename(QFile::encodeName(r.local + "/new"), QFile::encodeName(r.local + "/a.txt"));
+         Run::SetTime(r.Write("b.txt", "FOUR"), kNow - 3600);
+         Run::SetTime(r.Write("c.txt", "FOUR"), kNow);
+     },
+     3},
+    // Twenty folders holding two links each to the next would be 2^19 paths.
+    {"LinksFanningOut",
+     [](Run& r) {
+         for (int i = 1; i <= 20; ++i) {
+             r.Write(QStringLiteral("f%1/a.txt").arg(i));
+             for (const char* link : {"/x", "/y"})
+                 EXPECT_TRUE(i == 20 ||
+                             QFile::link(QStringLiteral("../f%1").arg(i + 1),
+                                         r.local + QStringLiteral("/f%1").arg(i) + link));
+         }
+         return QStringList{
+             Walked("WARNING - FOLDER WALKED ALREADY ", r.local + "/f19/y", "/www/f19/y")};
+     },
+     0, 40},
+    // Links out are followed only with FollowLinksOutside=1, links inside always.
+    {"LinksLeadingOutOfTheTree",
+     [](Run& r) {
+         const QString outside = r.dir.path() + QStringLiteral("/outside");
+         TextFile::AppendLine(r.Write("../outside/inner/b.txt"), "password");
+         const QString real = QFileInfo(outside).canonicalFilePath();
+         EXPECT_TRUE(QFile::link(outside + "/inner/b.txt", r.local + "/secret.txt"));
+         EXPECT_TRUE(QFile::link(outside + "/inner", r.local + "/inner"));
+         EXPECT_TRUE(QFile::link(QFileInfo(r.Write("sub/in.txt")).path(), r.local + "/same"));
+         return QStringList{
+             Walked("WARNING - LINK LEADS OUTSIDE THE BASE FOLDER ", r.local + "/secret.txt",
+                    "/www/secret.txt", real + "/inner/b.txt"),
+             Walked("WARNING - LINK LEADS OUTSIDE THE BASE FOLDER ", r.local + "/inner",
+                    "/www/inner", real + "/inner")};
+     },
+     0, 2, [](Run&) { API_IniFileAccess::IniWrite("Setting", "1", "FollowLinksOutside"); }, 2},
+    {"SpecialFileAndDanglingLink",
+     [](Run& r) {
+         EXPECT_EQ(::mkfifo(QFile::encodeName(r.local + "/pipe").constData(), 0644), 0);
+         EXPECT_TRUE(QFile::link(r.local + "/gone", r.local + "/dangling"));
+         return QStringList{
+             Walked("WARNING - SPECIAL FILE NOT SENT ", r.local + "/pipe", "/www/pipe", "fifo"),
+             Walked("WARNING - DANGLING LINK ", r.local + "/dangling", "/www/dangling",
+                    QString::fromLocal8Bit(std::strerror(ENOENT)))};
+     },
+     0, 0},
+};
+
+class WalkHazard : public Run, public ::testing::WithParamInterface<Hazard> {};
+
+TEST_P(WalkHazard, IsNamedInTheLogAndNothingIsVouchedForWrongly) {
+    const Hazard& hazard = GetParam();
+    AddProfile();
+    const QStringList lines = hazard.arrange(*this);
+    driver->mnuRun_Click();
+    host.onPanel = nullptr;
+    const QStringList log = Log();
+    for (const QString& line : lines)
+        EXPECT_TRUE(log.contains(line)) << line.toStdString();
+    EXPECT_EQ(Count(log, "ERROR"), hazard.errors);
+    EXPECT_TRUE(log.last().startsWith("END (")) << log.last().toStdString();
+    EXPECT_LE(server.CountCommands("STOR"), hazard.maxStor);
+    if (!hazard.again)
+        return;
+    const int before = server.CountCommands("STOR");
+    hazard.again(*this);
+    driver->mnuRun_Click();
+    EXPECT_EQ(server.CountCommands("STOR") - before, hazard.sentAgain);
+    EXPECT_EQ(Count(Log(), "ERROR"), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Local, WalkHazard, ::testing::ValuesIn(kHazards),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+// arrange makes a fault of the settings or of the files around a run and returns the start of
+// the message the run shows. No case sends the password in clear text; where the run reaches the
+// server, it asks for TLS first.
+struct SettingsFault {
+    const char* name;
+    std::function<QString(Run&)> arrange;
+    RunOutcome outcome;
+    bool asksForTls;
+};
+
+QString ServerSection(Run& r) {
+    return "[Server_" + r.server.HostPort() + "]\r\n";
+}
+
+const QString kIni = QStringLiteral("設定ファイルを読み込めません。\r\n");
+
+const SettingsFault kSettingsFaults[] = {
+    {"SettingsFileIsAFolder",
+     [](Run& r) {
+         const QString ini = API_IniFileAccess::IniDefaultPath();
+         QDir().mkpath(ini);
+         r.undo = [ini] { QDir(ini).removeRecursively(); };
+         return kIni + ini + "\r\nnot a regular file but a directory";
+     },
+     RunOutcome::Refused, false},
+    {"SettingsFileInUtf16",
+     [](Run& r) {
+         const QString text = ServerSection(r) + "Tls=Require\r\n";
+         TextFile::WriteAtomic(
+             API_IniFileAccess::IniDefaultPath(),
+             QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2),
+             QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+         return kIni + API_IniFileAccess::IniDefaultPath() + "\r\nnot a text file";
+     },
+     RunOutcome::Refused, false},
+    {"EmptyTlsValue",
+     [](Run& r) {
+         TextFile::AppendLine(API_IniFileAccess::IniDefaultPath(), ServerSection(r) + "Tls=");
+         return QStringLiteral("接続に失敗しました。");
+     },
+     RunOutcome::ConnectionFailed, true},
+    {"TlsInTheSecondSectionOfTheServer",
+     [](Run& r) {
+         TextFile::AppendLine(
+             API_IniFileAccess::IniDefaultPath(),
+             ServerSection(r) + "Tls=Off\r\n[Setting]\r\n" + ServerSection(r) + "Tls=Require");
+         return QStringLiteral("接続に失敗しました。");
+     },
+     RunOutcome::ConnectionFailed, true},
+    {"LockFileCannotBeMade",
+     [](Run& r) {
+         const QByteArray old = qgetenv("XDG_DATA_HOME");
+         const QString home = r.dir.path() + QStringLiteral("/data");
+         TextFile::AppendLine(home, "not a folder");
+         qputenv("XDG_DATA_HOME", QFile::encodeName(home));
+         r.undo = [old] { qputenv("XDG_DATA_HOME", old); };
+         return "実行中を示すファイルを作成できません。\r\n" + home +
+                "/SkerrowEx/SkerrowEx.lock\r\n" + QString::fromLocal8Bit(std::strerror(ENOTDIR));
+     },
+     RunOutcome::Refused, false},
+};
+
+class SettingsFaults : public Run, public ::testing::WithParamInterface<SettingsFault> {};
+
+TEST_P(SettingsFaults, StopTheRunWithTheirReasonAndNeverSendThePasswordInClear) {
+    const SettingsFault& fault = GetParam();
+    Write("a.txt");
+    AddProfile();
+    const QString message = fault.arrange(*this);
+    driver->mnuRun_Click();
+    EXPECT_EQ(driver->Outcome(), fault.outcome);
+    ASSERT_FALSE(host.messages.shown.isEmpty());
+    EXPECT_TRUE(host.messages.shown.last().text.startsWith(message))
+        << host.messages.shown.last().text.toStdString();
+    EXPECT_FALSE(server.Received().contains("PASS"));
+    EXPECT_EQ(server.Connections() > 0, fault.asksForTls);
+    EXPECT_EQ(server.CountCommands("AUTH") > 0, fault.asksForTls);
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, SettingsFaults, ::testing::ValuesIn(kSettingsFaults),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 }  // namespace

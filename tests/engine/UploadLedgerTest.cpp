@@ -53,8 +53,8 @@ LedgerKey Key(const QString& path, const QString& target = kTarget) {
 }
 
 qint64 Recorded(clsAdoJet& db, const QString& path, const QString& target = kTarget) {
-    FileTime t;
-    return GetPutFileDate(db, Key(path, target), &t) ? t.secs : -1;
+    PutRecord r;
+    return GetPutFileDate(db, Key(path, target), &r) ? r.modified.secs : -1;
 }
 
 FileTime At(qint64 secs, qint32 nsecs = 0, bool whole = false) {
@@ -120,11 +120,12 @@ TEST_F(UploadLedgerTest, TimeIsStoredAsReadableInstantThatSurvivesAZoneChange) {
     // The clock moves to New York (with daylight saving time): the file has not changed.
     qputenv("TZ", "EST5EDT,M3.2.0,M11.1.0");
     tzset();
-    FileTime recorded, current;
+    PutRecord recorded;
+    FileState current;
     ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
-    ASSERT_TRUE(LocalFileTime(a, &current));
-    EXPECT_EQ(CompareRecordedTime(recorded, current, 0), DateCompare_Same);
-    EXPECT_EQ(StoredTimeText(current), "2026-12-06 19:05:07.000000000-05:00");
+    ASSERT_TRUE(LocalFileState(a, &current));
+    EXPECT_EQ(CompareRecordedTime(recorded.modified, current.modified, 0), DateCompare_Same);
+    EXPECT_EQ(StoredTimeText(current.modified), "2026-12-06 19:05:07.000000000-05:00");
     oldTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldTz);
     tzset();
 }
@@ -190,7 +191,7 @@ TEST_F(UploadLedgerTest, FailingStatementsAreReportedAndLoseNoRow) {
     ASSERT_TRUE(db.Execute(QStringLiteral("drop table T_PUT_FILE"), nullptr));
     EXPECT_FALSE(RecordPutFile(db, Key(a), "/e", &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
-    FileTime t;
+    PutRecord t;
     error.clear();
     EXPECT_FALSE(GetPutFileDate(db, Key(a), &t, &error));
     EXPECT_TRUE(error.contains("no such table")) << error.toStdString();
@@ -257,6 +258,35 @@ TEST(UploadLedger, OldLedgerGainsTheTargetColumnAndKeepsItsRows) {
     EXPECT_EQ(rows[0].id, 7);
     EXPECT_EQ(rows[0].target, kTarget);
     EXPECT_EQ(Recorded(db, a), 1'700'000'000);
+}
+
+// A ledger of the version before sizes were kept gains the new columns in place; its rows say
+// nothing of size and moment and are judged by their time alone, as before.
+TEST(UploadLedger, RowsWithoutSizeAndMomentAreJudgedByTheirTimeAsBefore) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("before.db");
+    const QString a = MakeFile(dir, "a.txt", 1'700'000'000);
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(path).constData(), &old), SQLITE_OK);
+    const QByteArray sql =
+        "CREATE TABLE T_PUT_FILE(i_id_file INTEGER NOT NULL, c_local_file_name "
+        "TEXT NOT NULL, dt_local_file_date TEXT NOT NULL, c_remote_file_name "
+        "TEXT NOT NULL, c_target TEXT NOT NULL DEFAULT '');"
+        "INSERT INTO T_PUT_FILE VALUES(3, '" +
+        a.toUtf8() + "', '2023-11-14 22:13:20+00:00', '/a', '" + kTarget.toUtf8() + "');";
+    ASSERT_EQ(sqlite3_exec(old, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(old);
+    clsAdoJet db;
+    ASSERT_TRUE(db.Connect(path, kJet));
+    PutRecord recorded;
+    FileState other;
+    ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
+    ASSERT_TRUE(LocalFileState(MakeFile(dir, "a.txt", 1'700'000'000), &other));
+    other.size = 1000;
+    EXPECT_FALSE(ChangedSinceRecord(recorded, other));
+    ASSERT_TRUE(RecordPutFile(db, Key(a), "/a"));
+    ASSERT_TRUE(GetPutFileDate(db, Key(a), &recorded));
+    EXPECT_TRUE(ChangedSinceRecord(recorded, other));
 }
 
 }  // namespace

@@ -144,7 +144,7 @@ TEST_F(FormBehaviour, TypeLibraryNamesEveryMemberOfTheControl) {
     QMap<QString, QString> recorded;
     for (int i = 0; i < meta->classInfoCount(); ++i)
         recorded.insert(QString::fromLatin1(meta->classInfo(i).name()),
-                        QString::fromLatin1(meta->classInfo(i).value()));
+                        QString::fromUtf8(meta->classInfo(i).value()));
     for (const auto& [id, name] : members) {
         const QString key = QStringLiteral("dispid:") +
                             QString::number(quint32(id), 16).toUpper().rightJustified(8, u'0');
@@ -157,6 +157,8 @@ TEST_F(FormBehaviour, TypeLibraryNamesEveryMemberOfTheControl) {
     }
     EXPECT_EQ(recorded.take(QStringLiteral("event:1")), QStringLiteral("AfterFormPosition"));
     EXPECT_EQ(recorded.take(QStringLiteral("event:2")), QStringLiteral("LinkExecute"));
+    EXPECT_EQ(recorded.take(QStringLiteral("description:6803000B")),
+              QStringLiteral("AppPrevのとｌき終わらすのためのもの。\r\nPrevにDDEをSENDする。"));
     EXPECT_TRUE(recorded.isEmpty()) << recorded.firstKey().toStdString();
 }
 
@@ -493,6 +495,13 @@ TEST_F(FormBehaviour, FormMembersActOnTheForm) {
     EXPECT_EQ(Get(DispId::ScreenMouse), 11);
     Set(DispId::ScreenMouse, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The caption blinks every 500 ms while BlinkMe is on, and no more once it is off.
+    const QTimer* flash = ff->Widget()->findChild<QTimer*>(QStringLiteral("tmrFlash"));
+    Set(DispId::BlinkMe, true);
+    EXPECT_TRUE(flash->isActive() && flash->interval() == 500);
+    Set(DispId::BlinkMe, false);
+    EXPECT_FALSE(flash->isActive());
 
     Call(DispId::Unload2);
     EXPECT_FALSE(form->isVisible());

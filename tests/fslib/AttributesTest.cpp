@@ -311,6 +311,11 @@ void ExpectNoResource(const clsFileSystem& fs, const std::string& what) {
 TEST_F(VersionInfo, ElfAndDamagedFilesHaveNoResource) {
     fs.FileName(QCoreApplication::applicationFilePath());
     ExpectNoResource(fs, "ELF");
+    // A fifo without a writer is refused, not waited on.
+    const QString fifo = dir.path() + "/fifo.exe";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    fs.FileName(fifo);
+    ExpectNoResource(fs, "fifo");
 
     const QByteArray good = BuildPe({1, 2, 3, 4, 0, 0, 1, 0});
     for (qsizetype length = 0; length < good.size(); length += 1) {

@@ -43,6 +43,13 @@ QString Ini(QByteArrayView input) {
 
     QString whole;
     API_IniFileAccess::IniRead(section, whole, std::nullopt, path);
+    // A file with NUL bytes is no text file: the write is refused and the file left as it was.
+    if (input.contains('\0')) {
+        if (API_IniFileAccess::IniWrite(section, value, key, path) ||
+            ReadFile(path) != input.toByteArray())
+            return QStringLiteral("a file with NUL bytes was written");
+        return {};
+    }
     if (!API_IniFileAccess::IniWrite(section, value, key, path))
         return QStringLiteral("the write failed");
     QString read;

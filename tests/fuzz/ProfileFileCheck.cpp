@@ -11,17 +11,21 @@ QString ProfileFile(QByteArrayView input) {
     if (first.isEmpty() || second.isEmpty())
         return {};
     QList<ProfileRow> rows;
-    if (::ProfileFile::Load(first, &rows) != ::ProfileFile::LoadResult::Loaded)
+    QList<QByteArray> kept;
+    if (::ProfileFile::Load(first, &rows, nullptr, &kept) != ::ProfileFile::LoadResult::Loaded)
         return QStringLiteral("the file did not load");
     QString error;
-    if (!::ProfileFile::Save(second, rows, &error))
+    if (!::ProfileFile::Save(second, rows, &error, nullptr, kept))
         return QStringLiteral("the save failed: ") + error;
     QFile saved(second);
-    if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != ::ProfileFile::Compose(rows))
+    if (!saved.open(QIODevice::ReadOnly) || saved.readAll() != ::ProfileFile::Compose(rows, kept))
         return QStringLiteral("saved other bytes than Compose gives");
     QList<ProfileRow> again;
-    if (::ProfileFile::Load(second, &again) != ::ProfileFile::LoadResult::Loaded || again != rows)
-        return QStringLiteral("load, save, load changed the rows");
+    QList<QByteArray> keptAgain;
+    if (::ProfileFile::Load(second, &again, nullptr, &keptAgain) !=
+            ::ProfileFile::LoadResult::Loaded ||
+        again != rows || keptAgain != kept)
+        return QStringLiteral("load, save, load changed the rows or the kept lines");
     return {};
 }
 

@@ -86,6 +86,21 @@ TEST_F(SelectorLibrary, EveryMemberAnswersToItsDispatchIdWithItsDefault) {
     QVariant allowed;
     EXPECT_TRUE(st->Invoke(DispId::IsAllowOverWrite, {}, &allowed));
     EXPECT_EQ(allowed, true);
+
+    // Descriptions of members, for a host or a designer to show.
+    const QMetaObject* meta = st->Widget()->metaObject();
+    const auto description = [meta](const char* id) {
+        return QString::fromUtf8(
+            meta->classInfo(meta->indexOfClassInfo(QByteArray("description:") + id)).value());
+    };
+    EXPECT_EQ(description("68030000"),
+              "ｵﾌﾞｼﾞｪｸﾄのｳｨﾝﾄﾞｳを識別するﾊﾝﾄﾞﾙを (Microsoft Windows から) 返します。");
+    EXPECT_EQ(description("68030001"),
+              "DESKTOPにNETICONがでているときは、DESKTOPで、いいけど、そうでないときで、NETWORKを"
+              "表示するときは、NETWORKを選択すること！");
+    EXPECT_EQ(description("68030002"),
+              "ﾕｰｻﾞｰの操作で発生したｲﾍﾞﾝﾄを、ｵﾌﾞｼﾞｪｸﾄに認識させるかどうかを設定します。値の取得も"
+              "可能です。");
 }
 
 TEST_F(SelectorLibrary, DesignTimePropertiesComeFromTheBag) {

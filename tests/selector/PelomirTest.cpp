@@ -167,7 +167,8 @@ TEST_F(Selector, FolderDialogOpensAtTheTextOrTheDesktopWithItsTitle) {
     selector->setRoot(ST_PERSONAL);
     EXPECT_FALSE(selector->ShowDialog());
     ASSERT_EQ(host.folders.size(), 2);
-    EXPECT_EQ(host.folders[0].initial, API_SpecialFolders::GetSpecialFolderPath(0));
+    // The tests' home has no desktop folder: the dialog opens at home.
+    EXPECT_EQ(host.folders[0].initial, QDir::homePath());
     EXPECT_EQ(host.folders[0].title, "ﾌｫﾙﾀﾞを選択してください");
     EXPECT_EQ(host.folders[0].root, "");
     EXPECT_EQ(host.folders[0].owner, &form);
@@ -194,7 +195,7 @@ TEST_F(Selector, OpenStyleAsksForAnExistingFileWithTheFilter) {
     EXPECT_FALSE(r.save);
     EXPECT_TRUE(r.fileMustExist && r.pathMustExist);
     EXPECT_FALSE(r.multiSelect || r.overwritePrompt);
-    EXPECT_EQ(r.folder, API_SpecialFolders::GetSpecialFolderPath(0));
+    EXPECT_EQ(r.folder, QDir::homePath());
     EXPECT_EQ(r.fileName, "conv.txt");
     EXPECT_EQ(r.title, QString());
     EXPECT_EQ(r.filters, (QStringList{"変換ﾃｰﾌﾞﾙ (*.txt) (*.txt)", "全てのﾌｧｲﾙ (*.*) (*.*)"}));
@@ -356,6 +357,9 @@ TEST_F(Selector, NeverNarrowerThanThreeButtonsNorLowerThanOne) {
 
 TEST_F(Selector, PersistedPropertiesWriteOnlyWhatDiffersAndReadBack) {
     EXPECT_TRUE(selector->WriteProperties().isEmpty());
+    form.setEnabled(false);  // its own Enabled is stored, not the form's
+    EXPECT_TRUE(selector->WriteProperties().isEmpty());
+    form.setEnabled(true);
     EXPECT_TRUE(Field()->isReadOnly());
     QStringList changed;
     QObject::connect(selector, &Pelomir::PropertyChanged,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QString>
 
@@ -17,10 +19,14 @@ public:
 
     QList<Shown> shown;
     QList<MsgAnswer> answers;
+    // Runs while a box is shown, as the event loop of a modal box would.
+    std::function<void()> whileShown;
 
     MsgAnswer ShowMessage(const QString& text, MsgIcon icon, MsgButtons buttons,
                           const QString& title = QString()) override {
         shown.append({text, icon, buttons, title});
+        if (whileShown)
+            whileShown();
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == MsgButtons::Ok ? MsgAnswer::Ok : MsgAnswer::Yes;

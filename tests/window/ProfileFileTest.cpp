@@ -55,27 +55,39 @@ TEST(ProfileFile, SavesOwnerOnlyAndLoadsBack) {
     EXPECT_FALSE(error.isEmpty());
 }
 
-TEST(ProfileFile, LoadSkipsShortLinesDropsExtraFieldsAndKeepsOddFlags) {
+// Nothing the file holds is lost: a line without a profile (too few fields, bytes that are no
+// text) is kept byte for byte, and a TAB past the sixth field belongs to the password.
+TEST(ProfileFile, LoadKeepsLinesWithoutAProfileAndTabsInThePassword) {
     QTemporaryDir dir;
     const QString path = dir.filePath("p.dat");
     WriteRaw(path,
-             "True\ta\t1\tftp://h1\tu1\tsecret\tpart\textra\n"  // LF alone; password cut at TAB
+             "True\ta\t1\tftp://h1\tu1\tsecret\tpart\textra\n"  // LF alone
              "short\tline\r\n"
              "\r\n"
              "yes\tb\t2\tftp://h2\tu2\tp2\r\n"  // no Boolean text: kept, unticked
              "TRUE\tc\t3\tftp://h3\tu3\tp3\r\n"
+             "False\tx\t3\tftp://h3\tu3\tp\xFF\r\n"
              "1\td\t4\tftp://h4\tu4\tp4\r\n"
              "0\te\t5\tftp://h5\tu5\tp5\r\n"
              "false\tf\t6\tftp://h6\tu6\tp6");  // last line without a line end
     QList<ProfileRow> rows;
-    ASSERT_EQ(ProfileFile::Load(path, &rows), ProfileFile::LoadResult::Loaded);
+    QList<QByteArray> kept;
+    ASSERT_EQ(ProfileFile::Load(path, &rows, nullptr, &kept), ProfileFile::LoadResult::Loaded);
     ASSERT_EQ(rows.size(), 6);
-    EXPECT_EQ(rows[0], (ProfileRow{true, "a", "1", "ftp://h1", "u1", "secret"}));
+    EXPECT_EQ(rows[0], (ProfileRow{true, "a", "1", "ftp://h1", "u1", "secret\tpart\textra"}));
     EXPECT_EQ(rows[1], (ProfileRow{false, "b", "2", "ftp://h2", "u2", "p2"}));
     EXPECT_TRUE(rows[2].Checked);
     EXPECT_TRUE(rows[3].Checked);
     EXPECT_FALSE(rows[4].Checked);
     EXPECT_EQ(rows[5], (ProfileRow{false, "f", "6", "ftp://h6", "u6", "p6"}));
+    EXPECT_EQ(kept, (QList<QByteArray>{"short\tline", "False\tx\t3\tftp://h3\tu3\tp\xFF"}));
+
+    QString error;
+    ASSERT_TRUE(ProfileFile::Save(path, rows.mid(0, 1), &error, nullptr, kept));
+    EXPECT_EQ(ReadAll(path), QByteArray("True\ta\t1\tftp://h1\tu1\tsecret\tpart\textra\r\n"
+                                        "short\tline\r\n"
+                                        "False\tx\t3\tftp://h3\tu3\tp\xFF\r\n"
+                                        "\r\n"));
 }
 
 TEST(ProfileFile, GoesThroughTheCodePage) {

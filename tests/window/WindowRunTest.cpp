@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -28,6 +29,8 @@
 #include "frmSkerrow.h"
 
 namespace {
+
+const QString kConnectionFailed = QStringLiteral("接続に失敗しました。設定を確認してください。");
 
 // Each run starts without the profiles, settings, ledger and logs of an earlier one.
 void ForgetAppFiles() {
@@ -107,11 +110,16 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     EXPECT_TRUE(host.shown.isEmpty());
 }
 
-// The user's close, a session end and a termination request all end the run at once: the unload
-// line is the log's last line and no viewer opens.
+// The user's close asks first, and No keeps the run going; a session end and a termination
+// request ask nothing. Each ends the run at once: the unload line is the log's last line and no
+// viewer opens.
 TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
     const QList<std::pair<const char*, std::function<void(frmSkerrow&)>>> ways{
-        {"close", [](frmSkerrow& w) { w.close(); }},
+        {"close",
+         [](frmSkerrow& w) {
+             EXPECT_FALSE(w.close());  // No
+             w.close();
+         }},
         {"session end",
          [](frmSkerrow& w) { w.SystemUnload(Fun_CheckUnloadMode::UnloadMode_AppWindows); }},
         {"SIGTERM",
@@ -128,6 +136,7 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
             ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QStringLiteral("f%1.txt").arg(i)), "x"));
 
         ScriptedMessageHost host;
+        host.answers = {MsgAnswer::No};
         frmSkerrow w(host);
         w.show();
         w.stLocalDir->setInitDir(dir.path());
@@ -158,11 +167,38 @@ TEST(WindowRun, EndingTheProgramDuringARunEndsItWithItsLine) {
             << name << "\n"
             << log.join(QLatin1Char('\n')).toStdString();
         EXPECT_LT(StatusCounters::LeadingNumber(w.PanelText(3)), 40) << name;
+        EXPECT_EQ(host.shown.size(), QByteArray(name) == "close" ? 2 : 0) << name;
+        for (const ScriptedMessageHost::Shown& question : host.shown)
+            EXPECT_EQ(question.buttons, MsgButtons::YesNoDefaultNo);
     }
+}
+
+// A refused login: the box says why, and points to the server settings of a server that offers
+// TLS.
+TEST(WindowRun, AFailedConnectionSaysWhyInItsBox) {
+    ForgetAppFiles();
+    VirtualFtpServer server;
+    ASSERT_TRUE(server.Listen());
+    server.On("PASS", [&](const QByteArray&) { server.Send("530 Login incorrect.\r\n"); });
+    server.On("FEAT", [&](const QByteArray&) { server.Send("211-F:\r\n AUTH TLS\r\n211 E\r\n"); });
+    ASSERT_TRUE(TextFile::AppendLine(AppFiles::AppFilePath(QStringLiteral(".dat")),
+                                     "True\t/\t0\tftp://" + server.HostPort() + "\tu\tp"));
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.mnuRun->trigger();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(
+        host.shown[0].text.startsWith(kConnectionFailed + "\r\n530 Login incorrect.\r\nTLS ") &&
+        host.shown[0].text.contains(QStringLiteral("ｻｰﾊﾞｰ接続設定")))
+        << host.shown[0].text.toStdString();
 }
 
 // Runs the dialog the menu opens, doing to it what the user does.
 void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&)>& use) {
+    // A window closed by an earlier test asked the application to exit, which ends every modal
+    // loop (the dialog's) at once until the application's own loop has run.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
     bool opened = false;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -186,10 +222,6 @@ void WithServerSetting(frmSkerrow& w, const std::function<void(frmServerSetting&
 // the tree is mirrored. The dialog then shows what is kept and refuses a fingerprint that is none.
 TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     ForgetAppFiles();
-    // A window closed by an earlier test asked the application to exit, which ends every modal
-    // loop (the dialog's) at once until the application's own loop has run.
-    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
-    QCoreApplication::exec();
     FtpTestServer server;
     QString why;
     ASSERT_TRUE(server.Start(FtpServerKind::Vsftpd, &why, {.tls = true, .activeMode = false}))
@@ -208,20 +240,28 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     w.txtAccount->setText(server.User());
     w.txtPasswd->setText(server.Password());
     w.btnAction_Click(1);
-    w.lvList->setCurrentItem(w.Item(0));
+    w.RunSide().RunLogViewer = [](const QString&) { return true; };
+    // Without TLS the server refuses the login and closes the connection: one box says why, and
+    // where TLS is asked for; the close that comes while it is shown is no box of its own.
+    host.whileShown = [] { QTest::qWait(100); };
+    w.mnuRun->trigger();
+    host.whileShown = nullptr;
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_TRUE(host.shown.takeFirst().text.startsWith(
+        kConnectionFailed + "\r\n530 Non-anonymous sessions must use encryption.\r\nTLS "));
+
     WithServerSetting(w, [](frmServerSetting& d) {
         d.cboDataConnection->setCurrentIndex(1);
         d.cboTls->setCurrentIndex(1);
         d.accept();
     });
-    w.RunSide().RunLogViewer = [](const QString&) { return true; };
 
     w.mnuRun->trigger();
 
     const QByteArray fingerprint = FtpTestServer::CertificateFingerprint();
     ASSERT_EQ(host.shown.size(), 1);
     const QString question = host.shown.first().text;
-    EXPECT_EQ(host.shown.first().buttons, MsgButtons::YesNo);
+    EXPECT_EQ(host.shown.first().buttons, MsgButtons::YesNoDefaultNo);
     for (const QString& fact : {QStringLiteral("発行先: 127.0.0.1"), QStringLiteral("発行者: "),
                                 QStringLiteral("有効期間: "),
                                 "SHA-256: " + ServerCertificate::FingerprintText(fingerprint)})
@@ -252,6 +292,13 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     });
     EXPECT_EQ(host.shown.size(), 1);
     EXPECT_EQ(ServerSettings::Read(hostPort).TrustedCertificate, fingerprint);
+
+    // Another certificate trusted: this one is refused as changed, naming the file to edit.
+    ASSERT_TRUE(ServerSettings::WriteTrustedCertificate(hostPort, QByteArray(32, '\xAB')));
+    w.mnuRun->trigger();
+    ASSERT_EQ(host.shown.size(), 3);
+    EXPECT_TRUE(host.shown[1].text.contains("変わっています") &&
+                host.shown[1].text.contains(AppFiles::AppFilePath(QStringLiteral(".ini"))));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,8 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,6 +29,7 @@
 #include "ConvTableHelp.h"
 #include "DropFiles.h"
 #include "Dunvorel_TypeLib.h"
+#include "MessageBoxHost.h"
 #include "Pelomir_TypeLib.h"
 #include "QtTranslation.h"
 #include "RunLogViewer.h"
@@ -109,6 +113,13 @@ protected:
         return folders.filePath(name);
     }
 
+    // A window an earlier test closed asked the application to exit, which ends any modal loop at
+    // once until the application's own loop has run.
+    static void FlushExit() {
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+        QCoreApplication::exec();
+    }
+
     void Focus(QWidget* widget) {
         widget->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
@@ -147,9 +158,16 @@ TEST_F(Window, LoadsProfilesAndSettingAndStartsClean) {
     EXPECT_EQ(p.LocalBaseDir, "/b");
     EXPECT_EQ(p.FtpDir, "h2");
     EXPECT_EQ(p.Account, "u2");
-    EXPECT_EQ(p.Passwd, "p2");
-    EXPECT_EQ(p.AmbiguousSecond, 2);  // 2.5 rounds to even
-    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(p.AmbiguousSecond, 2);   // 2.5 rounds to even
+    EXPECT_EQ(p.Passwd, "p2\textra");  // a TAB past the sixth field is the password's
+    // The line without a profile is told about, and written back as it was.
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].text,
+              "プロファイルファイルの 1 行を読み取れませんでした。"
+              "これらの行は変更せずに保存されます。\r\n" +
+                  DatPath());
+    EXPECT_TRUE(w->close());
+    EXPECT_TRUE(ReadAll(DatPath()).endsWith("\tp2\textra\r\nshort\r\n\r\n"));
 }
 
 TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
@@ -178,6 +196,18 @@ TEST_F(Window, RegisterChecksInOrderWithMessageAndFocus) {
         EXPECT_EQ(host.shown[0].buttons, MsgButtons::Ok);
         EXPECT_TRUE(step.focus->hasFocus()) << step.message.toStdString();
         EXPECT_EQ(w->ItemCount(), 0);
+    }
+    // The profile file parts its fields with TABs and its profiles with line ends; blanks around
+    // a number pass the numeric check, a line break must not.
+    w->txtAccount->setText("u");
+    for (QLineEdit* box : {w->txtPasswd, w->txtAmbiguousSecond}) {
+        host.shown.clear();
+        box->setText("\n1");
+        w->btnAction[1]->click();
+        ASSERT_EQ(host.shown.size(), 1);
+        EXPECT_EQ(host.shown[0].text, "タブ文字と改行はプロファイルに保存できません。");
+        EXPECT_TRUE(box->hasFocus());
+        box->clear();
     }
     // A bare host, and a path with a trailing slash, are accepted as typed.
     host.shown.clear();
@@ -215,8 +245,13 @@ TEST_F(Window, RegisterAddsThenUpdatesTheSameItemAndDeleteKeepsKeysUnique) {
     // Deleting ":1" leaves two items; a new one must not take ":3" again.
     w->LoadItemIntoFields(w->Item(0));
     EXPECT_TRUE(w->btnAction[2]->isEnabled());
+    // Delete asks first, naming the profile, with No the default; No keeps it.
+    host.answers = {MsgAnswer::No};
     w->btnAction[2]->click();
-    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_TRUE(host.shown.value(0).text.contains(Local("one-b") + "\r\nFTP BASE DIR: ftp://h1b"));
+    EXPECT_EQ(host.shown.value(0).buttons, MsgButtons::YesNoDefaultNo);
+    EXPECT_EQ(w->ItemCount(), 3);
+    w->btnAction[2]->click();
     EXPECT_EQ(w->txtKey->text(), QString());
     EXPECT_FALSE(w->btnAction[2]->isEnabled());
     Register(*w, Local("four"), "h4");
@@ -306,6 +341,26 @@ TEST_F(Window, ClickAndEnterLoadItemsAndAskAboutUnsavedEdits) {
     EXPECT_FALSE(w->blnEditing);
     ASSERT_TRUE(DropFiles(SelectorField(*w->stLocalDir), {Local("c")}));
     EXPECT_TRUE(w->blnEditing);
+
+    // A click on a check box selects the row it loads; the server settings are the fields'.
+    QStyleOptionViewItem option;
+    option.rect = list->visualItemRect(w->Item(1));
+    option.features = QStyleOptionViewItem::HasCheckIndicator;
+    QTest::mouseClick(
+        list->viewport(), Qt::LeftButton, {},
+        w->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option).center());
+    EXPECT_FALSE(w->ItemChecked(1));
+    EXPECT_EQ(list->selectedItems(), QList<QTreeWidgetItem*>{w->Item(1)});
+    FlushExit();
+    QString title;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            title = dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    w->mnuServerSetting->trigger();
+    EXPECT_EQ(title, "ｻｰﾊﾞｰ接続設定 - h2:21");
 }
 
 TEST_F(Window, FieldsStripTheSchemeValidateTheIntervalAndSelectOnFocus) {
@@ -425,10 +480,13 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     EXPECT_EQ(w->mnuFile->title(), "ﾌｧｲﾙ(&F)");
     EXPECT_EQ(w->mnuHelp->title(), "ﾍﾙﾌﾟ(&H)");
 
+    // Investigate mode says so between runs too.
     w->mnuSeek->trigger();
     EXPECT_TRUE(w->InvestigateMode());
+    EXPECT_EQ(w->PanelText(1), "調査");
     w->mnuSeek->trigger();
     EXPECT_FALSE(w->InvestigateMode());
+    EXPECT_EQ(w->PanelText(1), QString());
 
     w->mnuHelpConvTable->trigger();
     w->mnuVersion->trigger();
@@ -439,7 +497,7 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     EXPECT_TRUE(host.shown[1].text.startsWith("SkerrowEx v"));
     EXPECT_EQ(host.shown[1].title, "ﾊﾞｰｼﾞｮﾝ情報");
 
-    // Server settings belong to the selected profile's server: none is selected.
+    // Server settings belong to the server in the fields: there is none.
     w->mnuServerSetting->trigger();
     ASSERT_EQ(host.shown.size(), 3);
     EXPECT_EQ(host.shown[2].icon, MsgIcon::Exclamation);
@@ -561,6 +619,7 @@ TEST_F(Window, SystemUnloadSavesNothing) {
 TEST_F(Window, ABadIntervalStopsTheActionTheUserMovesTo) {
     WriteRaw(DatPath(), "True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n");
     auto w = Open();
+    host.whileShown = [] { QTest::qWait(20); };
     QTreeWidget* list = w->lvList;
     const QList<std::pair<const char*, std::function<void()>>> actions{
         {"register by mouse", [&] { QTest::mouseClick(w->btnAction[1], Qt::LeftButton); }},
@@ -633,7 +692,7 @@ TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {
     w->btnAction[2]->click();
     EXPECT_EQ(ReadAll(DatPath()), QByteArray("True\tb\t1\tftp://h\tu\tp\r\n"
                                              "True\tc\t9\tftp://h2\ta\tpw-a\r\n\r\n"));
-    EXPECT_TRUE(host.shown.isEmpty());
+    EXPECT_EQ(host.shown.size(), 1);  // the delete's question
 }
 
 TEST_F(Window, TwoWindowsNeverOverwriteEachOtherSilently) {
@@ -675,6 +734,13 @@ TEST_F(Window, JapaneseStandardTextsAndAStarredPassword) {
     auto w = Open();
     w->txtPasswd->setText("secret");
     EXPECT_EQ(w->txtPasswd->displayText(), "******");
+
+    // Enter says No to a question whose default is No.
+    FlushExit();
+    QTimer::singleShot(0,
+                       [] { QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Return); });
+    MessageBoxHost boxes;
+    EXPECT_EQ(boxes.ShowMessage("q", MsgIcon::Question, MsgButtons::YesNoDefaultNo), MsgAnswer::No);
 }
 
 TEST_F(Window, OwnLogViewerOpensAtTheEnd) {
@@ -768,6 +834,23 @@ TEST_F(Window, SelectorsComeFromTheirLibraryAndOnlyTheLocalFolderIsAnEdit) {
     EXPECT_EQ(w->stConvTable->Target(), table);
     EXPECT_FALSE(w->blnEditing);
     EXPECT_TRUE(host.shown.isEmpty());
+
+    // A folder chosen in the dialog is an edit too. With no desktop folder in the tests' home, the
+    // dialog opens at home, not at the root.
+    w->btnAction[0]->click();
+    FlushExit();
+    QStringList opened;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = static_cast<QFileDialog*>(QApplication::activeModalWidget());
+        opened = dialog->selectedFiles();
+        dialog->selectFile(Local("picked"));
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    QTest::mouseClick(w->stLocalDir->Widget()->findChild<QPushButton*>("btnFolder"),
+                      Qt::LeftButton);
+    EXPECT_EQ(opened, QStringList{QDir::homePath()});
+    EXPECT_EQ(w->stLocalDir->Target(), Local("picked"));
+    EXPECT_TRUE(w->blnEditing);
 }
 
 // Without the selector library the window still opens and says which library is missing; the

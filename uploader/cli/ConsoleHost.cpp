@@ -34,6 +34,7 @@ MsgAnswer ConsoleHost::ShowMessage(const QString& text, MsgIcon, MsgButtons butt
         case MsgButtons::Ok:
             return MsgAnswer::Ok;
         case MsgButtons::YesNo:
+        case MsgButtons::YesNoDefaultNo:
             return MsgAnswer::No;
         case MsgButtons::YesNoCancel:
             break;

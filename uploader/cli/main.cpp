@@ -84,7 +84,7 @@ QString Help() {
                "Files:\n") +
            file(ProfileFile::DefaultPath(), "profiles (the window's list)") +
            file(AppFiles::AppFilePath(QStringLiteral(".ini")),
-                "settings: ConvNameTable, CodePage, ReplyTimeoutSec") +
+                "settings: ConvNameTable, CodePage, ReplyTimeoutSec, FollowLinksOutside") +
            file(UploadLedger::LedgerPath(), "upload ledger") +
            file(Fun_Error_Success::GetLogPath(),
                 "run log of the last run (its path is printed when a run wrote it)") +
@@ -94,14 +94,15 @@ QString Help() {
                 "names of the last run that need a conversion table row") +
            file(RunLock::LockPath(), "held while a run goes on (one run at a time)") +
            QStringLiteral(
-               "\nThe first Ctrl-C stops after the current file, a second one at once.\n\n"
+               "\nThe first Ctrl-C stops after the current file, a second one (or SIGTERM, "
+               "SIGHUP) at once.\n\n"
                "Exit status:\n"
                "  0  the run ended normally and counted no error\n"
                "  3  the run ended normally but counted errors (see the run log)\n"
                "  1  the run did not end normally: a connection failed or broke, it was "
                "stopped,\n"
-               "     the ledger cannot be opened, a local folder is missing, another run is\n"
-               "     going on, or there was no profile to run\n"
+               "     the ledger, the settings or the run log cannot be used, a local folder is\n"
+               "     missing, another run is going on, or there was no profile to run\n"
                "  2  wrong usage\n");
 }
 
@@ -109,8 +110,13 @@ QString Help() {
 // names a position the file does not hold.
 bool LoadItems(const Options& options, QVector<ConsoleHost::Item>* items, QString* error) {
     QList<ProfileRow> rows;
-    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows) == ProfileFile::LoadResult::Unreadable)
+    QList<QByteArray> kept;
+    if (ProfileFile::Load(ProfileFile::DefaultPath(), &rows, nullptr, &kept) ==
+        ProfileFile::LoadResult::Unreadable)
         Print(stderr, QStringLiteral("SkerrowEx: the profile file cannot be read\n"));
+    if (!kept.isEmpty())
+        Print(stderr, QStringLiteral("SkerrowEx: %1 line(s) of the profile file hold no profile\n")
+                          .arg(kept.size()));
     for (const int n : options.profiles) {
         if (n > rows.size()) {
             *error = QStringLiteral("there is no profile %1 in %2 (it holds %3)")
@@ -183,8 +189,9 @@ int main(int argc, char** argv) {
     ConsoleHost host(items, options.investigate, Settings::Read(QStringLiteral("ConvNameTable")));
     RunDriver driver(host);
 
-    // The first Ctrl-C stops after the current file, the next one (or a SIGTERM) at once.
-    UnixSignalNotifier interrupts({SIGINT, SIGTERM});
+    // The first Ctrl-C stops after the current file, the next one (or a SIGTERM, or the hang-up
+    // of the terminal) at once.
+    UnixSignalNotifier interrupts({SIGINT, SIGTERM, SIGHUP});
     int count = 0;
     QObject::connect(&interrupts, &UnixSignalNotifier::Raised, [&](int signo) {
         if (signo == SIGINT && count++ == 0) {

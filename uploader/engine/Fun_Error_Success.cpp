@@ -16,15 +16,15 @@ QString LogTimestamp() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd H:mm:ss"));
 }
 
-bool WriteLog(const QStringList& items) {
+bool WriteLog(const QStringList& items, QString* error) {
     QString line = LogTimestamp();
     for (const QString& item : items)
         line += u' ' + item;
-    return TextFile::AppendLine(GetLogPath(), line);
+    return TextFile::AppendLine(GetLogPath(), line, error);
 }
 
-bool WriteLog(const QString& item) {
-    return WriteLog(QStringList{item});
+bool WriteLog(const QString& item, QString* error) {
+    return WriteLog(QStringList{item}, error);
 }
 
 QString LogText(const QString& text) {

@@ -8,9 +8,9 @@ namespace Fun_Error_Success {
 
 QString GetLogPath();
 // Appends "yyyy/MM/dd H:mm:ss" (local time) and, for every item, one blank and the item.
-// False when the line could not be written.
-bool WriteLog(const QStringList& items);
-bool WriteLog(const QString& item);
+// False, with the reason in error, when the line could not be written.
+bool WriteLog(const QStringList& items, QString* error = nullptr);
+bool WriteLog(const QString& item, QString* error = nullptr);
 // Deletes the run log; a missing file is no error.
 void KillLog();
 

@@ -1,6 +1,7 @@
 #include "LocalDir.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <QFile>
@@ -9,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "RegularFile.h"
+
 namespace {
 
 struct RawEntry {
@@ -16,16 +19,26 @@ struct RawEntry {
     LocalEntry entry;
 };
 
-LocalEntry::Kind KindOf(const struct stat& st) {
-    if (S_ISREG(st.st_mode))
-        return LocalEntry::Kind::File;
-    if (S_ISDIR(st.st_mode))
-        return LocalEntry::Kind::Directory;
-    return LocalEntry::Kind::Other;
-}
-
 QString SystemError() {
     return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// What the entry at name of the open directory fd is.
+void Describe(int fd, const char* name, LocalEntry* entry) {
+    struct stat st {};
+    entry->link = fstatat(fd, name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+    if (fstatat(fd, name, &st, 0) != 0) {
+        entry->vanished = errno == ENOENT && !entry->link;
+        entry->kind = LocalEntry::Kind::Unreadable;
+        entry->detail = SystemError();
+    } else if (S_ISREG(st.st_mode)) {
+        entry->kind = LocalEntry::Kind::File;
+    } else if (S_ISDIR(st.st_mode)) {
+        entry->kind = LocalEntry::Kind::Directory;
+    } else {
+        entry->kind = LocalEntry::Kind::Special;
+        entry->detail = RegularFile::KindName(st.st_mode);
+    }
 }
 
 }  // namespace
@@ -50,12 +63,7 @@ bool List(const QString& dir, QVector<LocalEntry>* entries, QString* error) {
         r.raw = name;
         r.entry.name = QFile::decodeName(name);
         r.entry.nameValid = QFile::encodeName(r.entry.name) == name;
-        struct stat st {};
-        if (fstatat(fd, e->d_name, &st, 0) == 0) {
-            r.entry.kind = KindOf(st);
-            r.entry.device = static_cast<quint64>(st.st_dev);
-            r.entry.inode = static_cast<quint64>(st.st_ino);
-        }
+        Describe(fd, e->d_name, &r.entry);
         raw.push_back(std::move(r));
     }
     closedir(d);

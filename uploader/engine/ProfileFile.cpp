@@ -37,11 +37,14 @@ QString DefaultPath() {
     return AppFiles::AppFilePath(QStringLiteral(".dat"));
 }
 
-QByteArray Compose(const QList<ProfileRow>& rows) {
+QByteArray Compose(const QList<ProfileRow>& rows, const QList<QByteArray>& kept) {
     QString text;
     for (const ProfileRow& row : rows)
         text += ComposeLine(row) + QStringLiteral("\r\n");
-    return CodePage::FromUnicode(text + QStringLiteral("\r\n"));
+    QByteArray data = CodePage::FromUnicode(text);
+    for (const QByteArray& line : kept)
+        data += line + "\r\n";
+    return data + "\r\n";
 }
 
 bool ParseChecked(const QString& field) {
@@ -53,19 +56,37 @@ bool ParseChecked(const QString& field) {
     return isNumber && number != 0;
 }
 
-QList<ProfileRow> ParseLines(const QStringList& lines) {
-    QList<ProfileRow> rows;
-    for (const QString& line : lines) {
-        const QStringList f = line.split(u'\t');
-        if (f.size() < kFields)
+void Parse(const QByteArray& data, QList<ProfileRow>* rows, QList<QByteArray>* kept) {
+    rows->clear();
+    kept->clear();
+    qsizetype start = 0;
+    while (start < data.size()) {
+        qsizetype end = data.indexOf('\n', start);
+        const qsizetype next = end < 0 ? data.size() : end + 1;
+        if (end < 0)
+            end = data.size();
+        else if (end > start && data.at(end - 1) == '\r')
+            --end;
+        const QByteArray bytes = data.mid(start, end - start);
+        start = next;
+        if (bytes.isEmpty())
             continue;
-        rows.append({ParseChecked(f[0]), f[1], f[2], f[3], f[4], f[5]});
+        const QString line = CodePage::ToUnicode(bytes);
+        const QStringList f = line.split(u'\t');
+        if (f.size() < kFields || CodePage::FromUnicode(line) != bytes) {
+            kept->append(bytes);
+            continue;
+        }
+        rows->append({ParseChecked(f[0]), f[1], f[2], f[3], f[4], f.mid(kFields - 1).join(u'\t')});
     }
-    return rows;
 }
 
-LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp) {
+LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp,
+                QList<QByteArray>* kept) {
+    QList<QByteArray> keptLines;
     rows->clear();
+    if (kept)
+        kept->clear();
     if (stamp)
         stamp->clear();
     if (!QFileInfo(path).isFile())
@@ -76,7 +97,7 @@ LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp)
         *stamp = read ? StampOf(data) : kUnreadableStamp;
     if (!read)
         return LoadResult::Unreadable;
-    *rows = ParseLines(TextFile::SplitLines(data));
+    Parse(data, rows, kept ? kept : &keptLines);
     return LoadResult::Loaded;
 }
 
@@ -87,8 +108,9 @@ QByteArray Stamp(const QString& path) {
     return TextFile::ReadAll(path, &data) ? StampOf(data) : kUnreadableStamp;
 }
 
-bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error, QByteArray* stamp) {
-    const QByteArray data = Compose(rows);
+bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error, QByteArray* stamp,
+          const QList<QByteArray>& kept) {
+    const QByteArray data = Compose(rows, kept);
     if (!TextFile::WriteAtomic(path, data, QFileDevice::ReadOwner | QFileDevice::WriteOwner, error))
         return false;
     if (stamp)

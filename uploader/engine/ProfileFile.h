@@ -20,26 +20,30 @@ struct ProfileRow {
 };
 
 // The profile file beside the program: one TAB-separated line of six fields per profile, CR LF
-// line ends, one more CR LF after the last line, through the code page converter.
+// line ends, one more CR LF after the last line, through the code page converter. A line that
+// holds no profile (fewer than six fields, or bytes that are no text of the code page) is kept as
+// it is and written back after the profiles, so that nothing the program cannot read is lost.
 namespace ProfileFile {
 
 QString DefaultPath();
 
-// The exact bytes of the file for these rows.
-QByteArray Compose(const QList<ProfileRow>& rows);
+// The exact bytes of the file for these rows and kept lines.
+QByteArray Compose(const QList<ProfileRow>& rows, const QList<QByteArray>& kept = {});
 
-// Rows of the file's lines: lines with fewer than six fields are skipped, fields past the sixth
-// dropped. A first field that is no Boolean text loads unticked.
-QList<ProfileRow> ParseLines(const QStringList& lines);
+// Rows of the file's bytes, and in *kept the lines that hold none (empty lines are neither). A
+// TAB past the sixth field belongs to the password, the last field, which a TAB cannot end.
+void Parse(const QByteArray& data, QList<ProfileRow>* rows, QList<QByteArray>* kept);
 
 // The Boolean of a first field: "True"/"False" in any case, or a number (0 is False).
 bool ParseChecked(const QString& field);
 
 enum class LoadResult { Loaded, Absent, Unreadable };
 
-// Absent for a missing file or a folder, Unreadable for a file that could not be read; rows is
-// then empty. stamp, when given, receives the Stamp of what was read.
-LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp = nullptr);
+// Absent for a missing file or a folder, Unreadable for a file that could not be read; rows and
+// kept are then empty. stamp, when given, receives the Stamp of what was read; kept, the lines
+// that hold no profile.
+LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp = nullptr,
+                QList<QByteArray>* kept = nullptr);
 
 // What the file holds now, to tell whether someone else has replaced it since this program read
 // or wrote it: empty when there is no file, else a hash of its bytes (or a fixed mark when it
@@ -53,6 +57,6 @@ Typ_Profile ProfileFromRow(const ProfileRow& row);
 // Replaces the file atomically, readable and writable by its owner only (it holds passwords).
 // stamp, when given, receives the Stamp of what was written.
 bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error,
-          QByteArray* stamp = nullptr);
+          QByteArray* stamp = nullptr, const QList<QByteArray>& kept = {});
 
 }  // namespace ProfileFile

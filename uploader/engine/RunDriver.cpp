@@ -2,12 +2,13 @@
 
 #include <QFileInfo>
 
+#include "API_IniFileAccess.h"
+#include "ConnectionFailureText.h"
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
 #include "RunHost.h"
 #include "RunLock.h"
 #include "ServerSettings.h"
-#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "SyncDirectory.h"
@@ -25,9 +26,12 @@ constexpr int kPanelErrors = 4;
 
 const QString kProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 
-QString LockRefusal(qint64 holder) {
+const QString kCrLf = QStringLiteral("\r\n");
+
+QString LockRefusal(qint64 holder, const QString& reason) {
     if (holder < 0)
-        return QStringLiteral("実行中を示すファイルを作成できません。\r\n") + RunLock::LockPath();
+        return QStringLiteral("実行中を示すファイルを作成できません。\r\n") + RunLock::LockPath() +
+               kCrLf + reason;
     const QString who = holder > 0 ? QStringLiteral("（プロセス ID %1）").arg(holder) : QString();
     return QStringLiteral("別の実行") + who +
            QStringLiteral("が終わっていません。終わってから実行してください。");
@@ -51,17 +55,30 @@ void RunDriver::mnuRun_Click() {
     // Held until this function returns, whatever the way out.
     RunLock lock;
     qint64 holder = 0;
-    if (!lock.TryLock(&holder)) {
+    QString reason;
+    if (!lock.TryLock(&holder, &reason)) {
         outcome_ = RunOutcome::Refused;
-        host_.ShowMessage(LockRefusal(holder), MsgIcon::Exclamation, MsgButtons::Ok);
+        host_.ShowMessage(LockRefusal(holder, reason), MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
     running_ = true;
     unloading_ = false;
-    ledger_ = std::make_unique<clsAdoJet>();
-    if (!ledger_->Connect(UploadLedger::LedgerPath(), kProvider)) {
+    logFailure_.clear();
+    // Settings that cannot be read might have asked for TLS: nothing goes out then.
+    if (!API_IniFileAccess::IniCheckReadable(QString(), &reason)) {
         outcome_ = RunOutcome::Refused;
-        host_.ShowMessage(QStringLiteral("ＤＢ起動失敗"), MsgIcon::Exclamation, MsgButtons::Ok);
+        host_.ShowMessage(QStringLiteral("設定ファイルを読み込めません。") + kCrLf +
+                              API_IniFileAccess::IniDefaultPath() + kCrLf + reason,
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+        Restore();
+        return;
+    }
+    ledger_ = std::make_unique<clsAdoJet>();
+    if (!ledger_->Connect(UploadLedger::LedgerPath(), kProvider, &reason)) {
+        outcome_ = RunOutcome::Refused;
+        host_.ShowMessage(
+            QStringLiteral("ＤＢ起動失敗") + kCrLf + UploadLedger::LedgerPath() + kCrLf + reason,
+            MsgIcon::Exclamation, MsgButtons::Ok);
         Restore();
         return;
     }
@@ -128,40 +145,67 @@ void RunDriver::PrepareLogs() {
 
 void RunDriver::WorkPass() {
     ftp_.SetReplyTimeoutSec(Settings::ReplyTimeoutSec());
+    const bool connected = RunProfiles();
+    if (unloading_) {
+        outcome_ = RunOutcome::Stopped;
+        return;
+    }
+    if (connected && logFailure_.isEmpty())
+        WriteClosingLine();
+    // A run whose log could not be written must not pass for one that ended: the log shown
+    // would be another run's, or lack lines.
+    if (!logFailure_.isEmpty()) {
+        outcome_ = RunOutcome::LogUnwritable;
+        host_.ShowMessage(QStringLiteral("実行ログに書き込めないため、処理を中止しました。") +
+                              kCrLf + Fun_Error_Success::GetLogPath() + kCrLf + logFailure_,
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+        return;
+    }
+    if (connected)
+        host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+}
+
+// Connects and walks each ticked profile; false after a failed connection, whose lines are
+// written.
+bool RunDriver::RunProfiles() {
     for (int item = 0; item < host_.ItemCount(); ++item) {
         if (!host_.ItemChecked(item))
             continue;
+        if (!logFailure_.isEmpty())
+            break;
         const Typ_Profile profile = host_.GetProfileFromItem(item);
         const int connections = ConnectionsFor(profile);
         commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
         if (!ftp_.ConnectFtp(profile)) {
-            if (unloading_)
-                break;
             // Stopped while connecting: no fault, and the closing line says so.
-            if (ftp_.blnAbend && ftp_.FaultReason().isEmpty())
+            if (unloading_ || (ftp_.blnAbend && ftp_.FaultReason().isEmpty()))
                 break;
             outcome_ = RunOutcome::ConnectionFailed;
+            // Read before FEAT replaces the reply that refused the login.
+            const QString failure = ConnectionFailure(profile);
+            const QString reason =
+                ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+            const bool pointToTls = !ftp_.TlsRequired() &&
+                                    (ConnectionFailureText::MentionsTls(reason) ||
+                                     ConnectionFailureText::OffersTls(ftp_.FeaturesAfterRefusal()));
             host_.ShowItemInFields(item);
-            host_.ShowMessage(QStringLiteral("接続に失敗しました。設定を確認してください。"),
+            host_.ShowMessage(ConnectionFailureText::BoxText(reason, pointToTls),
                               MsgIcon::Exclamation, MsgButtons::Ok);
             WriteLog(QStringLiteral("ERROR - CONNECTION FAILED - CONFIRM SETTING") +
-                     QLatin1Char('\t') + ConnectionFailure(profile));
+                     QLatin1Char('\t') + failure);
             WriteLog(QStringLiteral("ABEND"));
-            return;
+            return false;
         }
         host_.MarkItemRunning(item, true);
-        Walk(connections);
+        const QString logFailure = Walk(connections);
+        if (!logFailure.isEmpty())
+            LogWriteFailed(logFailure);
         host_.MarkItemRunning(item, false);
         if (ftp_.blnAbend)
             break;
     }
-    if (unloading_) {
-        outcome_ = RunOutcome::Stopped;
-        return;
-    }
-    WriteClosingLine();
-    host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+    return true;
 }
 
 int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
@@ -171,19 +215,22 @@ int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
     return ServerOptions(address.HostPort()).Connections;
 }
 
-void RunDriver::Walk(int connections) {
+QString RunDriver::Walk(int connections) {
     if (connections <= 1) {
-        SyncWalk(ftp_, host_, *ledger_, conv_, unloading_).Run();
-        return;
+        SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_);
+        walk.Run();
+        return walk.LogFailure();
     }
     TransferPool pool(
         ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
         [this](const QString& line) { WriteLog(line); });
     pool_ = &pool;
     pool.Start(Settings::ReplyTimeoutSec());
-    SyncWalk(ftp_, host_, *ledger_, conv_, unloading_, &pool).Run();
+    SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, &pool);
+    walk.Run();
     pool.Close();
     pool_ = nullptr;
+    return walk.LogFailure();
 }
 
 // Where the failed or broken connection went and why: the socket error, the time limit or the
@@ -193,9 +240,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
     FtpAddress address;
     if (!ParseFtpAddress(profile.FtpDir, &address))
         return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
-    QString reason = ftp_.FaultReason();
-    if (reason.isEmpty())
-        reason = ServerText::Printable(ftp_.strLastReply.simplified());
+    QString reason = ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
     return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +
@@ -275,7 +320,16 @@ void RunDriver::Logging(const QString& line) {
 }
 
 void RunDriver::WriteLog(const QString& line) {
-    Fun_Error_Success::WriteLog(line);
+    QString error;
+    if (!Fun_Error_Success::WriteLog(line, &error))
+        LogWriteFailed(error);
+}
+
+// The first failure is kept; the run stops at once.
+void RunDriver::LogWriteFailed(const QString& reason) {
+    if (logFailure_.isEmpty())
+        logFailure_ = reason.isEmpty() ? QStringLiteral("the line could not be written") : reason;
+    ftp_.blnAbend = true;
 }
 
 void RunDriver::ShowSocketError(const QString& text) {
@@ -293,7 +347,8 @@ Typ_ServerOptions RunDriver::ServerOptions(const QString& hostPort) {
 // Trusted for this run on Yes, and kept for the next ones when the settings file takes it.
 bool RunDriver::TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                                  const QString& question) {
-    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
+        MsgAnswer::Yes)
         return false;
     QString error;
     if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) && !error.isEmpty())

@@ -22,6 +22,7 @@ enum class RunOutcome {
     Stopped,           // a stop, a network fault or the window closing; "USER QUIT ..." last
     Ended,             // "END (" with no error counted
     EndedWithErrors,   // "END (" with errors counted
+    LogUnwritable,     // a line of the run log could not be written: the run stopped there
 };
 
 // Runs the ticked profiles of the list one after the other: opens the ledger, checks the local
@@ -68,11 +69,14 @@ private:
     void Lock();
     void PrepareLogs();
     void WorkPass();
+    bool RunProfiles();
+    void LogWriteFailed(const QString& reason);
     QString ConnectionFailure(const Typ_Profile& profile) const;
     // How many connections the profile's server takes: 1 in investigate mode, where nothing is
     // sent.
     int ConnectionsFor(const Typ_Profile& profile);
-    void Walk(int connections);
+    // Walks the connected profile; the reason when a run-log line could not be written.
+    QString Walk(int connections);
     void WriteClosingLine();
     void WriteFaultLine();
     void Restore();
@@ -87,4 +91,5 @@ private:
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
+    QString logFailure_;  // why a run log line could not be written; empty while all went
 };

@@ -13,8 +13,9 @@ public:
     RunLock& operator=(const RunLock&) = delete;
 
     // True when this object now holds the lock. False at once when another run holds it
-    // (*holder = its process id, 0 when unknown) or the lock file cannot be made (*holder = -1).
-    bool TryLock(qint64* holder);
+    // (*holder = its process id, 0 when unknown) or the lock file cannot be made (*holder = -1,
+    // the system's words for why in *error).
+    bool TryLock(qint64* holder, QString* error = nullptr);
 
     static QString LockPath();
 

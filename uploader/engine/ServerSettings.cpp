@@ -25,9 +25,15 @@ Typ_ServerOptions Read(const QString& hostPort) {
     const QString data = ReadKey(section, ServerOptionKeys::kDataConnection);
     if (data.compare(DataConnectionText(DC_Passive), Qt::CaseInsensitive) == 0)
         options.DataConnection = DC_Passive;
-    const QString tls = ReadKey(section, ServerOptionKeys::kTls);
-    if (!tls.isEmpty() && tls.compare(TlsText(TLS_Off), Qt::CaseInsensitive) != 0)
+    // Every Tls of the server counts, in every section named after it, an empty one too; a file
+    // that cannot be read might have held one.
+    QStringList tls;
+    if (!API_IniFileAccess::IniReadEvery(section, ServerOptionKeys::kTls, &tls))
         options.Tls = TLS_Require;
+    for (const QString& value : tls) {
+        if (value.trimmed().compare(TlsText(TLS_Off), Qt::CaseInsensitive) != 0)
+            options.Tls = TLS_Require;
+    }
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(
         ReadKey(section, ServerOptionKeys::kTrustedCertificate));
     bool number = false;

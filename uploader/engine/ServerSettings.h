@@ -11,9 +11,11 @@
 namespace ServerSettings {
 
 // The options kept for host:port. A missing key reads as its default (active, no TLS, no
-// certificate, one connection). A Tls value other than Off reads as Require: a typing slip never
-// sends a password in clear text. A fingerprint that is not 64 hex digits reads as none. A number
-// of connections outside 1 to 16 reads as the nearest of them, one that is no number as 1.
+// certificate, one connection). A Tls value other than Off, an empty one included, reads as
+// Require: a typing slip never sends a password in clear text. So does a Require in any section
+// of the server (a file may name it twice), and a settings file that cannot be read. A
+// fingerprint that is not 64 hex digits reads as none. A number of connections outside 1 to 16
+// reads as the nearest of them, one that is no number as 1.
 Typ_ServerOptions Read(const QString& hostPort);
 
 // Writes the four keys of the server; false with the reason in error when the file could not be

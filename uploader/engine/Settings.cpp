@@ -25,6 +25,10 @@ int ReplyTimeoutSec() {
     return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
 }
 
+bool FollowLinksOutside() {
+    return Read(QStringLiteral("FollowLinksOutside")).trimmed() == QLatin1String("1");
+}
+
 bool ApplyCodePage() {
     return CodePage::SetOverride(Read(QStringLiteral("CodePage")));
 }

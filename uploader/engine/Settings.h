@@ -9,6 +9,9 @@ QString Read(const QString& key);
 // Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60 when
 // missing, not a number or not positive; at most a day).
 int ReplyTimeoutSec();
+// Key FollowLinksOutside: "1" lets the walk follow links that lead outside a profile's local base
+// folder; anything else keeps them unfollowed.
+bool FollowLinksOutside();
 // Key CodePage: the character set of files and FTP names when it is not the locale's. False when
 // the key names a character set that is not known (the locale's stays in force).
 bool ApplyCodePage();

@@ -10,6 +10,7 @@
 #include "Fun_Error_Success.h"
 #include "LocalDir.h"
 #include "RunHost.h"
+#include "Settings.h"
 #include "StatusCounters.h"
 #include "TransferPool.h"
 #include "UploadLedger.h"
@@ -67,6 +68,9 @@ void SyncWalk::Run() {
     remote_.clear();
     complete_.clear();
     branch_.clear();
+    visited_.clear();
+    baseReal_ = QFileInfo(ftp_.strLocalBaseDir).canonicalFilePath();
+    followOutside_ = Settings::FollowLinksOutside();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     if (recursive_) {
@@ -76,11 +80,11 @@ void SyncWalk::Run() {
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
     Folder folder;
-    if (!OpenFolder(ftp_.strLocalBaseDir, base, &folder))
+    if (!OpenFolder(ftp_.strLocalBaseDir, base, false, &folder))
         return;
     if (pool_) {
-        pool_->OnSent = [this](qint64 job, bool stored, const QString&) {
-            Ended(inFlight_.take(job), stored);
+        pool_->OnSent = [this](qint64 job, const TransferPool::Outcome& outcome) {
+            Ended(inFlight_.take(job), outcome);
         };
         pool_->OnListed = [this](const QString& dir, bool ok, const QStringList& paths) {
             if (ok)
@@ -117,22 +121,26 @@ bool SyncWalk::IsInRemoteList(const QString& remotePath) const {
 }
 
 int SyncWalk::CompareFileDate(const QString& localPath) const {
-    UploadLedger::FileTime recorded;
-    UploadLedger::FileTime current;
+    UploadLedger::PutRecord recorded;
+    UploadLedger::FileState current;
     if (!UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded) ||
-        !UploadLedger::LocalFileTime(localPath, &current))
+        !UploadLedger::LocalFileState(localPath, &current) ||
+        UploadLedger::ChangedSinceRecord(recorded, current))
         return UploadLedger::DateCompare_Upload;
-    return UploadLedger::CompareRecordedTime(recorded, current, ftp_.udtProfile.AmbiguousSecond);
+    return UploadLedger::CompareRecordedTime(recorded.modified, current.modified,
+                                             ftp_.udtProfile.AmbiguousSecond);
 }
 
-bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder) {
+bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, bool link,
+                          Folder* folder) {
     folder->dir = localPath.endsWith(QLatin1Char('/')) ? localPath : localPath + QLatin1Char('/');
     QString reason;
     if (LocalDir::Identity(folder->dir, &folder->identity.first, &folder->identity.second,
                            &reason)) {
-        // A link back to a folder of the current branch: its content is walked already.
-        if (branch_.contains(folder->identity))
+        if (branch_.contains(folder->identity) || (link && visited_.contains(folder->identity))) {
+            Log(QStringLiteral("WARNING - FOLDER WALKED ALREADY ") + Paths(localPath, remotePath));
             return false;
+        }
         if (LocalDir::List(folder->dir, &folder->entries, &reason))
             return true;
     }
@@ -145,6 +153,7 @@ void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
     if (pool_ && !recursive_)
         ListAhead(folder);
     branch_.append(folder.identity);
+    visited_.insert(folder.identity);
     for (const LocalEntry& entry : folder.entries) {
         if (ftp_.blnAbend)
             break;
@@ -179,18 +188,49 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
         Error(QStringLiteral("ERROR - INVALID NAME NOT IN CODE PAGE ") + CodePage::Name() +
               QStringLiteral(" - ") + Paths(localPath, remotePath));
         ConvTable::AddRequireConv(remotePath);
+    } else if (entry.kind == LocalEntry::Kind::Special ||
+               entry.kind == LocalEntry::Kind::Unreadable) {
+        SkipEntry(entry, localPath, remotePath);
+    } else if (entry.link && !LinkFollowed(localPath, remotePath)) {
+        // Its warning line names it.
     } else if (folder) {
-        SyncFolderEntry(localPath, remotePath, remoteDir);
-    } else if (entry.kind == LocalEntry::Kind::File) {
+        SyncFolderEntry(localPath, remotePath, remoteDir, entry.link);
+    } else {
         SyncFileEntry(localPath, remotePath, remoteDir);
     }
 }
 
+// Whoever can write into the mirrored folder must not be able to publish what lies outside it
+// (the profile file, /etc/shadow for root, /proc/self/environ).
+bool SyncWalk::LinkFollowed(const QString& localPath, const QString& remotePath) {
+    if (followOutside_)
+        return true;
+    const QString target = QFileInfo(localPath).canonicalFilePath();
+    const QString base = baseReal_.endsWith(QLatin1Char('/')) ? baseReal_ : baseReal_ + u'/';
+    if (!baseReal_.isEmpty() && (target == baseReal_ || target.startsWith(base)))
+        return true;
+    Log(QStringLiteral("WARNING - LINK LEADS OUTSIDE THE BASE FOLDER ") +
+        Paths(localPath, remotePath) + kTab + Fun_Error_Success::LogText(target));
+    return false;
+}
+
+void SyncWalk::SkipEntry(const LocalEntry& entry, const QString& localPath,
+                         const QString& remotePath) {
+    const QString tail =
+        Paths(localPath, remotePath) + kTab + Fun_Error_Success::LogText(entry.detail);
+    if (entry.kind == LocalEntry::Kind::Special)
+        Log(QStringLiteral("WARNING - SPECIAL FILE NOT SENT ") + tail);
+    else if (entry.link)
+        Log(QStringLiteral("WARNING - DANGLING LINK ") + tail);
+    else if (!entry.vanished)
+        Error(QStringLiteral("ERROR - CAN NOT READ FILE ") + tail);
+}
+
 void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePath,
-                               const QString& remoteDir) {
+                               const QString& remoteDir, bool link) {
     // Read first: a folder that cannot be read gets no remote folder of its own.
     Folder folder;
-    if (!OpenFolder(localPath, remotePath, &folder))
+    if (!OpenFolder(localPath, remotePath, link, &folder))
         return;
     const bool exists = FolderExists(remotePath, remoteDir);
     if (ftp_.blnAbend)
@@ -265,18 +305,22 @@ int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
 
 void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
     Upload upload{{localPath, target_}, remotePath, {}, false, madeBranch_};
-    // The time is taken before the bytes are read: a change made during the upload then shows
-    // as newer at the next run instead of being recorded as sent.
-    upload.timed = UploadLedger::LocalFileTime(localPath, &upload.modified);
+    // The row is made before the bytes are read: a change made during the upload then shows at
+    // the next run instead of being recorded as sent.
+    UploadLedger::FileState state;
+    upload.known = UploadLedger::LocalFileState(localPath, &state);
+    upload.record = UploadLedger::RecordOf(state);
     // A connection first: a file the stop keeps back keeps its row. A small file goes on the
     // walk's own connection when the others are busy; a big one would keep them idle meanwhile.
     TransferPool::Slot slot = TransferPool::Slot::Own;
-    if (pool_ && (slot = pool_->AwaitConnection(QFileInfo(localPath).size() <= kOwnSendMax)) ==
-                     TransferPool::Slot::Stopped)
+    if (pool_ &&
+        (slot = pool_->AwaitConnection(state.size <= kOwnSendMax)) == TransferPool::Slot::Stopped)
         return;
+    QString reason;
     // A row that outlived a broken transfer would vouch for the part on the server for ever.
-    if (!UploadLedger::MarkPending(ledger_, upload.key)) {
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath));
+    if (!UploadLedger::MarkPending(ledger_, upload.key, &reason)) {
+        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath) + kTab +
+              Fun_Error_Success::LogText(reason));
         return;
     }
     for (const MadeRef& made : upload.made)
@@ -286,26 +330,36 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
         pool_->Send(lastJob_, localPath, remotePath);
         return;
     }
-    Ended(upload, ftp_.FtpPutFile(localPath, remotePath));
+    const bool stored = ftp_.FtpPutFile(localPath, remotePath);
+    Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure()});
 }
 
 // The row is written only now, after the server confirmed the whole file.
-void SyncWalk::Ended(const Upload& upload, bool stored) {
+void SyncWalk::Ended(const Upload& upload, const TransferPool::Outcome& outcome) {
     const QString& localPath = upload.key.LocalPath;
+    const QString& remotePath = upload.remotePath;
     for (const MadeRef& made : upload.made) {
         --made->pending;
-        made->copied = made->copied || stored;
+        made->copied = made->copied || outcome.stored;
     }
-    if (!stored) {
-        Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, upload.remotePath));
+    if (!outcome.stored) {
+        // The server holds a mix of two versions: the row stays pending, the next run sends it.
+        if (outcome.changed)
+            Error(QStringLiteral("ERROR - FILE CHANGED WHILE SENT ") +
+                  Paths(localPath, remotePath));
+        else
+            Error(QStringLiteral("ERROR - CAN NOT COPY ") + Paths(localPath, remotePath) + kTab +
+                  Fun_Error_Success::LogText(outcome.reason));
     } else {
         CountUp(kPanelCopies, StatusCounters::kCopies);
+        QString reason = QStringLiteral("the file's status cannot be read");
         const bool recorded =
-            upload.timed &&
-            UploadLedger::RecordPutFile(ledger_, upload.key, upload.remotePath, upload.modified);
-        Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, upload.remotePath));
+            upload.known &&
+            UploadLedger::RecordPutFile(ledger_, upload.key, remotePath, upload.record, &reason);
+        Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, remotePath));
         if (!recorded)
-            Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, upload.remotePath));
+            Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath) + kTab +
+                  Fun_Error_Success::LogText(reason));
     }
     for (const MadeRef& made : upload.made)
         Settle(*made);
@@ -314,7 +368,10 @@ void SyncWalk::Ended(const Upload& upload, bool stored) {
 void SyncWalk::DrainPool() {
     for (const qint64 job : pool_->Drain()) {
         const Upload upload = inFlight_.take(job);
-        Ended(upload, !ftp_.blnAbend && ftp_.FtpPutFile(upload.key.LocalPath, upload.remotePath));
+        const bool stored =
+            !ftp_.blnAbend && ftp_.FtpPutFile(upload.key.LocalPath, upload.remotePath);
+        Ended(upload, {stored, ftp_.LastPutFileChanged(),
+                       ftp_.blnAbend ? QStringLiteral("stopped") : ftp_.LastPutFailure()});
     }
     pool_->OnSent = nullptr;
     pool_->OnListed = nullptr;
@@ -372,12 +429,22 @@ void SyncWalk::Error(const QString& line) {
     if (programEnded_)
         return;
     CountUp(kPanelErrors, StatusCounters::kErrors);
-    Fun_Error_Success::WriteLog(line);
+    Write(line);
 }
 
 void SyncWalk::Log(const QString& line) {
     if (!programEnded_)
-        Fun_Error_Success::WriteLog(line);
+        Write(line);
+}
+
+// A run whose log loses lines stops: it could not say what it did.
+void SyncWalk::Write(const QString& line) {
+    QString error;
+    if (Fun_Error_Success::WriteLog(line, &error))
+        return;
+    if (logFailure_.isEmpty())
+        logFailure_ = error.isEmpty() ? QStringLiteral("the line could not be written") : error;
+    ftp_.blnAbend = true;
 }
 
 void SyncWalk::CountUp(int panel, const QString& suffix) {

@@ -8,12 +8,12 @@
 #include <memory>
 
 #include "LocalDir.h"
+#include "TransferPool.h"
 #include "UploadLedger.h"
 
 class clsAdoJet;
 class FtpClient;
 class RunHost;
-class TransferPool;
 struct Typ_ConvTable;
 
 // The walk of one profile's local tree over an open, logged-in FTP connection: makes missing
@@ -31,6 +31,9 @@ public:
     // Walks the profile's local base directory (the FTP client's strLocalBaseDir and
     // strRemoteBaseDir are set by ConnectFtp).
     void Run();
+    // Why a line of the run log could not be written; the walk stopped there (blnAbend). Empty
+    // while every line went.
+    QString LogFailure() const { return logFailure_; }
 
     // The remote path of a local path below the local base; false when the local path holds a
     // character that can never be sent (CR or LF).
@@ -40,7 +43,8 @@ public:
     // Whether the remote path is known to exist (letter case ignored, "//" read as "/").
     bool IsInRemoteList(const QString& remotePath) const;
     // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance
-    // (the ledger's row for this file and this profile's target).
+    // (the ledger's row for this file and this profile's target). A file whose size or ctime
+    // says it changed since its row was written is 1 whatever its time.
     int CompareFileDate(const QString& localPath) const;
 
     static QString RemoteKey(const QString& remotePath);
@@ -67,24 +71,30 @@ private:
     struct Upload {
         UploadLedger::LedgerKey key;
         QString remotePath;
-        UploadLedger::FileTime modified;
-        bool timed = false;
-        QVector<MadeRef> made;  // the made folders it lies below
+        UploadLedger::PutRecord record;  // made before the bytes are read
+        bool known = false;              // the file's status could be read
+        QVector<MadeRef> made;           // the made folders it lies below
     };
 
-    // Reads a folder; false when it cannot be read (an error line naming it and the reason) or
-    // when it is a link back into the current branch (nothing said: its content is walked).
-    bool OpenFolder(const QString& localPath, const QString& remotePath, Folder* folder);
+    // Reads a folder; false when it cannot be read (an error line naming it and the reason), when
+    // it is a folder of the current branch (a loop), or when it is reached by a link and was
+    // walked already in this run (a warning line each): links cannot multiply the walk.
+    bool OpenFolder(const QString& localPath, const QString& remotePath, bool link, Folder* folder);
     void SyncDirectory(const Folder& folder, const QString& remoteDir);
     void SyncEntry(const LocalEntry& entry, const QString& localPath, const QString& remoteDir);
+    // A link is followed when it leads into the local base folder, or anywhere with
+    // FollowLinksOutside=1; otherwise a warning line names it.
+    bool LinkFollowed(const QString& localPath, const QString& remotePath);
+    // A special file, a dangling link or an entry that cannot be looked at: its line.
+    void SkipEntry(const LocalEntry& entry, const QString& localPath, const QString& remotePath);
     void SyncFolderEntry(const QString& localPath, const QString& remotePath,
-                         const QString& remoteDir);
+                         const QString& remoteDir, bool link);
     void SyncFileEntry(const QString& localPath, const QString& remotePath,
                        const QString& remoteDir);
     bool FolderExists(const QString& remotePath, const QString& remoteDir);
     int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir);
     void UploadFile(const QString& localPath, const QString& remotePath);
-    void Ended(const Upload& upload, bool stored);
+    void Ended(const Upload& upload, const TransferPool::Outcome& outcome);
     void Settle(MadeFolder& made);
     void ListOnEntering(const QString& remoteDir);
     void Listed(const QString& remoteDir, const QStringList& paths);
@@ -95,6 +105,7 @@ private:
     bool StopAfterEntry();
     void Error(const QString& line);
     void Log(const QString& line);
+    void Write(const QString& line);
     void CountUp(int panel, const QString& suffix);
 
     FtpClient& ftp_;
@@ -115,8 +126,13 @@ private:
     bool listingUsable_ = false;
     // The ledger's name for the place this profile mirrors to (UploadLedger::TargetOf).
     QString target_;
-    // Directories of the current branch (device, inode), to stop at a link that loops back.
+    // Directories (device, inode) of the current branch, and of the whole run so far.
     QList<QPair<quint64, quint64>> branch_;
+    QSet<QPair<quint64, quint64>> visited_;
+    // The local base folder with every link resolved: where links may lead.
+    QString baseReal_;
+    bool followOutside_ = false;
+    QString logFailure_;
     TransferPool* pool_;
     // The folders of the current branch that this run made.
     QVector<MadeRef> madeBranch_;

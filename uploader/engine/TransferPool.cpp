@@ -112,7 +112,7 @@ QList<qint64> TransferPool::Drain() {
         if (!Stopping())
             orphans.append(m_retries.front().id);
         else if (OnSent)
-            OnSent(m_retries.front().id, false, QStringLiteral("stopped"));
+            OnSent(m_retries.front().id, {false, false, QStringLiteral("stopped")});
     }
     return orphans;
 }
@@ -206,7 +206,7 @@ void TransferPool::WorkerLoggedIn(int number, bool ok, const QString& reason) {
     Employ(connection);
 }
 
-void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken,
+void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, bool changed,
                               const QString& reason) {
     Connection& connection = At(number);
     Job job = connection.job;
@@ -224,7 +224,7 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken,
         }
     }
     if (OnSent)
-        OnSent(id, stored, reason);
+        OnSent(id, {stored, changed, reason});
     if (connection.state == State::Idle)
         Employ(connection);
 }

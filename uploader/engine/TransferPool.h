@@ -52,9 +52,14 @@ public:
     Slot AwaitConnection(bool ownIfBusy);
     // Hands a file to the connection that AwaitConnection found idle.
     void Send(qint64 job, const QString& localPath, const QString& remotePath);
-    // Called once for each file handed over, when it has ended: stored once the server
-    // confirmed the whole file.
-    std::function<void(qint64 job, bool stored, const QString& reason)> OnSent;
+    // How a file's transfer ended.
+    struct Outcome {
+        bool stored = false;   // the server confirmed the whole file
+        bool changed = false;  // the file changed while it was read: the copy does not count
+        QString reason;        // why it was not stored
+    };
+    // Called once for each file handed over, when it has ended.
+    std::function<void(qint64 job, const Outcome& outcome)> OnSent;
 
     // Lists the folder on a connection that has nothing else to do; the last folder asked for is
     // listed first, so folders asked for in the walk's order on entering a folder come out in the
@@ -105,7 +110,8 @@ private:
     void KeepWalkAlive();
 
     void WorkerLoggedIn(int number, bool ok, const QString& reason);
-    void WorkerSent(int number, qint64 job, bool stored, bool broken, const QString& reason);
+    void WorkerSent(int number, qint64 job, bool stored, bool broken, bool changed,
+                    const QString& reason);
     void WorkerListed(int number, const QString& dir, bool ok, bool broken,
                       const QStringList& paths);
     void WorkerClosed(int number);

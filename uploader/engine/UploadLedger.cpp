@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <ctime>
+
 #include <QDateTime>
 #include <QFile>
 
@@ -30,6 +32,10 @@ QDateTime ParseWholeSeconds(const QString& text) {
     if (iso.size() > 10 && iso.at(10) == QLatin1Char(' '))
         iso[10] = QLatin1Char('T');
     return QDateTime::fromString(iso, Qt::ISODate);
+}
+
+FileTime TimeOf(const struct timespec& time) {
+    return {static_cast<qint64>(time.tv_sec), static_cast<qint32>(time.tv_nsec), false};
 }
 
 // Undoes the open transaction and hands the reason of the failure to the caller.
@@ -88,24 +94,35 @@ bool ParseStoredTime(const QString& text, FileTime* time) {
     return true;
 }
 
-bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, FileTime* recorded, QString* error) {
+bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QString* error) {
     if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
         return false;
     AdoRecordset rds;
-    if (!db.Execute(QStringLiteral("select dt_local_file_date from T_PUT_FILE "
-                                   "where c_local_file_name = ?1 and c_target = ?2"),
-                    {key.LocalPath, key.Target}, &rds, error) ||
+    if (!db.Execute(
+            QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded "
+                           "from T_PUT_FILE where c_local_file_name = ?1 and c_target = ?2"),
+            {key.LocalPath, key.Target}, &rds, error) ||
         rds.EOF_())
         return false;
     const QString text = rds.Field(QStringLiteral("dt_local_file_date")).toString();
+    const QVariant size = rds.Field(QStringLiteral("i_local_file_size"));
+    const QString since = rds.Field(QStringLiteral("dt_recorded")).toString();
     rds.Close();
     if (text.isEmpty())  // pending: its upload never got the server's confirmation
         return false;
-    if (!ParseStoredTime(text, recorded)) {
+    PutRecord record;
+    FileTime moment;
+    if (!ParseStoredTime(text, &record.modified) ||
+        (!since.isEmpty() && !ParseStoredTime(since, &moment))) {
         if (error)
-            *error = QStringLiteral("unreadable time in the ledger: ") + text;
+            *error = QStringLiteral("unreadable time in the ledger: ") + text + u' ' + since;
         return false;
     }
+    if (!size.isNull())
+        record.size = size.toLongLong();
+    if (!since.isEmpty())
+        record.recorded = moment;
+    *recorded = record;
     return true;
 }
 
@@ -118,17 +135,17 @@ bool MarkPending(clsAdoJet& db, const LedgerKey& key, QString* error) {
 }
 
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath, QString* error) {
-    FileTime modified;
-    if (!LocalFileTime(key.LocalPath, &modified)) {
+    FileState state;
+    if (!LocalFileState(key.LocalPath, &state)) {
         if (error)
             *error = QStringLiteral("cannot read the modification time of ") + key.LocalPath;
         return false;
     }
-    return RecordPutFile(db, key, remotePath, modified, error);
+    return RecordPutFile(db, key, remotePath, RecordOf(state), error);
 }
 
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
-                   const FileTime& modified, QString* error) {
+                   const PutRecord& record, QString* error) {
     if (key.Target.isEmpty()) {
         if (error)
             *error = QStringLiteral("no target for ") + key.LocalPath;
@@ -155,24 +172,45 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
             return Fail(db, reason, error);
     }
     rds.Close();
+    const QVariant size = record.size ? QVariant(*record.size) : QVariant();
+    const QVariant since =
+        record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant();
     if (!db.Execute(QStringLiteral("Insert Into T_PUT_FILE( i_id_file, c_local_file_name, "
-                                   "dt_local_file_date, c_remote_file_name, c_target )values( "
-                                   "?1, ?2, ?3, ?4, ?5 )"),
-                    {id, key.LocalPath, StoredTimeText(modified), remotePath, key.Target}, nullptr,
-                    &reason) ||
+                                   "dt_local_file_date, c_remote_file_name, c_target, "
+                                   "i_local_file_size, dt_recorded )values( "
+                                   "?1, ?2, ?3, ?4, ?5, ?6, ?7 )"),
+                    {id, key.LocalPath, StoredTimeText(record.modified), remotePath, key.Target,
+                     size, since},
+                    nullptr, &reason) ||
         !db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
         return Fail(db, reason, error);
     return true;
 }
 
-bool LocalFileTime(const QString& path, FileTime* modified) {
+bool LocalFileState(const QString& path, FileState* state) {
     struct stat st {};
     if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    modified->secs = static_cast<qint64>(st.st_mtim.tv_sec);
-    modified->nsecs = static_cast<qint32>(st.st_mtim.tv_nsec);
-    modified->wholeSeconds = false;
+    state->modified = TimeOf(st.st_mtim);
+    state->changed = TimeOf(st.st_ctim);
+    state->size = static_cast<qint64>(st.st_size);
     return true;
+}
+
+PutRecord RecordOf(const FileState& state) {
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return {state.modified, state.size, TimeOf(now)};
+}
+
+bool ChangedSinceRecord(const PutRecord& recorded, const FileState& current) {
+    if (recorded.size && *recorded.size != current.size)
+        return true;
+    if (!recorded.recorded)
+        return false;
+    const FileTime& since = *recorded.recorded;
+    return current.changed.secs > since.secs ||
+           (current.changed.secs == since.secs && current.changed.nsecs >= since.nsecs);
 }
 
 enmDateCompare CompareRecordedTime(const FileTime& recorded, const FileTime& current,

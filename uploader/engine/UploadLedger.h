@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include "clsAdoJet.h"
 
 // The upload ledger: for every local file and every place it is mirrored to, its modification
@@ -29,6 +31,21 @@ struct FileTime {
     bool wholeSeconds = false;
 };
 
+// What the file system says of a file now (links followed).
+struct FileState {
+    FileTime modified;  // mtime
+    FileTime changed;   // ctime: set anew by every write, rename, touch -r or chmod
+    qint64 size = 0;
+};
+
+// What a row vouches for. The size and the moment are missing (nullopt) in rows written before
+// they were kept; such rows are judged by the time alone, as they always were.
+struct PutRecord {
+    FileTime modified;                 // dt_local_file_date
+    std::optional<qint64> size;        // i_local_file_size: the size that was sent
+    std::optional<FileTime> recorded;  // dt_recorded: the row vouches for the file from here on
+};
+
 // What a row is about: a local file mirrored to a target.
 struct LedgerKey {
     QString LocalPath;
@@ -41,9 +58,9 @@ struct LedgerKey {
 // without a trailing "/" (except the root). "" for an address that does not parse.
 QString TargetOf(const QString& ftpDir);
 
-// The recorded time of the key's row in *recorded. False when there is no row, when the row is
-// pending, or when the lookup fails (reason in *error).
-bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, FileTime* recorded,
+// The key's row in *recorded. False when there is no row, when the row is pending, or when the
+// lookup fails (reason in *error).
+bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded,
                     QString* error = nullptr);
 
 // Makes the key's row stop vouching before its file is sent again; durable when this returns
@@ -51,18 +68,28 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, FileTime* recorded,
 bool MarkPending(clsAdoJet& db, const LedgerKey& key, QString* error = nullptr);
 
 // Records an upload: the key's row (or the local path's row without a target) is replaced,
-// keeping its id (a new row gets max + 1), by one holding the modification time and remotePath.
-// Delete and insert are one transaction, durable when this returns true; on false nothing
-// changed. The time is the one read before the upload began: a change made while the bytes were
-// on their way then shows as newer at the next run instead of being recorded as sent.
+// keeping its id (a new row gets max + 1), by one holding the record and remotePath. Delete and
+// insert are one transaction, durable when this returns true; on false nothing changed. The
+// record is the one made before the upload began (RecordOf): a change made while the bytes were
+// on their way then shows at the next run instead of being recorded as sent.
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
-                   const FileTime& modified, QString* error = nullptr);
-// The same with the modification time read now.
+                   const PutRecord& record, QString* error = nullptr);
+// The same with the file's state read now.
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
                    QString* error = nullptr);
 
-// The file's last modification time (links followed). False when it cannot be read.
-bool LocalFileTime(const QString& path, FileTime* modified);
+// The file's state now (links followed); false when it cannot be read.
+bool LocalFileState(const QString& path, FileState* state);
+
+// The row an upload of a file in this state writes, taken just before its bytes are read: the
+// file's time and size, and the moment now, read from the clock the file system stamps ctimes
+// with, so that any later change of the file has a ctime at or after it.
+PutRecord RecordOf(const FileState& state);
+
+// Changed whatever the times say: its size is not the size that was sent, or its ctime is at or
+// after the moment the row vouches from (a file replaced by rename, or given an older or a
+// future time with touch, always gets a new ctime). False for a row without size and moment.
+bool ChangedSinceRecord(const PutRecord& recorded, const FileState& current);
 
 // The text a time is stored as: local time with a nine-digit fraction and the offset from UTC,
 // e.g. "2026-12-07 09:05:07.250000000+09:00". Rows written without the fraction still read.

@@ -5,6 +5,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
+#include <cstring>
+
 namespace {
 
 // Long enough to ride out another program's checkpoint, short enough that a run started while
@@ -12,20 +15,31 @@ namespace {
 constexpr int kBusyWaitMs = 2000;
 
 // An exact, case-sensitive key (BINARY collation), as this file system compares names; the
-// indexes keep a lookup and the next id logarithmic in the number of rows, and the key's index
-// holds the time too, so a lookup reads no table page. c_target names the place a row's upload
-// went to; files from before it existed gain it with '' (unknown) in place.
+// indexes keep a lookup and the next id logarithmic in the number of rows.
 const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS T_PUT_FILE("
     " i_id_file INTEGER NOT NULL,"
     " c_local_file_name TEXT NOT NULL,"
     " dt_local_file_date TEXT NOT NULL,"
-    " c_remote_file_name TEXT NOT NULL,"
-    " c_target TEXT NOT NULL DEFAULT '')",
+    " c_remote_file_name TEXT NOT NULL)",
     // Fails to prepare when an existing table lacks one of the columns.
     "SELECT i_id_file, c_local_file_name, dt_local_file_date, c_remote_file_name"
     " FROM T_PUT_FILE LIMIT 0",
     "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_ID ON T_PUT_FILE(i_id_file)",
+};
+
+// Every column the table has gained since its first form, with its definition. A ledger of an
+// earlier version gains the ones it lacks in place; its rows then hold the defaults, with which
+// they behave as they did: c_target '' (an unknown target), no size and no moment (judged by the
+// time alone).
+struct AddedColumn {
+    const char* name;
+    const char* definition;
+};
+const AddedColumn kAddedColumns[] = {
+    {"c_target", "TEXT NOT NULL DEFAULT ''"},
+    {"i_local_file_size", "INTEGER"},
+    {"dt_recorded", "TEXT"},
 };
 
 // After the target column: the key's index replaces the one on the local path alone.
@@ -34,11 +48,6 @@ const char* const kKeyIndex[] = {
     "CREATE INDEX IF NOT EXISTS IX_T_PUT_FILE_KEY"
     " ON T_PUT_FILE(c_local_file_name, c_target, dt_local_file_date)",
 };
-
-const QString kHasTarget = QStringLiteral(
-    "select count(*) as n from pragma_table_info('T_PUT_FILE') where name = 'c_target'");
-const QString kAddTarget =
-    QStringLiteral("ALTER TABLE T_PUT_FILE ADD COLUMN c_target TEXT NOT NULL DEFAULT ''");
 
 QString ErrorText(sqlite3* db) {
     return QString::fromUtf8(sqlite3_errmsg(db));
@@ -147,51 +156,81 @@ void clsAdoJet::Release() {
     db_ = nullptr;
 }
 
-bool clsAdoJet::Connect(const QString& strDBPath, const QString& strProvider) {
+bool clsAdoJet::Connect(const QString& strDBPath, const QString& strProvider, QString* strError) {
     Release();
-    if (strProvider.compare(JetProvider(), Qt::CaseInsensitive) != 0 || strDBPath.isEmpty() ||
-        QFileInfo(strDBPath).isDir())
-        return false;
-    const int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
-    const int rc = sqlite3_open_v2(QFile::encodeName(strDBPath).constData(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK || !PrepareLedger()) {
-        Release();
-        return false;
-    }
-    return true;
+    QString error;
+    if (strProvider.compare(JetProvider(), Qt::CaseInsensitive) != 0)
+        error = QStringLiteral("unknown provider ") + strProvider;
+    else if (strDBPath.isEmpty())
+        error = QString::fromLocal8Bit(std::strerror(ENOENT));
+    else if (QFileInfo(strDBPath).isDir())
+        error = QString::fromLocal8Bit(std::strerror(EISDIR));
+    else if (sqlite3_open_v2(QFile::encodeName(strDBPath).constData(), &db_,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+        error = db_ ? ErrorText(db_) : QStringLiteral("out of memory");
+    else
+        PrepareLedger(&error);
+    if (strError)
+        *strError = error;
+    if (error.isEmpty())
+        return true;
+    Release();
+    return false;
 }
 
-bool clsAdoJet::PrepareLedger() {
+// The reason of a failure in *error; empty when the ledger is ready.
+void clsAdoJet::PrepareLedger(QString* error) {
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyWaitMs);
     // SQLite silently falls back to read-only when the file denies writing.
-    if (sqlite3_db_readonly(db_, "main") != 0)
-        return false;
+    if (sqlite3_db_readonly(db_, "main") != 0) {
+        *error = QStringLiteral("the file cannot be written");
+        return;
+    }
     AdoRecordset mode;
-    if (!Execute(QStringLiteral("PRAGMA journal_mode=WAL"), &mode) ||
-        mode.Field(QStringLiteral("journal_mode")).toString() != QLatin1String("wal"))
-        return false;
+    if (!Execute(QStringLiteral("PRAGMA journal_mode=WAL"), &mode, error))
+        return;
+    if (mode.Field(QStringLiteral("journal_mode")).toString() != QLatin1String("wal")) {
+        *error = QStringLiteral("the file does not take the WAL journal");
+        return;
+    }
     // FULL: in WAL mode NORMAL may lose the last commits on power loss; every recorded upload
-    // must survive once recorded.
-    if (!Execute(QStringLiteral("PRAGMA synchronous=FULL"), nullptr))
-        return false;
-    // IMMEDIATE takes the write lock, so a file held by another writer fails here.
-    if (!Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr))
-        return false;
+    // must survive once recorded. IMMEDIATE takes the write lock, so a file held by another
+    // writer fails here.
+    if (!Execute(QStringLiteral("PRAGMA synchronous=FULL"), nullptr, error) ||
+        !Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr, error))
+        return;
     bool ok = true;
     for (const char* statement : kSchema)
-        ok = ok && Execute(QString::fromLatin1(statement), nullptr);
-    AdoRecordset target;
-    ok = ok && Execute(kHasTarget, &target);
-    if (ok && target.Field(QStringLiteral("n")).toLongLong() == 0)
-        ok = Execute(kAddTarget, nullptr);
+        ok = ok && Execute(QString::fromLatin1(statement), nullptr, error);
+    ok = ok && AddMissingColumns(error);
     for (const char* statement : kKeyIndex)
-        ok = ok && Execute(QString::fromLatin1(statement), nullptr);
+        ok = ok && Execute(QString::fromLatin1(statement), nullptr, error);
     if (!ok) {
         Execute(QStringLiteral("ROLLBACK"), nullptr);
-        return false;
+        return;
     }
-    return Execute(QStringLiteral("COMMIT"), nullptr);
+    Execute(QStringLiteral("COMMIT"), nullptr, error);
+}
+
+// Inside PrepareLedger's transaction: all of them come, or none.
+bool clsAdoJet::AddMissingColumns(QString* error) {
+    AdoRecordset columns;
+    if (!Execute(QStringLiteral("select name from pragma_table_info('T_PUT_FILE')"), &columns,
+                 error))
+        return false;
+    QStringList present;
+    for (; !columns.EOF_(); columns.MoveNext())
+        present.append(columns.Field(QStringLiteral("name")).toString());
+    for (const AddedColumn& column : kAddedColumns) {
+        const QString name = QString::fromLatin1(column.name);
+        if (!present.contains(name, Qt::CaseInsensitive) &&
+            !Execute(QStringLiteral("ALTER TABLE T_PUT_FILE ADD COLUMN ") + name + u' ' +
+                         QString::fromLatin1(column.definition),
+                     nullptr, error))
+            return false;
+    }
+    return true;
 }
 
 bool clsAdoJet::Execute(const QString& strQuery, AdoRecordset* oRds, QString* strError) {

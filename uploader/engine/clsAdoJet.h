@@ -41,11 +41,11 @@ public:
 
     // Opens the ledger file at strDBPath, creating the file and table T_PUT_FILE (with its
     // index on the local path and target) when missing, in WAL mode with synchronous=FULL. A table
-    // from before targets were kept gains the column c_target ('' in its rows) in the same
-    // transaction. False, with no connection held, for an unknown provider, a folder, a file
-    // that is not SQLite, lacks the table's columns, cannot be written, or stays locked beyond a
-    // short busy wait.
-    bool Connect(const QString& strDBPath, const QString& strProvider);
+    // of an earlier version gains every column it lacks in the same transaction. False, with no
+    // connection held and the reason in strError, for an unknown provider, a folder, a file that
+    // is not SQLite, lacks the table's columns, cannot be written, or stays locked beyond a short
+    // busy wait.
+    bool Connect(const QString& strDBPath, const QString& strProvider, QString* strError = nullptr);
     bool IsConnected() const { return db_ != nullptr; }
 
     // Runs one statement. params are bound to ?1, ?2 ... in order (null, integers, doubles,
@@ -64,7 +64,8 @@ public:
 
 private:
     void Release();
-    bool PrepareLedger();
+    void PrepareLedger(QString* error);
+    bool AddMissingColumns(QString* error);
 
     sqlite3* db_ = nullptr;
 };

@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QSslCipher>
 #include <cerrno>
 #include <climits>
 
+#include "API_IniFileAccess.h"
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
@@ -86,6 +86,12 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
         // certificate is told once the attempt is over.
         if (e == QAbstractSocket::RemoteHostClosedError && strFtpState == QLatin1String("QUIT"))
             return;
+        // A server that refused the login may close at once (vsftpd does when it demands TLS):
+        // its refusal says why, and the close is no fault of its own.
+        if (e == QAbstractSocket::RemoteHostClosedError && m_loginRefused) {
+            blnFtpError = true;
+            return;
+        }
         if (m_certificateRefusal != CertificateRefusal::None) {
             blnFtpError = true;
             return;
@@ -162,6 +168,12 @@ bool FtpClient::FtpLogin(const Typ_Profile& profile) {
     return true;
 }
 
+QString FtpClient::FeaturesAfterRefusal() {
+    if (!m_loginRefused || TlsRequired() || wsControl.state() != QAbstractSocket::ConnectedState)
+        return QString();
+    return RunCommand(QStringLiteral("FEAT"), QStringLiteral("FEAT")) ? strLastReply : QString();
+}
+
 // Connects and logs in; with TLS required, AUTH TLS comes first and PBSZ and PROT after the
 // password. The reply handler carries the steps out; true once TYPE I was accepted.
 bool FtpClient::Login(const QString& host, quint16 port) {
@@ -177,6 +189,7 @@ bool FtpClient::Login(const QString& host, quint16 port) {
     m_epsvRefused = false;
     m_pasvAddressTold = false;
     m_loggingIn = true;
+    m_loginRefused = false;
     wsControl.connectToHost(host, port);
     WaitUntil([this] { return blnFtpDone; }, Channel::Control);
     m_loggingIn = false;
@@ -335,6 +348,7 @@ void FtpClient::HandleLoginReply(const QString& code) {
             SendType();
         }
     } else if (!preliminary) {
+        m_loginRefused = true;
         blnFtpError = true;
     }
 }
@@ -546,6 +560,7 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
         ServerCertificate::FingerprintText(ServerCertificate::Fingerprint(m_refusedCertificate));
     const QString setting = u'[' + ServerOptionKeys::Section(m_hostPort) + QStringLiteral("] ") +
                             ServerOptionKeys::kTrustedCertificate + u'=' + fingerprint;
+    const QString settingsFile = API_IniFileAccess::IniDefaultPath();
     switch (m_certificateRefusal) {
         case CertificateRefusal::None:
             return false;
@@ -567,7 +582,8 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                             QStringLiteral(" in the settings file");
             m_refusalBox = kCertificateUntrusted + kCrLf + QStringLiteral("サーバー: ") +
                            m_hostPort + kCrLf + QStringLiteral("SHA-256: ") + fingerprint + kCrLf +
-                           QStringLiteral("信頼する場合は、設定ファイルに ") + setting +
+                           QStringLiteral("信頼する場合は、設定ファイル ") + settingsFile +
+                           QStringLiteral(" に ") + setting +
                            QStringLiteral(" を設定してください。");
             return false;
         case CertificateRefusal::Changed: {
@@ -582,9 +598,9 @@ bool FtpClient::ResolveCertificateRefusal(bool mayAsk) {
                 QStringLiteral("信頼した証明書 SHA-256: ") + trusted + kCrLf +
                 QStringLiteral("現在の証明書:") + kCrLf +
                 ServerCertificate::Describe(m_refusedCertificate, m_certificateErrors) + kCrLf +
-                QStringLiteral(
-                    "証明書の変更が正当なものと確かめられた場合に限り、設定ファイルの ") +
-                setting + QStringLiteral(" としてください。");
+                QStringLiteral("証明書の変更が正当なものと確かめられた場合に限り、設定ファイル ") +
+                settingsFile + QStringLiteral(" の ") + setting +
+                QStringLiteral(" としてください。");
             return false;
         }
     }
@@ -901,33 +917,58 @@ bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
 // ---- upload ---------------------------------------------------------------------------------
 
 bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) {
+    m_putFailure.clear();
+    m_putChanged = false;
     if (m_host.InvestigateMode())
         return true;
-    // An unreadable file never reaches the server.
-    QFile file(localPath);
-    if (HasLineBreak(remotePath) || QFileInfo(localPath).isDir() ||
-        !file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
+    if (HasLineBreak(remotePath))
+        return PutFailed(QStringLiteral("a line break in the remote name cannot be sent"));
+    // An unreadable file, or something that is no regular file, never reaches the server.
+    UploadSource source;
+    if (!source.Open(localPath))
+        return PutFailed(source.Error());
     // With TLS, a finished handshake on the data connection says that the server has taken the
     // transfer: the file goes then, without waiting for the preliminary reply to come back.
     if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath,
                                        [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
-        return false;
+        return PutFailed(TransferFailure());
     }
     strFtpState = QStringLiteral("WAIT_TRANS");
     blnFtpDone = false;
     blnFtpError = false;
-    const bool stored = StreamFile(file);
+    const bool stored = StreamFile(source);
     CloseData();
-    if (stored && blnQuitAfterFile)
+    if (!stored)
+        return PutFailed(source.Error().isEmpty() ? TransferFailure() : source.Error(),
+                         source.Changed());
+    if (blnQuitAfterFile)
         blnAbend = true;
-    return stored;
+    return true;
+}
+
+bool FtpClient::PutFailed(const QString& reason, bool changed) {
+    m_putFailure = reason;
+    m_putChanged = changed;
+    return false;
+}
+
+// Why the transfer under way failed: the fault that ended the connection, a stop, or the reply
+// with which the server refused it.
+QString FtpClient::TransferFailure() const {
+    if (!m_faultReason.isEmpty())
+        return m_faultReason;
+    if (blnAbend)
+        return QStringLiteral("stopped");
+    if (blnFtpError)
+        return ServerText::Printable(strLastReply.simplified());
+    return QStringLiteral("the transfer did not complete");
 }
 
 // Sends the file on the data connection once the server has opened it, closes it at the end
-// and waits for the server's verdict. True only for a whole file the server confirmed with 226.
-bool FtpClient::StreamFile(QFile& file) {
+// and waits for the server's verdict. True only for a whole, unchanged file the server confirmed
+// with 226.
+bool FtpClient::StreamFile(UploadSource& file) {
     WaitUntil([this] { return m_dataConnected || blnFtpDone || blnAbend; }, Channel::Data);
     if (!m_dataConnected || blnFtpError || blnAbend || blnFtpDone)
         return false;
@@ -1017,7 +1058,10 @@ void FtpClient::RefillUpload() {
         m_uploadChunk.resize(kUploadChunk);
     // A TLS socket hands what it encrypted to a buffer of its own: both count.
     while (wsDataSocket->bytesToWrite() + wsDataSocket->encryptedBytesToWrite() < kUploadChunk) {
-        const qint64 got = m_upload->read(m_uploadChunk.data(), kUploadChunk);
+        qint64 got = m_upload->Read(m_uploadChunk.data(), kUploadChunk);
+        // A file that changed while it went must not end as a whole file either.
+        if (got == 0 && !m_upload->Unchanged())
+            got = -1;
         if (got < 0) {
             // Abort rather than close, so the server cannot take the part for the whole file.
             m_uploadBroken = true;

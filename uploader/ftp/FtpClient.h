@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QFile>
 #include <QHostAddress>
 #include <QObject>
 #include <QSslCertificate>
@@ -21,6 +20,7 @@
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
 #include "Typ_ServerOptions.h"
+#include "UploadSource.h"
 
 // The FTP client of a run: one control connection, one data connection at a time (the server's
 // in active mode, ours in passive mode), and the members the run driver and the walk share with
@@ -51,6 +51,10 @@ public:
     // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
     // ConnectFtp.
     QString FaultReason() const { return m_faultReason; }
+    // After a login the server refused, on a connection it keeps open: its FEAT reply. "" when the
+    // login was not refused, TLS is on already, the connection is gone or FEAT was refused.
+    QString FeaturesAfterRefusal();
+    bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     bool FtpChangeDir(const QString& path);
     bool FtpMakeDir(const QString& path);
     // Keeps an idle connection from being closed by the server's idle time limit.
@@ -65,7 +69,14 @@ public:
     QString GetPortParameter();
     static QString PortArgument(const QHostAddress& address, quint16 port);
 
+    // Sends the local file (a regular file only) under the remote path; true once the server has
+    // confirmed the whole file and the file did not change while it went.
     bool FtpPutFile(const QString& localPath, const QString& remotePath);
+    // Why the last FtpPutFile failed, on one line: the system's words for a file that could not
+    // be read, the server's reply (a 426, a 553 ...), the fault that broke the connection.
+    QString LastPutFailure() const { return m_putFailure; }
+    // The last FtpPutFile failed because the file changed while it was sent.
+    bool LastPutFileChanged() const { return m_putChanged; }
     // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
     // with at least one entry.
     void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
@@ -119,7 +130,6 @@ private:
     // that what the command is for can go on: true when it was good or can.
     bool RunCommand(const QString& state, const QString& command,
                     const std::function<bool()>& ready = {});
-    bool TlsRequired() const { return m_options.Tls == TLS_Require; }
     // A refused TLS step: the box and the reason, and the attempt ends.
     void TlsRefused(const QString& step);
 
@@ -171,12 +181,15 @@ private:
     void ShutDownDrain();
     void RefillUpload();
     void EndUpload();
-    bool StreamFile(QFile& file);
+    bool StreamFile(UploadSource& file);
+    bool PutFailed(const QString& reason, bool changed = false);
+    QString TransferFailure() const;
 
     FtpHost& m_host;
     ReplyFramer m_framer;  // holds the replies not yet handed to the handler
     bool m_replyHandedOver = false;
     bool m_loggingIn = false;
+    bool m_loginRefused = false;  // the server refused the login of this connection
     QString m_hostPort;
     QString m_hostName;           // as the profile names it, for the certificate's name check
     Typ_ServerOptions m_options;  // of the server being run
@@ -203,13 +216,15 @@ private:
     bool m_dataClosed = false;        // ... and has ended
     RemoteListParser* m_listing = nullptr;  // reads the data of the listing under way
 
-    QByteArray m_uploadChunk;     // one read of the file, reused for every chunk
-    QFile* m_upload = nullptr;    // the file being streamed, while it is
-    bool m_uploadSent = false;    // every byte handed over and the connection closed
-    bool m_uploadBroken = false;  // read error or the server dropped the connection early
-    qint64 m_uploadProgress = 0;  // bytes sent since the deadline last started afresh
-    qint64 m_uploadQueued = 0;    // bytes the system held at the last look, once all went
-    int m_drainDescriptor = -1;   // a TLS upload's connection, kept after Qt closed its own
+    QByteArray m_uploadChunk;          // one read of the file, reused for every chunk
+    QString m_putFailure;              // why the last FtpPutFile failed
+    bool m_putChanged = false;         // ... because the file changed while it went
+    UploadSource* m_upload = nullptr;  // the file being streamed, while it is
+    bool m_uploadSent = false;         // every byte handed over and the connection closed
+    bool m_uploadBroken = false;       // read error or the server dropped the connection early
+    qint64 m_uploadProgress = 0;       // bytes sent since the deadline last started afresh
+    qint64 m_uploadQueued = 0;         // bytes the system held at the last look, once all went
+    int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
     // Data sockets done with, freed at the next wait (NewDataSocket).

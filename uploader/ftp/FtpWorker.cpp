@@ -42,7 +42,9 @@ void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remote
     const bool stored = !m_stopped && m_client && m_client->FtpPutFile(localPath, remotePath);
     m_busy = false;
     m_keepAlive.start();
-    emit Sent(m_number, job, stored, !stored && Broken(), stored ? QString() : FailureReason());
+    const bool changed = !stored && m_client && m_client->LastPutFileChanged();
+    emit Sent(m_number, job, stored, !stored && !changed && Broken(), changed,
+              stored ? QString() : FailureReason());
     CloseIfAsked();
 }
 
@@ -118,6 +120,8 @@ QString FtpWorker::FailureReason() const {
         return m_client->FaultReason();
     if (!m_socketError.isEmpty())
         return m_socketError;
+    if (!m_client->LastPutFailure().isEmpty())
+        return m_client->LastPutFailure();
     return ServerText::Printable(m_client->strLastReply.simplified());
 }
 

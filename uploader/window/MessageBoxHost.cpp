@@ -25,6 +25,7 @@ QMessageBox::StandardButtons BoxButtons(MsgButtons buttons) {
         case MsgButtons::Ok:
             return QMessageBox::Ok;
         case MsgButtons::YesNo:
+        case MsgButtons::YesNoDefaultNo:
             return QMessageBox::Yes | QMessageBox::No;
         case MsgButtons::YesNoCancel:
             return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
@@ -56,7 +57,9 @@ MsgAnswer MessageBoxHost::ShowMessage(const QString& text, MsgIcon icon, MsgButt
     box.setTextFormat(Qt::PlainText);
     // Closing the box with Escape or its title bar counts as its last button.
     box.setEscapeButton(buttons == MsgButtons::YesNoCancel ? QMessageBox::Cancel
-                        : buttons == MsgButtons::YesNo     ? QMessageBox::No
-                                                           : QMessageBox::Ok);
+                        : buttons == MsgButtons::Ok        ? QMessageBox::Ok
+                                                           : QMessageBox::No);
+    if (buttons == MsgButtons::YesNoDefaultNo)
+        box.setDefaultButton(QMessageBox::No);
     return Answer(box.exec());
 }

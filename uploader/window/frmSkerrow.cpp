@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include "API_IniFileAccess.h"
 #include "AppTitle.h"
 #include "ComponentControl.h"
@@ -169,7 +171,7 @@ void frmSkerrow::BuildStatusBar() {
     sbPanel->setSizeGripEnabled(true);
     for (QLabel*& panel : m_panels) {
         panel = new QLabel(sbPanel);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(90);
         sbPanel->addWidget(panel, 1);
     }
@@ -221,6 +223,10 @@ void frmSkerrow::Connect() {
     });
     connect(mnuQuitRunning, &QAction::triggered, this,
             [this] { m_driver->mnuQuitRunning_Click(); });
+    connect(mnuSeek, &QAction::toggled, this, [this] {
+        if (!IsRunning())
+            SetPanelText(1, QString());
+    });
     connect(mnuWithOutConvTable, &QAction::triggered, this,
             [this] { stConvTable->setInitDir(QString()); });
     connect(mnuServerSetting, &QAction::triggered, this, &frmSkerrow::mnuServerSetting_Click);
@@ -274,14 +280,22 @@ void frmSkerrow::FormLoad() {
 // is replaced later only when the user agrees.
 bool frmSkerrow::ReadProfiles() {
     QList<ProfileRow> rows;
-    m_profilesUnreadable = ProfileFile::Load(ProfileFile::DefaultPath(), &rows, &m_profileStamp) ==
-                           ProfileFile::LoadResult::Unreadable;
+    QList<QByteArray> kept;
+    m_profilesUnreadable = ProfileFile::Load(ProfileFile::DefaultPath(), &rows, &m_profileStamp,
+                                             &kept) == ProfileFile::LoadResult::Unreadable;
     if (m_profilesUnreadable) {
         m_host.ShowMessage(QStringLiteral("プロファイルファイルを読み込めませんでした。") + kCrLf +
                                ProfileFile::DefaultPath(),
                            MsgIcon::Exclamation, MsgButtons::Ok);
         return false;
     }
+    m_keptProfileLines = kept;
+    if (!kept.isEmpty())
+        m_host.ShowMessage(QStringLiteral("プロファイルファイルの %1 行を読み取れませんでした。"
+                                          "これらの行は変更せずに保存されます。")
+                                   .arg(kept.size()) +
+                               kCrLf + ProfileFile::DefaultPath(),
+                           MsgIcon::Exclamation, MsgButtons::Ok);
     lvList->clear();
     for (int n = 0; n < rows.size(); ++n)
         AddItem(rows[n], QLatin1Char(':') + QString::number(n + 1));
@@ -373,6 +387,18 @@ void frmSkerrow::RegisterProfile() {
                            txtFtpDir));
     if (txtAccount->text().isEmpty())
         return void(Refuse(QStringLiteral("アカウントの設定がありません。"), txtAccount));
+    // The profile file parts fields with TAB and profiles with line ends.
+    const std::pair<QString, QWidget*> fields[] = {
+        {local, stLocalDir->Widget()},
+        {txtFtpDir->text(), txtFtpDir},
+        {txtAccount->text(), txtAccount},
+        {txtPasswd->text(), txtPasswd},
+        {txtAmbiguousSecond->text(), txtAmbiguousSecond}};
+    for (const auto& [text, box] : fields) {
+        if (text.contains(u'\t') || text.contains(u'\r') || text.contains(u'\n'))
+            return void(
+                Refuse(QStringLiteral("タブ文字と改行はプロファイルに保存できません。"), box));
+    }
 
     const QString interval =
         txtAmbiguousSecond->text().isEmpty() ? QStringLiteral("0") : txtAmbiguousSecond->text();
@@ -403,10 +429,18 @@ void frmSkerrow::RegisterProfile() {
         blnEditing = true;
 }
 
+// The password goes with the profile: the question names what is deleted, and No is the default.
 void frmSkerrow::DeleteProfile() {
-    if (txtKey->text().isEmpty())
+    QTreeWidgetItem* item = txtKey->text().isEmpty() ? nullptr : FindItem(txtKey->text());
+    if (!item ||
+        m_host.ShowMessage(QStringLiteral("次のﾌﾟﾛﾌｧｲﾙを削除してもよろしいですか？"
+                                          "（パスワードも削除されます）") +
+                               kCrLf + kCrLf + QStringLiteral("LOCAL BASE DIR: ") +
+                               item->text(ColLocalBaseDir) + kCrLf +
+                               QStringLiteral("FTP BASE DIR: ") + item->text(ColFtpDir),
+                           MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
         return;
-    delete FindItem(txtKey->text());
+    delete item;
     blnEditing = false;
     NewProfile();
     SaveProfiles();
@@ -471,6 +505,8 @@ void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
             lvList->setCurrentItem(editing);
         return;
     }
+    // A click on an item's check box loads it too, and must leave it selected like any click.
+    lvList->setCurrentItem(item);
     txtKey->setText(ItemKey(item));
     m_loadedLocalDir = item->text(ColLocalBaseDir);
     stLocalDir->setInitDir(m_loadedLocalDir);
@@ -500,14 +536,15 @@ bool frmSkerrow::SaveSetting() {
     return false;
 }
 
-// The options of the server of the profile selected in the list.
+// The options of the server of the profile in the fields: the one the user sees.
 void frmSkerrow::mnuServerSetting_Click() {
-    const QList<QTreeWidgetItem*> selected = lvList->selectedItems();
+    StripFtpScheme();
     FtpAddress address;
-    if (selected.isEmpty() ||
-        !ParseFtpAddress(GetProfileFromItem(selected.first()).FtpDir, &address)) {
-        m_host.ShowMessage(QStringLiteral("接続設定を行うﾌﾟﾛﾌｧｲﾙを一覧で選択してください。"),
+    if (!ParseFtpAddress(txtFtpDir->text(), &address)) {
+        m_host.ShowMessage(QStringLiteral("接続設定を行うﾌﾟﾛﾌｧｲﾙを一覧で選択するか、"
+                                          "FTP BASE DIR にｻｰﾊﾞｰを入力してください。"),
                            MsgIcon::Exclamation, MsgButtons::Ok);
+        txtFtpDir->setFocus(Qt::OtherFocusReason);
         return;
     }
     frmServerSetting dialog(address.HostPort(), m_host, this);
@@ -564,9 +601,12 @@ QString frmSkerrow::PanelText(int panel) const {
     return panel >= 1 && panel <= 5 ? m_panels[panel - 1]->text() : QString();
 }
 
+// Between runs the mode panel says so while investigate mode is on: it is never on unseen.
 void frmSkerrow::SetPanelText(int panel, const QString& text) {
-    if (panel >= 1 && panel <= 5)
-        m_panels[panel - 1]->setText(text);
+    if (panel < 1 || panel > 5)
+        return;
+    const bool idleInvestigate = panel == 1 && text.isEmpty() && !IsRunning() && InvestigateMode();
+    m_panels[panel - 1]->setText(idleInvestigate ? QStringLiteral("調査") : text);
 }
 
 void frmSkerrow::CountUpFiles() {
@@ -661,8 +701,14 @@ bool frmSkerrow::IntervalAccepted() {
     const QString text = txtAmbiguousSecond->text();
     if (text.isEmpty() || NumericText::IsNumeric(text))
         return true;
+    // The check the focus change queued runs inside the box of the action's own check: one
+    // message for one press.
+    if (m_tellingInterval)
+        return false;
+    m_tellingInterval = true;
     m_host.ShowMessage(QStringLiteral("この項目は数値項目です。"), MsgIcon::Exclamation,
                        MsgButtons::Ok);
+    m_tellingInterval = false;
     txtAmbiguousSecond->selectAll();
     txtAmbiguousSecond->setFocus(Qt::OtherFocusReason);
     return false;
@@ -688,6 +734,12 @@ bool frmSkerrow::QueryUnload(qint16 mode) {
         Fun_CheckUnloadMode::EndOnSystemUnload(mode);
         return true;
     }
+    // Closing would cut the file being sent off, as stopping at once does.
+    if (IsRunning() &&
+        m_host.ShowMessage(
+            QStringLiteral("ファイルを転送中です。転送を中止して終了してもよろしいですか？"),
+            MsgIcon::Question, MsgButtons::YesNoDefaultNo) != MsgAnswer::Yes)
+        return false;
     if (blnEditing &&
         !AskDiscard(QStringLiteral("編集中のデータがあります。このまま終了してよろしいですか？")))
         return false;
@@ -721,7 +773,7 @@ frmSkerrow::ProfileSave frmSkerrow::SaveProfiles() {
         }
     }
     QString error;
-    if (ProfileFile::Save(path, Rows(), &error, &m_profileStamp)) {
+    if (ProfileFile::Save(path, Rows(), &error, &m_profileStamp, m_keptProfileLines)) {
         m_profilesUnreadable = false;
         return ProfileSave::Written;
     }

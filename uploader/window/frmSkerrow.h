@@ -50,7 +50,7 @@ public:
     void LoadItemIntoFields(QTreeWidgetItem* item);
     // New (0), register or update (1), delete (2).
     void btnAction_Click(int index);
-    // The connection options of the selected profile's server, in their own dialog.
+    // The connection options of the server in the fields, in their own dialog.
     void mnuServerSetting_Click();
 
     // List items in list order; an index out of range reads as nothing and changes nothing.
@@ -168,6 +168,8 @@ private:
     bool m_profilesUnreadable = false;
     // The profile file as this window last read or wrote it (ProfileFile::Stamp).
     QByteArray m_profileStamp;
+    // Lines of the profile file that hold no profile: written back as they are.
+    QList<QByteArray> m_keptProfileLines;
     // The local folder of the profile loaded into the fields, and what stLocalDir showed for it:
     // a folder that is missing (a disk not mounted) shows as its nearest existing parent, and the
     // profile must keep its own folder unless the user chooses another one.
@@ -176,4 +178,6 @@ private:
     // Why ffMain is missing or refused a setting; told once the window is shown.
     QString m_formBehaviourError;
     bool m_shown = false;
+    // The interval's message is on the screen.
+    bool m_tellingInterval = false;
 };
