@@ -10,6 +10,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
 
 #include "FtpTestServer.h"
 #include "QtPrint.h"
@@ -126,12 +129,20 @@ protected:
 
     RunResult Run(const QStringList& args = {}) {
         QProcess p;
+        Start(p, args);
+        return Finish(p);
+    }
+
+    void Start(QProcess& p, const QStringList& args = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("HOME"), home_.path());
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(SKERROWEX_RUN_PATH), args);
+    }
+
+    RunResult Finish(QProcess& p) {
         RunResult r;
         if (!p.waitForFinished(180000)) {
             p.kill();
@@ -146,10 +157,13 @@ protected:
                                 .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
         for (const QString& line : lines)
             r.log.append(line.section(QLatin1Char(' '), 2));
-        r.commandLog =
-            QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log.sys.log")))
-                .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        r.commandLog = CommandLog();
         return r;
+    }
+
+    QStringList CommandLog() const {
+        return QString::fromUtf8(ReadFile(dataDir_ + QStringLiteral("/SkerrowEx.log.sys.log")))
+            .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     }
 
     static int Count(const QStringList& lines, const QString& prefix) {
@@ -342,6 +356,87 @@ TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTlsOverOneOrFourConnections) {
             }
         }
     }
+}
+
+// Five connections to a vsftpd that reads every file at 256 KiB a second, with eight more files
+// of 1 MiB, too big for the walk's own connection: the four others send four of them at once, for
+// seconds.
+class EndToEndParallel : public EndToEndRun {
+protected:
+    void StartSlow() {
+        StartOn(FtpServerKind::Vsftpd, {.maxRate = 256 * 1024});
+        QFile::remove(local_ + QStringLiteral("/bin/big.dat"));
+        for (int i = 0; i < 8; ++i)
+            WriteFile(local_ + QStringLiteral("/slow/%1.bin").arg(i), Random(1024 * 1024 - i));
+        WriteServerOptions(server_, "Passive", "Off", "", 5);
+    }
+
+    // STOR lines of the command log, and the transfers they began that ended.
+    static QPair<int, int> Transfers(const QStringList& log) {
+        return {static_cast<int>(log.filter(QRegularExpression("^\\[\\d+\\] STOR ")).size()),
+                static_cast<int>(
+                    log.filter(QRegularExpression("^\\[\\d+\\] 226 Transfer complete")).size())};
+    }
+
+    // Starts the runner and waits until four files are under way; the STOR lines then.
+    int StartFourTransfers(QProcess& p) {
+        Start(p);
+        int started = 0;
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                const auto [stor, ended] = Transfers(CommandLog());
+                started = stor;
+                return stor - ended >= 4;
+            },
+            60000))
+            << CommandLog().join('\n').toStdString();
+        return started;
+    }
+};
+
+// The server takes two logins of the four: the run goes on with them and says so once.
+TEST_F(EndToEndParallel, AServerThatTakesTwoConnectionsStillMirrors) {
+    StartOn(FtpServerKind::Vsftpd, {.maxPerHost = 2});
+    WriteServerOptions(server_, "Passive", "Off", "", 4);
+    RunResult run = Run();
+    EXPECT_EQ(run.exitCode, 0) << run.stdErr.toStdString();
+    EXPECT_EQ(run.log.last(), QStringLiteral("END (%1 copies)").arg(FileCount()))
+        << run.log.join('\n').toStdString();
+    EXPECT_EQ(Count(run.log, "WARNING - SERVER ACCEPTED ONLY 2 CONNECTIONS"), 1)
+        << run.log.join('\n').toStdString();
+    ExpectServerEqualsLocal();
+    EXPECT_EQ(LedgerRows(), qMakePair(FileCount(), FileCount()));
+}
+
+// kill -9 with four files under way: the next run leaves the server byte for byte equal.
+TEST_F(EndToEndParallel, KilledWithFourTransfersUnderWayTheNextRunMirrors) {
+    StartSlow();
+    QProcess p;
+    StartFourTransfers(p);
+    p.kill();
+    p.waitForFinished();
+    RunResult next = Run();
+    EXPECT_EQ(next.exitCode, 0) << next.log.join('\n').toStdString();
+    ExpectServerEqualsLocal();
+    EXPECT_EQ(LedgerRows(), qMakePair(FileCount(), FileCount()));
+}
+
+// Ctrl-C stops after the current files: no transfer starts after it, and every one under way
+// ends with its own 226 and its row.
+TEST_F(EndToEndParallel, StopAfterTheCurrentFilesEndsEveryTransferUnderWay) {
+    StartSlow();
+    QProcess p;
+    const int started = StartFourTransfers(p);
+    ASSERT_GT(p.processId(), 0);
+    ::kill(static_cast<pid_t>(p.processId()), SIGINT);
+    RunResult run = Finish(p);
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_EQ(run.log.last(), QStringLiteral("USER QUIT")) << run.log.join('\n').toStdString();
+    EXPECT_EQ(Transfers(run.commandLog), qMakePair(started, started))
+        << run.commandLog.join('\n').toStdString();
+    EXPECT_EQ(LedgerRows(), qMakePair(started, started));
+    EXPECT_EQ(Count(run.log, "SUCCESS - FILE COPYED"), started);
+    EXPECT_EQ(Count(run.log, "ERROR"), 0) << run.log.join('\n').toStdString();
 }
 
 // A server that takes TLS only and passive connections only, as hosting providers run them, with

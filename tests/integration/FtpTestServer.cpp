@@ -554,6 +554,10 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
                 text += VsftpdTls();
             if (!setup_.activeMode)
                 text.replace("port_enable=YES", "port_enable=NO");
+            if (setup_.maxPerHost > 0)
+                text += "max_per_ip=" + QByteArray::number(setup_.maxPerHost) + '\n';
+            if (setup_.maxRate > 0)
+                text += "local_max_rate=" + QByteArray::number(setup_.maxRate) + '\n';
             return QDir(work).mkdir(QStringLiteral("empty")) && WriteFile(config, text, whyNot);
         }
         case FtpServerKind::PureFtpd: {

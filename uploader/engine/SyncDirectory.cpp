@@ -23,8 +23,9 @@ constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
 
-// The largest file the walk sends on its own connection while the pool's are all busy.
-constexpr qint64 kOwnSendMax = 1024 * 1024;
+// The largest file the walk sends on its own connection while the pool's are all busy: the walk
+// waits meanwhile, and the pool's connections that end their files wait with it.
+constexpr qint64 kOwnSendMax = 64 * 1024;
 
 const QString kNameNotInLocale =
     QStringLiteral("the name is not valid in the locale's character set");
