@@ -1,8 +1,12 @@
-// A far server: vsftpd with TLS required (its defaults: session reuse on data connections)
-// behind a relay that delays the control connection by 25 ms each way. The first upload of 2,000
-// small files in passive mode with TLS, by skerrowex-run and by `lftp mirror -R`, in the same run.
-// Prints lftp's time / ours and the round trips each file costs.
-//   slow_link_bench [files, default 2000] [delay ms each way, default 25]    (as root)
+// A far server: every connection, passive data connections included, goes through a relay that
+// delays it 25 ms each way (a 50 ms round trip, handshakes included). On 2,000 files of 1 to 8 KiB
+// in 100 folders, in passive mode, in the same run:
+//  - the first upload to vsftpd by `lftp mirror -R`, by `lftp mirror -R --parallel=8` and by
+//    skerrowex-run with Connections=1 and Connections=8;
+//  - a no-change rerun on pure-ftpd (no recursive listing: a listing a folder) by
+//    `lftp mirror -R --parallel=8` and by skerrowex-run with Connections=1 and 8.
+// Prints the times, the ratios against their goals and the round trips each file costs.
+//   slow_link_bench [files, default 2000] [delay ms each way, default 25]
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -19,7 +23,7 @@
 
 namespace {
 
-constexpr int kFilesPerFolder = 100;
+constexpr int kFolders = 100;
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);
@@ -30,9 +34,9 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
 void MakeTree(const QString& root, int files) {
     QRandomGenerator gen(11);
     for (int i = 0; i < files; ++i) {
-        const QString dir = root + QStringLiteral("/dir%1").arg(i / kFilesPerFolder);
+        const QString dir = root + QStringLiteral("/dir%1").arg(i % kFolders);
         QDir().mkpath(dir);
-        QByteArray data(gen.bounded(512, 4096 + 1), Qt::Uninitialized);
+        QByteArray data(gen.bounded(1024, 8 * 1024 + 1), Qt::Uninitialized);
         for (char& c : data)
             c = static_cast<char>(gen.bounded(256));
         WriteFile(dir + QStringLiteral("/file%1.dat").arg(i), data);
@@ -53,8 +57,8 @@ int FilesBelow(const QString& root) {
 double Timed(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
     QProcess p;
     p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
     QEventLoop loop;
     QObject::connect(&p, &QProcess::finished, &loop, &QEventLoop::quit);
     QObject::connect(&p, &QProcess::errorOccurred, &loop, &QEventLoop::quit);
@@ -67,74 +71,121 @@ double Timed(const QString& program, const QStringList& args, const QProcessEnvi
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
 }
 
+struct Measure {
+    double seconds = 0;
+    double tripsPerFile = 0;
+};
+
+// One far server and the two clients that mirror the same tree to it.
+class FarServer {
+public:
+    FarServer(FtpServerKind kind, int files, int delayMs) : m_files(files) {
+        QString why;
+        if (!m_server.Start(kind, &why))
+            qFatal("%s: %s", qPrintable(FtpTestServer::KindName(kind)), qPrintable(why));
+        m_relay = std::make_unique<DelayRelay>(m_server.Port(), delayMs);
+        if (!m_relay->Listen())
+            qFatal("relay: cannot listen");
+        m_local = m_home.path() + QStringLiteral("/tree");
+        MakeTree(m_local, files);
+        m_data = m_home.path() + QStringLiteral("/data/SkerrowEx");
+        QDir().mkpath(m_data);
+    }
+
+    Measure Lftp(const QString& base, int parallel) {
+        const QString script = QStringLiteral(
+                                   "set ftp:passive-mode on; set ftp:ssl-allow no; "
+                                   "set net:max-retries 1; mirror -R --parallel=%1 '%2' %3; quit")
+                                   .arg(parallel)
+                                   .arg(m_local, base);
+        return Timed(QStringLiteral("lftp"),
+                     {QStringLiteral("-u"), m_server.User() + u',' + m_server.Password(),
+                      QStringLiteral("-p"), QString::number(m_relay->Port()), QStringLiteral("-e"),
+                      script, m_server.Host()},
+                     QProcessEnvironment::systemEnvironment());
+    }
+
+    Measure Ours(const QString& base, int connections) {
+        WriteFile(m_data + QStringLiteral("/SkerrowEx.dat"),
+                  QStringList{QStringLiteral("True"), m_local, QStringLiteral("2"),
+                              QStringLiteral("ftp://127.0.0.1:%1%2").arg(m_relay->Port()).arg(base),
+                              m_server.User(), m_server.Password()}
+                          .join(u'\t')
+                          .toUtf8() +
+                      "\r\n");
+        WriteFile(m_data + QStringLiteral("/SkerrowEx.ini"),
+                  QStringLiteral("[Server_127.0.0.1:%1]\r\nDataConnection=Passive\r\n"
+                                 "Connections=%2\r\n")
+                      .arg(m_relay->Port())
+                      .arg(connections)
+                      .toUtf8());
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
+        return Timed(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
+    }
+
+    int Stored(const QString& base) const { return FilesBelow(m_server.RootDir() + base); }
+
+private:
+    Measure Timed(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
+        m_relay->ResetCount();
+        Measure m;
+        m.seconds = ::Timed(program, args, env);
+        m.tripsPerFile = static_cast<double>(m_relay->RoundTrips()) / m_files;
+        return m;
+    }
+
+    int m_files;
+    FtpTestServer m_server;
+    std::unique_ptr<DelayRelay> m_relay;
+    QTemporaryDir m_home;
+    QString m_local;
+    QString m_data;
+};
+
+void Row(const char* who, const Measure& m, int stored) {
+    std::printf("  %-28s %8.2f s  %5.2f round trips a file  %5d files there\n", who, m.seconds,
+                m.tripsPerFile, stored);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const int files = argc > 1 ? std::atoi(argv[1]) : 2000;
     const int delayMs = argc > 2 ? std::atoi(argv[2]) : 25;
-    FtpTestServer server;
-    QString why;
-    if (!server.Start(FtpServerKind::Vsftpd, &why, {.tls = true})) {
-        std::fprintf(stderr, "vsftpd: %s\n", qPrintable(why));
-        return 1;
-    }
-    DelayRelay relay(server.Port(), delayMs);
-    if (!relay.Listen())
-        return 1;
-    QTemporaryDir home;
-    const QString local = home.path() + QStringLiteral("/tree");
-    MakeTree(local, files);
+    std::printf(
+        "%d files of 1 to 8 KiB in %d folders, every connection delayed %d ms each way, "
+        "passive mode\n",
+        files, kFolders, delayMs);
 
-    const QString lftpScript = QStringLiteral(
-                                   "set ftp:ssl-force yes; set ftp:ssl-protect-data yes; "
-                                   "set ftp:passive-mode yes; set ssl:verify-certificate no; "
-                                   "set net:max-retries 1; mirror -R '%1' /lftp; quit")
-                                   .arg(local);
-    relay.ResetCount();
-    const double lftp =
-        Timed(QStringLiteral("lftp"),
-              {QStringLiteral("-u"), server.User() + u',' + server.Password(), QStringLiteral("-p"),
-               QString::number(relay.Port()), QStringLiteral("-e"), lftpScript, server.Host()},
-              QProcessEnvironment::systemEnvironment());
-    const qint64 lftpTrips = relay.RoundTrips();
-
-    const QString data = home.path() + QStringLiteral("/data/SkerrowEx");
-    QDir().mkpath(data);
-    WriteFile(data + QStringLiteral("/SkerrowEx.dat"),
-              QStringList{QStringLiteral("True"), local, QStringLiteral("2"),
-                          QStringLiteral("ftp://127.0.0.1:%1/ours").arg(relay.Port()),
-                          server.User(), server.Password()}
-                      .join(u'\t')
-                      .toUtf8() +
-                  "\r\n");
-    WriteFile(data + QStringLiteral("/SkerrowEx.ini"),
-              QStringLiteral("[Server_127.0.0.1:%1]\r\nDataConnection=Passive\r\nTls=Require\r\n"
-                             "TrustedCertificate=%2\r\n")
-                  .arg(relay.Port())
-                  .arg(QString::fromLatin1(FtpTestServer::CertificateFingerprint().toHex(':')))
-                  .toUtf8());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_HOME"), home.path() + QStringLiteral("/data"));
-    relay.ResetCount();
-    const double ours = Timed(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
-    const qint64 ourTrips = relay.RoundTrips();
-
-    const int lftpStored = FilesBelow(server.RootDir() + QStringLiteral("/lftp"));
-    const int ourStored = FilesBelow(server.RootDir() + QStringLiteral("/ours"));
-    std::printf("%d files, control connection delayed %d ms each way, passive, TLS required\n",
-                files, delayMs);
-    std::printf("  lftp  %8.2f s  %5d files stored  %5.2f round trips a file\n", lftp, lftpStored,
-                static_cast<double>(lftpTrips) / files);
-    std::printf("  ours  %8.2f s  %5d files stored  %5.2f round trips a file\n", ours, ourStored,
-                static_cast<double>(ourTrips) / files);
-    std::printf("  lftp / ours = %.2f (target >= 1.0)\n", lftp / ours);
-    std::printf("  our command log: %s\n",
-                qPrintable(data + QStringLiteral("/SkerrowEx.log.sys.log")));
+    FarServer vsftpd(FtpServerKind::VsftpdRecursive, files, delayMs);
+    std::printf("first upload, vsftpd\n");
+    const Measure lftp = vsftpd.Lftp(QStringLiteral("/lftp"), 1);
+    Row("lftp mirror -R", lftp, vsftpd.Stored(QStringLiteral("/lftp")));
+    const Measure lftp8 = vsftpd.Lftp(QStringLiteral("/lftp8"), 8);
+    Row("lftp mirror -R --parallel=8", lftp8, vsftpd.Stored(QStringLiteral("/lftp8")));
+    const Measure ours1 = vsftpd.Ours(QStringLiteral("/ours1"), 1);
+    Row("ours, Connections=1", ours1, vsftpd.Stored(QStringLiteral("/ours1")));
+    const Measure ours8 = vsftpd.Ours(QStringLiteral("/ours8"), 8);
+    Row("ours, Connections=8", ours8, vsftpd.Stored(QStringLiteral("/ours8")));
+    std::printf(
+        "  lftp / ours(8) = %.2f (goal >= 6), lftp --parallel=8 / ours(8) = %.2f (goal >= "
+        "1.5)\n",
+        lftp.seconds / ours8.seconds, lftp8.seconds / ours8.seconds);
     std::fflush(stdout);
-    // Kept for reading the command log until the user presses Enter when asked to.
-    if (qEnvironmentVariableIsSet("SLOW_LINK_BENCH_KEEP")) {
-        std::getchar();
-    }
-    return lftpStored == files && ourStored == files ? 0 : 1;
+
+    FarServer pure(FtpServerKind::PureFtpd, files, delayMs);
+    pure.Lftp(QStringLiteral("/lftp8"), 8);
+    pure.Ours(QStringLiteral("/ours8"), 8);
+    std::printf("no-change rerun, pure-ftpd (a listing a folder)\n");
+    const Measure lftpSame = pure.Lftp(QStringLiteral("/lftp8"), 8);
+    Row("lftp mirror -R --parallel=8", lftpSame, pure.Stored(QStringLiteral("/lftp8")));
+    const Measure ours1Same = pure.Ours(QStringLiteral("/ours8"), 1);
+    Row("ours, Connections=1", ours1Same, pure.Stored(QStringLiteral("/ours8")));
+    const Measure ours8Same = pure.Ours(QStringLiteral("/ours8"), 8);
+    Row("ours, Connections=8", ours8Same, pure.Stored(QStringLiteral("/ours8")));
+    std::printf("  lftp --parallel=8 / ours(8) = %.2f (goal >= 2)\n",
+                lftpSame.seconds / ours8Same.seconds);
+    return 0;
 }

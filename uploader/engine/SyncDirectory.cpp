@@ -23,8 +23,8 @@ constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
 
-// The largest file the walk sends on its own connection while the pool's are all busy: the walk
-// waits meanwhile, and the pool's connections that end their files wait with it.
+// The largest file the walk sends on its own connection while the pool's are logging in or
+// listing: the walk waits meanwhile, and so does a connection that is ready before it is done.
 constexpr qint64 kOwnSendMax = 64 * 1024;
 
 const QString kNameNotInLocale =
@@ -311,8 +311,7 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
     UploadLedger::FileState state;
     upload.known = UploadLedger::LocalFileState(localPath, &state);
     upload.record = UploadLedger::RecordOf(state);
-    // A connection first: a file the stop keeps back keeps its row. A small file goes on the
-    // walk's own connection when the others are busy; a big one would keep them idle meanwhile.
+    // A connection first: a file the stop keeps back keeps its row.
     TransferPool::Slot slot = TransferPool::Slot::Own;
     if (pool_ &&
         (slot = pool_->AwaitConnection(state.size <= kOwnSendMax)) == TransferPool::Slot::Stopped)
@@ -332,7 +331,7 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
         return;
     }
     const bool stored = ftp_.FtpPutFile(localPath, remotePath);
-    Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure()});
+    Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), true});
 }
 
 // The row is written only now, after the server confirmed the whole file.
@@ -343,7 +342,9 @@ void SyncWalk::Ended(const Upload& upload, const TransferPool::Outcome& outcome)
         --made->pending;
         made->copied = made->copied || outcome.stored;
     }
-    if (!outcome.stored) {
+    if (!outcome.tried) {
+        // Held back by a stop before it left: its row is pending, the next run sends it.
+    } else if (!outcome.stored) {
         // The server holds a mix of two versions: the row stays pending, the next run sends it.
         if (outcome.changed)
             Error(QStringLiteral("ERROR - FILE CHANGED WHILE SENT ") +
@@ -371,8 +372,7 @@ void SyncWalk::DrainPool() {
         const Upload upload = inFlight_.take(job);
         const bool stored =
             !ftp_.blnAbend && ftp_.FtpPutFile(upload.key.LocalPath, upload.remotePath);
-        Ended(upload, {stored, ftp_.LastPutFileChanged(),
-                       ftp_.blnAbend ? QStringLiteral("stopped") : ftp_.LastPutFailure()});
+        Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), !ftp_.blnAbend});
     }
     pool_->OnSent = nullptr;
     pool_->OnListed = nullptr;

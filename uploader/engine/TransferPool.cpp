@@ -55,20 +55,29 @@ void TransferPool::Start(int replyTimeoutSec) {
     }
 }
 
-TransferPool::Slot TransferPool::AwaitConnection(bool ownIfBusy) {
-    if (!Idle() && !ownIfBusy) {
+TransferPool::Slot TransferPool::AwaitConnection(bool small) {
+    // While the walk sends, it hands nothing to connections that end their files meanwhile: it
+    // sends only while none of them is sending (logins, listings ahead), and a small file only.
+    const auto own = [this, small] {
+        return AllGone() || (small && !AnySending() && m_waiting.empty());
+    };
+    // A file may wait for a connection that is busy, one a connection: a connection that ends
+    // its file takes the next at once, whatever the walk is doing.
+    const auto room = [this] { return Idle() || (!AllGone() && m_waiting.size() < Live()); };
+    if (!Idle() && !own() && !room()) {
         m_walkWaiting = true;
-        Wait([this] { return Idle() || AllGone(); }, true);
+        Wait([&] { return room() || AllGone(); }, true);
         m_walkWaiting = false;
     }
     if (Stopping())
         return Slot::Stopped;
-    return Idle() ? Slot::Ready : Slot::Own;
+    return room() ? Slot::Ready : Slot::Own;
 }
 
 void TransferPool::Send(qint64 job, const QString& localPath, const QString& remotePath) {
+    m_waiting.push_back({job, localPath, remotePath, 0});
     if (Connection* connection = Idle())
-        StartSend(*connection, {job, localPath, remotePath, 0});
+        Employ(*connection);
 }
 
 void TransferPool::ListAhead(const QStringList& dirs) {
@@ -100,19 +109,16 @@ bool TransferPool::AwaitListing(const QString& dir) {
 QList<qint64> TransferPool::Drain() {
     if (StoppingAtOnce())
         StopNow();
-    const auto sending = [this] {
-        return std::any_of(m_connections.begin(), m_connections.end(),
-                           [](const auto& c) { return c->state == State::Sending; });
-    };
     // Every file handed over ends with its own reply, or at once when the run stops at once:
     // the wait does not end on a stop.
-    Wait([&] { return !sending() && (m_retries.empty() || AllGone() || Stopping()); }, false);
+    Wait([this] { return !AnySending() && (m_waiting.empty() || AllGone() || Stopping()); }, false);
     QList<qint64> orphans;
-    for (; !m_retries.empty(); m_retries.pop_front()) {
+    for (; !m_waiting.empty(); m_waiting.pop_front()) {
+        const Job& job = m_waiting.front();
         if (!Stopping())
-            orphans.append(m_retries.front().id);
+            orphans.append(job.id);
         else if (OnSent)
-            OnSent(m_retries.front().id, {false, false, QStringLiteral("stopped")});
+            OnSent(job.id, {false, false, QStringLiteral("stopped"), job.breaks > 0});
     }
     return orphans;
 }
@@ -153,6 +159,17 @@ TransferPool::Connection* TransferPool::Idle() {
             return connection.get();
     }
     return nullptr;
+}
+
+bool TransferPool::AnySending() const {
+    return std::any_of(m_connections.begin(), m_connections.end(),
+                       [](const auto& c) { return c->state == State::Sending; });
+}
+
+std::size_t TransferPool::Live() const {
+    return static_cast<std::size_t>(
+        std::count_if(m_connections.begin(), m_connections.end(),
+                      [](const auto& c) { return c->state != State::Gone; }));
 }
 
 bool TransferPool::AllGone() const {
@@ -213,9 +230,10 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
     connection.state = State::Idle;
     if (broken && !m_stoppedNow && !m_closing) {
         Lost(connection, reason);
-        // The file goes again on a connection that works; a second break is its own error.
+        // The file goes again, first, on a connection that works; a second break is its own
+        // error.
         if (++job.breaks < 2) {
-            m_retries.push_back(job);
+            m_waiting.push_front(job);
             for (const auto& other : m_connections) {
                 if (other->state == State::Idle)
                     Employ(*other);
@@ -224,7 +242,7 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
         }
     }
     if (OnSent)
-        OnSent(id, {stored, changed, reason});
+        OnSent(id, {stored, changed, reason, true});
     if (connection.state == State::Idle)
         Employ(connection);
 }
@@ -266,9 +284,9 @@ void TransferPool::Lost(Connection& connection, const QString& reason) {
 void TransferPool::Employ(Connection& connection) {
     if (connection.state != State::Idle || Stopping())
         return;
-    if (!m_retries.empty()) {
-        const Job job = m_retries.front();
-        m_retries.pop_front();
+    if (!m_waiting.empty()) {
+        const Job job = m_waiting.front();
+        m_waiting.pop_front();
         StartSend(connection, job);
         return;
     }

@@ -17,9 +17,9 @@ class FtpWorker;
 // The connections of a run beyond the walk's own, when a server's Connections is more than one.
 //
 // The walk stays on the main thread, with its own connection ([1]): it lists, makes folders,
-// decides what goes and records it, and it sends a small file itself when every other connection
-// is busy. Each further connection ([2] ... [n]) is an FtpWorker in a thread of its own, with its
-// own FtpClient and event loop. The walk hands it a file to send, or a folder to list ahead of
+// decides what goes and records it, and it sends a small file itself while no other connection
+// is sending. Each further connection ([2] ... [n]) is an FtpWorker in a thread of its own, with
+// its own FtpClient and event loop. The walk hands it a file to send, or a folder to list ahead of
 // the walk (servers without a recursive listing); the results come back as queued signals and
 // reach the walk through OnSent and OnListed, on the main thread, whenever it lets events run: in
 // its own waits as in the pool's.
@@ -47,16 +47,19 @@ public:
     // Starts the logins of the further connections.
     void Start(int replyTimeoutSec);
 
-    // Finds a connection for a file: an idle one, else the walk's own when ownIfBusy, else
-    // waits for one. The walk's own too when no other is left.
-    Slot AwaitConnection(bool ownIfBusy);
-    // Hands a file to the connection that AwaitConnection found idle.
+    // Finds a connection for a file: an idle one, or a place among the files that wait for one
+    // (as many as there are connections); else the walk's own for a small file while none of
+    // the others is sending (they are logging in or listing), or for any file once none is left;
+    // else waits.
+    Slot AwaitConnection(bool small);
+    // Hands a file over after AwaitConnection said Ready.
     void Send(qint64 job, const QString& localPath, const QString& remotePath);
     // How a file's transfer ended.
     struct Outcome {
         bool stored = false;   // the server confirmed the whole file
         bool changed = false;  // the file changed while it was read: the copy does not count
         QString reason;        // why it was not stored
+        bool tried = true;     // false: a stop came before it left
     };
     // Called once for each file handed over, when it has ended.
     std::function<void(qint64 job, const Outcome& outcome)> OnSent;
@@ -100,7 +103,9 @@ private:
 
     Connection& At(int number) { return *m_connections.at(number - 2); }
     Connection* Idle();
+    bool AnySending() const;
     bool AllGone() const;
+    std::size_t Live() const;
     // Stopping: no connection starts anything new. At once: what is under way ends now.
     bool Stopping() const;
     bool StoppingAtOnce() const;
@@ -127,7 +132,7 @@ private:
     std::function<void(const QString&)> m_logRun;
     int m_replyTimeoutSec = 60;
     std::vector<std::unique_ptr<Connection>> m_connections;
-    std::deque<Job> m_retries;    // files whose connection broke, to go again
+    std::deque<Job> m_waiting;    // files for the next idle connection, those that broke first
     std::deque<QString> m_ahead;  // folders to list, next first
     bool m_walkWaiting = false;   // the walk waits for a connection: keep the next idle one
     int m_firstLogins = 0;        // logins of the start that have ended
