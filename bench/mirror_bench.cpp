@@ -26,6 +26,7 @@
 #include <cstdio>
 
 #include "FtpTestServer.h"
+#include "RunnerPath.h"
 #include "ServerCertificate.h"
 #include "Typ_ServerOptions.h"
 
@@ -132,7 +133,7 @@ struct Runner {
     Usage OursMeasured() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/data"));
-        return RunMeasured(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
+        return RunMeasured(RunnerPath(), {}, env);
     }
 
     double Lftp() const {
@@ -149,16 +150,14 @@ struct Runner {
     }
 };
 
-void WriteProfile(const QString& home, const QString& local, const FtpTestServer& server) {
+void WriteProfile(const QString& home, const QString& local, const FtpTestServer& server,
+                  const QString& base = QStringLiteral("/ours")) {
     const QString dir = home + QStringLiteral("/data/SkerrowEx");
     QDir().mkpath(dir);
     const QString line =
-        QStringList{QStringLiteral("True"),
-                    local,
-                    QStringLiteral("2"),
-                    QStringLiteral("ftp://") + server.FtpDir(QStringLiteral("/ours")),
-                    server.User(),
-                    server.Password()}
+        QStringList{QStringLiteral("True"), local,
+                    QStringLiteral("2"),    QStringLiteral("ftp://") + server.FtpDir(base),
+                    server.User(),          server.Password()}
             .join(QLatin1Char('\t'));
     WriteFile(dir + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
 }
@@ -226,6 +225,14 @@ void Bench(FtpServerKind kind, int filesPerFolder) {
     Touch(files);
     const double lftpTouched = run.Lftp();
     const double oursTouched = run.Ours();
+    // The same first upload again, elsewhere on the server, over four connections.
+    WriteProfile(home.path(), local, server, QStringLiteral("/ours4"));
+    WriteFile(home.path() + QStringLiteral("/data/SkerrowEx/SkerrowEx.ini"),
+              QStringLiteral("[Server_%1:%2]\r\nConnections=4\r\n")
+                  .arg(server.Host())
+                  .arg(server.Port())
+                  .toUtf8());
+    const double oursFour = run.Ours();
 
     std::printf("%s, %lld files in %d folders (seconds: lftp / ours = ratio)\n",
                 qPrintable(FtpTestServer::KindName(kind)), static_cast<long long>(files.size()),
@@ -236,6 +243,10 @@ void Bench(FtpServerKind kind, int filesPerFolder) {
                 lftpSame / oursSame);
     std::printf("  ten touched      %7.2f / %7.2f = %5.2f\n", lftpTouched, oursTouched,
                 lftpTouched / oursTouched);
+    std::printf(
+        "  first upload, Connections=1 / Connections=4: %7.2f / %7.2f = %5.2f (goal >= "
+        "1.5)\n",
+        oursFirst, oursFour, oursFirst / oursFour);
     std::fflush(stdout);
 }
 

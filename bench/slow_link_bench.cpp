@@ -20,6 +20,7 @@
 
 #include "DelayRelay.h"
 #include "FtpTestServer.h"
+#include "RunnerPath.h"
 
 namespace {
 
@@ -121,7 +122,7 @@ public:
                       .toUtf8());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
-        return Timed(QStringLiteral(SKERROWEX_RUN_PATH), {}, env);
+        return Timed(RunnerPath(), {}, env);
     }
 
     int Stored(const QString& base) const { return FilesBelow(m_server.RootDir() + base); }

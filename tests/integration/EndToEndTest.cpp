@@ -421,6 +421,25 @@ TEST_F(EndToEndParallel, KilledWithFourTransfersUnderWayTheNextRunMirrors) {
     EXPECT_EQ(LedgerRows(), qMakePair(FileCount(), FileCount()));
 }
 
+// A connection that breaks in the middle of a file is opened again, its file goes again, and the
+// run ends as if nothing had happened but for one warning line.
+TEST_F(EndToEndParallel, AConnectionThatBreaksIsOpenedAgainAndItsFileGoesAgain) {
+    StartSlow();
+    QProcess p;
+    StartFourTransfers(p);
+    // The newest login is one of the connections that send, never the walk's own.
+    const QList<qint64> sessions = server_.SessionProcesses();
+    ASSERT_GE(sessions.size(), 5);
+    ::kill(static_cast<pid_t>(sessions.last()), SIGKILL);
+    RunResult run = Finish(p);
+    EXPECT_EQ(run.exitCode, 0) << run.log.join('\n').toStdString();
+    EXPECT_EQ(run.log.last(), QStringLiteral("END (%1 copies)").arg(FileCount()));
+    EXPECT_EQ(Count(run.log, "WARNING - CONNECTION BROKEN - ["), 1)
+        << run.log.join('\n').toStdString();
+    ExpectServerEqualsLocal();
+    EXPECT_EQ(LedgerRows(), qMakePair(FileCount(), FileCount()));
+}
+
 // Ctrl-C stops after the current files: no transfer starts after it, and every one under way
 // ends with its own 226 and its row.
 TEST_F(EndToEndParallel, StopAfterTheCurrentFilesEndsEveryTransferUnderWay) {

@@ -15,6 +15,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QMap>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QSslCertificate>
@@ -653,6 +654,39 @@ QString FtpTestServer::Password() const {
 
 QString FtpTestServer::RootDir() const {
     return root_ ? root_->path() : QString();
+}
+
+QList<qint64> FtpTestServer::SessionProcesses() const {
+    const std::optional<Account> account = TestAccount();
+    if (!process_ || !account)
+        return {};
+    // Parent and owner of every process, from /proc.
+    QMap<qint64, QPair<qint64, uint>> processes;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile status(QStringLiteral("/proc/%1/status").arg(entry));
+        if (!number || !status.open(QIODevice::ReadOnly))
+            continue;
+        qint64 parent = 0;
+        uint uid = 0;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("PPid:"))
+                parent = line.mid(5).trimmed().toLongLong();
+            else if (line.startsWith("Uid:"))
+                uid = line.mid(4).simplified().split(' ').value(0).toUInt();
+        }
+        processes.insert(pid, {parent, uid});
+    }
+    QList<qint64> sessions;
+    for (auto it = processes.cbegin(); it != processes.cend(); ++it) {
+        qint64 above = it.value().first;
+        while (above > 1 && above != process_->processId())
+            above = processes.value(above).first;
+        if (above == process_->processId() && it.value().second == account->uid)
+            sessions.append(it.key());
+    }
+    return sessions;
 }
 
 QString FtpTestServer::FtpDir(const QString& remoteBase) const {

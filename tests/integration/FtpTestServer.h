@@ -52,6 +52,9 @@ public:
     // Gives a file or folder that a test put under RootDir itself (recursively) to the account
     // the server writes as, so that the server may overwrite or add to it like its own uploads.
     bool HandOver(const QString& localPath) const;
+    // The processes below the server's own that run as the test account, one a login for vsftpd,
+    // oldest first.
+    QList<qint64> SessionProcesses() const;
     void Stop();
 
     // The SHA-256 digest of the certificate every TLS server of this process shows.

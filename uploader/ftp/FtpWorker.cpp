@@ -40,11 +40,15 @@ void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remote
     m_busy = true;
     m_socketError.clear();
     const bool stored = !m_stopped && m_client && m_client->FtpPutFile(localPath, remotePath);
+    const bool changed = !stored && m_client && m_client->LastPutFileChanged();
+    const QString reason = stored ? QString() : FailureReason();
+    // A server whose session died may still say why before it closes (vsftpd: "500 OOPS"): a
+    // failed file counts as the connection's when the connection does not answer any more.
+    const bool broken =
+        !stored && !changed && (Broken() || (!m_stopped && m_client && !m_client->FtpNoop()));
     m_busy = false;
     m_keepAlive.start();
-    const bool changed = !stored && m_client && m_client->LastPutFileChanged();
-    emit Sent(m_number, job, stored, !stored && !changed && Broken(), changed,
-              stored ? QString() : FailureReason());
+    emit Sent(m_number, job, stored, broken, changed, reason);
     CloseIfAsked();
 }
 
