@@ -177,7 +177,12 @@ bool RunDriver::RunProfiles() {
         const int connections = ConnectionsFor(profile);
         commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
-        if (!ftp_.ConnectFtp(profile)) {
+        // The further connections log in while the first enters and lists the remote base.
+        const bool loggedIn = ftp_.FtpLogin(profile);
+        if (loggedIn && connections > 1)
+            StartPool(connections);
+        if (!loggedIn || !ftp_.EnterBase()) {
+            ClosePool();
             // Stopped while connecting: no fault, and the closing line says so.
             if (unloading_ || (ftp_.blnAbend && ftp_.FaultReason().isEmpty()))
                 break;
@@ -198,7 +203,10 @@ bool RunDriver::RunProfiles() {
             return false;
         }
         host_.MarkItemRunning(item, true);
-        const QString logFailure = Walk(connections);
+        SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, pool_.get());
+        walk.Run();
+        ClosePool();
+        const QString logFailure = walk.LogFailure();
         if (!logFailure.isEmpty())
             LogWriteFailed(logFailure);
         host_.MarkItemRunning(item, false);
@@ -215,22 +223,17 @@ int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
     return ServerOptions(address.HostPort()).Connections;
 }
 
-QString RunDriver::Walk(int connections) {
-    if (connections <= 1) {
-        SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_);
-        walk.Run();
-        return walk.LogFailure();
-    }
-    TransferPool pool(
+void RunDriver::StartPool(int connections) {
+    pool_ = std::make_unique<TransferPool>(
         ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
         [this](const QString& line) { WriteLog(line); });
-    pool_ = &pool;
-    pool.Start(Settings::ReplyTimeoutSec());
-    SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, &pool);
-    walk.Run();
-    pool.Close();
-    pool_ = nullptr;
-    return walk.LogFailure();
+    pool_->Start(Settings::ReplyTimeoutSec());
+}
+
+void RunDriver::ClosePool() {
+    if (pool_)
+        pool_->Close();
+    pool_.reset();
 }
 
 // Where the failed or broken connection went and why: the socket error, the time limit or the

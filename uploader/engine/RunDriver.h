@@ -7,9 +7,9 @@
 #include "ConvTable.h"
 #include "FtpClient.h"
 #include "FtpHost.h"
+#include "TransferPool.h"
 
 class RunHost;
-class TransferPool;
 class clsAdoJet;
 class clsAppLog;
 
@@ -75,8 +75,10 @@ private:
     // How many connections the profile's server takes: 1 in investigate mode, where nothing is
     // sent.
     int ConnectionsFor(const Typ_Profile& profile);
-    // Walks the connected profile; the reason when a run-log line could not be written.
-    QString Walk(int connections);
+    // The further connections of the profile being run, logging in as the first goes on.
+    void StartPool(int connections);
+    // QUIT on them, and their threads ended.
+    void ClosePool();
     void WriteClosingLine();
     void WriteFaultLine();
     void Restore();
@@ -86,8 +88,8 @@ private:
     Typ_ConvTable conv_;
     std::unique_ptr<clsAdoJet> ledger_;
     std::unique_ptr<clsAppLog> appLog_;
-    TransferPool* pool_ = nullptr;  // the further connections of the profile being walked
-    QString commandPrefix_;         // "[1] " for the walk's own connection when there are more
+    std::unique_ptr<TransferPool> pool_;  // the further connections of the profile being run
+    QString commandPrefix_;  // "[1] " for the walk's own connection when there are more
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;

@@ -23,8 +23,8 @@ constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
 
-// The largest file the walk sends on its own connection while the pool's are logging in or
-// listing: the walk waits meanwhile, and so does a connection that is ready before it is done.
+// The largest file the walk sends on its own connection when the pool's have files enough
+// waiting: the walk hands them nothing while it sends.
 constexpr qint64 kOwnSendMax = 64 * 1024;
 
 const QString kNameNotInLocale =
@@ -343,7 +343,9 @@ void SyncWalk::Ended(const Upload& upload, const TransferPool::Outcome& outcome)
         made->copied = made->copied || outcome.stored;
     }
     if (!outcome.tried) {
-        // Held back by a stop before it left: its row is pending, the next run sends it.
+        // Held back by a stop before it left: its row is pending, the next run sends it, and the
+        // run ends as stopped.
+        ftp_.blnAbend = true;
     } else if (!outcome.stored) {
         // The server holds a mix of two versions: the row stays pending, the next run sends it.
         if (outcome.changed)

@@ -56,15 +56,12 @@ void TransferPool::Start(int replyTimeoutSec) {
 }
 
 TransferPool::Slot TransferPool::AwaitConnection(bool small) {
-    // While the walk sends, it hands nothing to connections that end their files meanwhile: it
-    // sends only while none of them is sending (logins, listings ahead), and a small file only.
-    const auto own = [this, small] {
-        return AllGone() || (small && !AnySending() && m_waiting.empty());
-    };
-    // A file may wait for a connection that is busy, one a connection: a connection that ends
-    // its file takes the next at once, whatever the walk is doing.
-    const auto room = [this] { return Idle() || (!AllGone() && m_waiting.size() < Live()); };
-    if (!Idle() && !own() && !room()) {
+    // Files wait for a busy connection, two a connection: one that ends its file takes the next
+    // at once, also while the walk sends one itself or makes a folder.
+    const auto room = [this] { return Idle() || (!AllGone() && m_waiting.size() < 2 * Live()); };
+    // The walk sends a small file itself rather than wait: the files waiting keep the others
+    // busy meanwhile. A big one would keep the walk from them for long.
+    if (!room() && !small && !AllGone()) {
         m_walkWaiting = true;
         Wait([&] { return room() || AllGone(); }, true);
         m_walkWaiting = false;

@@ -17,12 +17,12 @@ class FtpWorker;
 // The connections of a run beyond the walk's own, when a server's Connections is more than one.
 //
 // The walk stays on the main thread, with its own connection ([1]): it lists, makes folders,
-// decides what goes and records it, and it sends a small file itself while no other connection
-// is sending. Each further connection ([2] ... [n]) is an FtpWorker in a thread of its own, with
-// its own FtpClient and event loop. The walk hands it a file to send, or a folder to list ahead of
-// the walk (servers without a recursive listing); the results come back as queued signals and
-// reach the walk through OnSent and OnListed, on the main thread, whenever it lets events run: in
-// its own waits as in the pool's.
+// decides what goes and records it, and it sends a small file itself when the others have files
+// enough waiting. Each further connection ([2] ... [n]) is an FtpWorker in a thread of its own,
+// with its own FtpClient and event loop. The walk hands it a file to send, or a folder to list
+// ahead of the walk (servers without a recursive listing); the results come back as queued signals
+// and reach the walk through OnSent and OnListed, on the main thread, whenever it lets events run:
+// in its own waits as in the pool's.
 //
 // A connection that breaks is opened again once, and the file it was sending goes again on
 // another connection; the same file broken twice is that file's error. A connection the server
@@ -48,9 +48,8 @@ public:
     void Start(int replyTimeoutSec);
 
     // Finds a connection for a file: an idle one, or a place among the files that wait for one
-    // (as many as there are connections); else the walk's own for a small file while none of
-    // the others is sending (they are logging in or listing), or for any file once none is left;
-    // else waits.
+    // (two a connection); else the walk's own for a small file, or for any file once no other
+    // is left; else waits.
     Slot AwaitConnection(bool small);
     // Hands a file over after AwaitConnection said Ready.
     void Send(qint64 job, const QString& localPath, const QString& remotePath);

@@ -130,8 +130,10 @@ void FtpClient::SetReplyTimeoutSec(int seconds) {
 // ---- control connection ---------------------------------------------------------------------
 
 bool FtpClient::ConnectFtp(const Typ_Profile& profile) {
-    if (!FtpLogin(profile))
-        return false;
+    return FtpLogin(profile) && EnterBase();
+}
+
+bool FtpClient::EnterBase() {
     if (!FtpChangeDir(strRemoteBaseDir) && !FtpMakeDir(strRemoteBaseDir))
         return false;
     GetRemoteDirList(strRemoteBaseDir, strRemoteList, lngRemoteListCount);
@@ -888,7 +890,9 @@ bool FtpClient::ChooseListMode() {
 }
 
 bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
-    if (!FtpChangeDir(dir) || !ChooseListMode())
+    // MLSD takes a path of its own, which no ls ever sees: the folder need not be entered.
+    const bool byPath = m_listByPath && ChooseListMode() && m_listMode == ListMode::Mlsd;
+    if (!byPath && (!FtpChangeDir(dir) || !ChooseListMode()))
         return false;
     const auto list = [&](const QString& command, RemoteListParser::Form form) {
         RemoteListParser listing(form, dir);
@@ -899,7 +903,8 @@ bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
     };
     switch (m_listMode) {
         case ListMode::Mlsd:
-            return list(QStringLiteral("MLSD"), RemoteListParser::Form::Machine);
+            return list(byPath ? QStringLiteral("MLSD ") + dir : QStringLiteral("MLSD"),
+                        RemoteListParser::Form::Machine);
         case ListMode::NlstAll:
             if (list(QStringLiteral("NLST -a"), RemoteListParser::Form::Names))
                 return true;

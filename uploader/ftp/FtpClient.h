@@ -41,9 +41,14 @@ public:
     // Connects, logs in, enters or makes the remote base and lists it, with the options the host
     // keeps for the server. False: failed connection (or a stop while connecting).
     bool ConnectFtp(const Typ_Profile& profile);
-    // Connects and logs in only, as another connection of a run that ConnectFtp began: the
-    // remote base is known (strRemoteBaseDir) but neither entered nor listed.
+    // ConnectFtp's two steps. FtpLogin connects and logs in; the remote base is known
+    // (strRemoteBaseDir) but neither entered nor listed. EnterBase enters or makes it and lists
+    // it. Further connections of a run log in only.
     bool FtpLogin(const Typ_Profile& profile);
+    bool EnterBase();
+    // With MLSD, name the folder instead of entering it: a listing costs one round trip less.
+    // Off by default, so that a run over one connection says what it always said.
+    void SetListByPath(bool byPath) { m_listByPath = byPath; }
     // The options this connection uses: the server's, with a certificate trusted during the
     // login.
     const Typ_ServerOptions& Options() const { return m_options; }
@@ -227,6 +232,7 @@ private:
     int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
 
     ListMode m_listMode = ListMode::Unknown;
+    bool m_listByPath = false;
     // Data sockets done with, freed at the next wait (NewDataSocket).
     std::vector<std::unique_ptr<QSslSocket>> m_retiredData;
 };

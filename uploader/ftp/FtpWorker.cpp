@@ -27,6 +27,7 @@ void FtpWorker::LogIn(const Typ_Profile& profile, const Typ_ServerOptions& optio
     m_socketError.clear();
     m_client = std::make_unique<FtpClient>(static_cast<FtpHost&>(*this));
     m_client->SetReplyTimeoutSec(replyTimeoutSec);
+    m_client->SetListByPath(true);
     m_busy = true;
     const bool ok = !m_stopped && m_client->FtpLogin(profile);
     m_busy = false;
