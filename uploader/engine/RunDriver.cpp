@@ -6,6 +6,7 @@
 #include "ConnectionFailureText.h"
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
+#include "PartFile.h"
 #include "RunHost.h"
 #include "RunLock.h"
 #include "ServerSettings.h"
@@ -138,6 +139,7 @@ void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
     appLog_->PlainMode(1);
     appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
+    toldOnce_.clear();
     appLog_->ClearLog();
     Fun_Error_Success::KillLog();
     WriteLog(QStringLiteral("START"));
@@ -320,6 +322,12 @@ void RunDriver::Logging(const QString& line) {
 }
 
 void RunDriver::WriteLog(const QString& line) {
+    // Every connection that meets such a server says so; the run log once.
+    if (line.startsWith(PartFile::kRenameNotAtomic)) {
+        if (toldOnce_.contains(line))
+            return;
+        toldOnce_.insert(line);
+    }
     QString error;
     if (!Fun_Error_Success::WriteLog(line, &error))
         LogWriteFailed(error);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -91,5 +92,6 @@ private:
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
-    QString logFailure_;  // why a run log line could not be written; empty while all went
+    QString logFailure_;      // why a run log line could not be written; empty while all went
+    QSet<QString> toldOnce_;  // run-log lines written once a run, whichever connection says them
 };

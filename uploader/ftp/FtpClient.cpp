@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QSslCipher>
 #include <cerrno>
 #include <climits>
@@ -15,6 +16,7 @@
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
+#include "PartFile.h"
 #include "PassiveReply.h"
 #include "ServerCertificate.h"
 #include "ServerText.h"
@@ -35,6 +37,16 @@ const QString kCertificateUntrusted =
 const QString kCertificateChanged = QStringLiteral(
     "[TLS]サーバーの証明書が、信頼した証明書から変わっています。処理を異常終了させます。");
 const QString kCrLf = QStringLiteral("\r\n");
+
+// Commands answered by one reply, with the code that says yes.
+const QHash<QString, QString> kSimpleReplies{
+    {QStringLiteral("CWD"), QStringLiteral("250")},
+    {QStringLiteral("MKD"), QStringLiteral("257")},
+    {QStringLiteral("NOOP"), QStringLiteral("200")},
+    {QStringLiteral("DELE"), QStringLiteral("250")},
+    {QStringLiteral("RNFR"), QStringLiteral("350")},
+    {QStringLiteral("RNTO"), QStringLiteral("250")},
+};
 
 // A CR or LF would end the command early and let the rest pass as a command of its own.
 bool HasLineBreak(const QString& text) {
@@ -206,6 +218,10 @@ bool FtpClient::FtpMakeDir(const QString& path) {
 
 bool FtpClient::FtpNoop() {
     return RunCommand(QStringLiteral("NOOP"), QStringLiteral("NOOP"));
+}
+
+bool FtpClient::FtpDeleteFile(const QString& path) {
+    return RunCommand(QStringLiteral("DELE"), QStringLiteral("DELE ") + path);
 }
 
 void FtpClient::FtpQuit() {
@@ -386,15 +402,12 @@ void FtpClient::JudgeReply(const QString& code) {
         good = code == QLatin1String("229");
     } else if (state == QLatin1String("PASV")) {
         good = code == QLatin1String("227");
-    } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD") ||
-               state == QLatin1String("NOOP")) {
+    } else if (kSimpleReplies.contains(state)) {
         // The end of an earlier transfer may come late; the reply that follows decides.
         if (code == QLatin1String("226"))
             return;
-        const QString expected = state == QLatin1String("CWD")   ? QStringLiteral("250")
-                                 : state == QLatin1String("MKD") ? QStringLiteral("257")
-                                                                 : QStringLiteral("200");
-        good = code == expected || (state != QLatin1String("NOOP") && code == QLatin1String("521"));
+        const bool cwdOrMkd = state == QLatin1String("CWD") || state == QLatin1String("MKD");
+        good = code == kSimpleReplies.value(state) || (cwdOrMkd && code == QLatin1String("521"));
     } else if (state == QLatin1String("NLST") || state == QLatin1String("STOR")) {
         good = IsPreliminary(code);
     } else if (state == QLatin1String("NLST_WAIT") || state == QLatin1String("WAIT_TRANS")) {
@@ -927,9 +940,11 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     UploadSource source;
     if (!source.Open(localPath))
         return PutFailed(source.Error());
+    const bool temporary = m_options.TempUpload == TU_On;
+    const QString storePath = temporary ? PartFile::PathOf(remotePath) : remotePath;
     // With TLS, a finished handshake on the data connection says that the server has taken the
     // transfer: the file goes then, without waiting for the preliminary reply to come back.
-    if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath,
+    if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + storePath,
                                        [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
         return PutFailed(TransferFailure());
@@ -942,6 +957,10 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     if (!stored)
         return PutFailed(source.Error().isEmpty() ? TransferFailure() : source.Error(),
                          source.Changed());
+    // A part that cannot take its name stays behind: the next run that lists its folder deletes
+    // it.
+    if (temporary && !RenameIntoPlace(storePath, remotePath))
+        return PutFailed(TransferFailure());
     if (blnQuitAfterFile)
         blnAbend = true;
     return true;
@@ -951,6 +970,24 @@ bool FtpClient::PutFailed(const QString& reason, bool changed) {
     m_putFailure = reason;
     m_putChanged = changed;
     return false;
+}
+
+// Some servers refuse to rename onto an existing name: the old file is deleted first then, and the
+// run log says so once (for a moment the file is missing).
+bool FtpClient::RenameIntoPlace(const QString& part, const QString& remotePath) {
+    if (Rename(part, remotePath))
+        return true;
+    const bool refusedForGood = strFtpState == QLatin1String("RNTO") && blnFtpError && !blnAbend &&
+                                strLastReply.startsWith(u'5');
+    if (!refusedForGood || !FtpDeleteFile(remotePath) || !Rename(part, remotePath))
+        return false;
+    m_host.WriteLog(PartFile::kRenameNotAtomic + u'\t' + m_hostPort);
+    return true;
+}
+
+bool FtpClient::Rename(const QString& from, const QString& to) {
+    return RunCommand(QStringLiteral("RNFR"), QStringLiteral("RNFR ") + from) &&
+           RunCommand(QStringLiteral("RNTO"), QStringLiteral("RNTO ") + to);
 }
 
 // Why the transfer under way failed: the fault that ended the connection, a stop, or the reply

@@ -59,6 +59,9 @@ public:
     bool FtpMakeDir(const QString& path);
     // Keeps an idle connection from being closed by the server's idle time limit.
     bool FtpNoop();
+    // DELE: for part files a run left behind, and for the old file where a server will not
+    // rename a part onto it; for nothing else.
+    bool FtpDeleteFile(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.
     void FtpQuit();
     void CloseSockets();
@@ -70,7 +73,9 @@ public:
     static QString PortArgument(const QHostAddress& address, quint16 port);
 
     // Sends the local file (a regular file only) under the remote path; true once the server has
-    // confirmed the whole file and the file did not change while it went.
+    // confirmed the whole file and the file did not change while it went. With the server's
+    // TempUpload on, the file goes under its part name and true comes only once the part has
+    // been renamed to the remote path.
     bool FtpPutFile(const QString& localPath, const QString& remotePath);
     // Why the last FtpPutFile failed, on one line: the system's words for a file that could not
     // be read, the server's reply (a 426, a 553 ...), the fault that broke the connection.
@@ -183,6 +188,8 @@ private:
     void EndUpload();
     bool StreamFile(UploadSource& file);
     bool PutFailed(const QString& reason, bool changed = false);
+    bool RenameIntoPlace(const QString& part, const QString& remotePath);
+    bool Rename(const QString& from, const QString& to);
     QString TransferFailure() const;
 
     FtpHost& m_host;
