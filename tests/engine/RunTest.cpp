@@ -281,6 +281,44 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
     EXPECT_EQ(log.last(), "END (0 copies)");
 }
 
+// With TempUpload on, a file goes under its part name and takes its own once it is whole. Onto a
+// file this server refuses to rename: the old one is deleted first, which the run log says once.
+// A part an earlier run left is deleted; a file of the user's is not, however it is named.
+TEST_F(Run, TempUploadRenamesThePartAndDeletesOnlyPartsLeftBehind) {
+    ASSERT_TRUE(API_IniFileAccess::IniWrite("Server_" + server.HostPort(), "On", "TempUpload"));
+    server.refuseRenameOntoFile = true;
+    for (const char* name : {"/www/a.txt", "/www/sub/b.txt"})
+        server.AddFile(QString::fromLatin1(name), "old");
+    server.AddFile(QStringLiteral("/www/sub/.b.txt.skerrowex-part"), "half");
+    server.AddFile(QStringLiteral("/www/theirs.skerrowex-part"), "theirs");
+    Write(QStringLiteral("a.txt"), "new a");
+    Write(QStringLiteral("sub/b.txt"), "new b");
+    Write(QStringLiteral("c.txt"), "new c");
+    const QString named = Write(QStringLiteral(".d.txt.skerrowex-part"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_EQ(log.last(), "END (3 copies)") << log.join('\n').toStdString();
+    EXPECT_EQ(server.File("/www/a.txt"), "new a");
+    EXPECT_EQ(server.File("/www/sub/b.txt"), "new b");
+    EXPECT_EQ(server.File("/www/c.txt"), "new c");
+    EXPECT_EQ(server.File("/www/theirs.skerrowex-part"), "theirs");
+    EXPECT_EQ(server.FileCount(), 4);
+    EXPECT_EQ(Count(log, "WARNING - RENAME NOT ATOMIC ON THIS SERVER\t" + server.HostPort()), 1);
+    EXPECT_TRUE(log.contains("SUCCESS - PART FILE LEFT BEHIND DELETED - " + kTab +
+                             "/www/sub/.b.txt.skerrowex-part"));
+    EXPECT_TRUE(log.contains("WARNING - NAME OF A PART FILE NOT SENT " + kTab + named + kTo +
+                             "/www/.d.txt.skerrowex-part"));
+    EXPECT_TRUE(Recorded(local + QStringLiteral("/a.txt")));
+    const QList<QByteArray> wire = server.Commands();
+    const qsizetype stor = wire.indexOf("STOR /www/.a.txt.skerrowex-part");
+    ASSERT_GE(stor, 0);
+    EXPECT_EQ(
+        wire.mid(stor + 1, 5),
+        (QList<QByteArray>{"RNFR /www/.a.txt.skerrowex-part", "RNTO /www/a.txt", "DELE /www/a.txt",
+                           "RNFR /www/.a.txt.skerrowex-part", "RNTO /www/a.txt"}));
+}
+
 // Names the server would not get as they are: byte 0x5C, line breaks, and names the code page
 // cannot hold (sent anyway, a😀 and a😁 would both arrive as "a?"). However a name is made (a
 // TAB in a local name, a CR from a table row), every log line stays one line and names it.
