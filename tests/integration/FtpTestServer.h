@@ -16,10 +16,14 @@ enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib
 // the login and every data connection, with a self-signed certificate for 127.0.0.1 that the
 // fixture makes; vsftpd and proftpd also refuse a data connection that does not resume the
 // control connection's TLS session, as they do by default. Without activeMode, PORT and EPRT are
-// refused (vsftpd only).
+// refused (vsftpd only). With uploadRate, each server's own bandwidth limit slows uploads down.
 struct FtpServerSetup {
     bool tls = false;
     bool activeMode = true;
+    // Files are taken no faster than this many bytes a second; 0: as fast as they come.
+    qint64 uploadRate = 0;
+    // Without overwrite, neither STOR nor RNTO replaces an existing file (proftpd only).
+    bool overwrite = true;
 };
 
 class FtpTestServer {
