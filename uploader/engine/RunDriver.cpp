@@ -40,7 +40,9 @@ QString LockRefusal(qint64 holder, const QString& reason) {
 
 }  // namespace
 
-RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {}
+RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {
+    progress_.OnChanged = [this](const TransferStatus& status) { host_.ShowProgress(status); };
+}
 
 RunDriver::~RunDriver() = default;
 
@@ -221,17 +223,19 @@ QString RunDriver::Walk(int connections) {
     if (connections <= 1) {
         SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_);
         walk.Run();
+        progress_.Clear();
         return walk.LogFailure();
     }
     TransferPool pool(
         ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
-        [this](const QString& line) { WriteLog(line); });
+        [this](const QString& line) { WriteLog(line); }, &progress_);
     pool_ = &pool;
     pool.Start(Settings::ReplyTimeoutSec());
     SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, &pool);
     walk.Run();
     pool.Close();
     pool_ = nullptr;
+    progress_.Clear();
     return walk.LogFailure();
 }
 
@@ -346,6 +350,14 @@ void RunDriver::ShowSocketError(const QString& text) {
 
 bool RunDriver::InvestigateMode() {
     return host_.InvestigateMode();
+}
+
+void RunDriver::UploadProgress(const QString& localPath, qint64 sent, qint64 size) {
+    progress_.Moved(1, localPath, sent, size);
+}
+
+void RunDriver::UploadEnded() {
+    progress_.Ended(1);
 }
 
 Typ_ServerOptions RunDriver::ServerOptions(const QString& hostPort) {

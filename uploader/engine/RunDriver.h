@@ -8,6 +8,7 @@
 #include "ConvTable.h"
 #include "FtpClient.h"
 #include "FtpHost.h"
+#include "TransferProgress.h"
 
 class RunHost;
 class TransferPool;
@@ -61,6 +62,8 @@ public:
     void WriteLog(const QString& line) override;
     void ShowSocketError(const QString& text) override;
     bool InvestigateMode() override;
+    void UploadProgress(const QString& localPath, qint64 sent, qint64 size) override;
+    void UploadEnded() override;
     Typ_ServerOptions ServerOptions(const QString& hostPort) override;
     bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                           const QString& question) override;
@@ -92,6 +95,7 @@ private:
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
-    QString logFailure_;      // why a run log line could not be written; empty while all went
+    QString logFailure_;  // why a run log line could not be written; empty while all went
+    TransferProgress progress_;
     QSet<QString> toldOnce_;  // run-log lines written once a run, whichever connection says them
 };

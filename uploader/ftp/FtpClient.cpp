@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QHash>
+#include <QScopeGuard>
 #include <QSslCipher>
 #include <cerrno>
 #include <climits>
@@ -26,6 +27,7 @@ namespace {
 
 constexpr qint64 kUploadChunk = 1024 * 1024;  // the most a transfer keeps in memory, twice over
 constexpr qint64 kReadChunk = 1024 * 1024;    // the most one read takes off a socket
+constexpr int kProgressMs = 250;              // between two reports of an upload's progress
 
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
@@ -88,6 +90,8 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&m_watchdog, &QTimer::timeout, this, &FtpClient::OnWatchdog);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FtpClient::OnDeadline);
+    m_progress.setInterval(kProgressMs);
+    connect(&m_progress, &QTimer::timeout, this, &FtpClient::TellProgress);
     // No read takes more than this off a socket, however fast the server sends.
     wsControl.setReadBufferSize(kReadChunk);
 
@@ -940,6 +944,11 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     UploadSource source;
     if (!source.Open(localPath))
         return PutFailed(source.Error());
+    m_uploadLocalPath = localPath;
+    m_uploadSize = source.Size();
+    m_uploadBytes = 0;
+    m_host.UploadProgress(localPath, 0, m_uploadSize);
+    const auto ended = qScopeGuard([this] { m_host.UploadEnded(); });
     const bool temporary = m_options.TempUpload == TU_On;
     const QString storePath = temporary ? PartFile::PathOf(remotePath) : remotePath;
     // With TLS, a finished handshake on the data connection says that the server has taken the
@@ -990,6 +999,15 @@ bool FtpClient::Rename(const QString& from, const QString& to) {
            RunCommand(QStringLiteral("RNTO"), QStringLiteral("RNTO ") + to);
 }
 
+void FtpClient::TellProgress() {
+    const int descriptor = DrainDescriptor();
+    int queued = 0;
+    if (descriptor < 0 || ::ioctl(descriptor, SIOCOUTQ, &queued) != 0)
+        queued = 0;
+    m_host.UploadProgress(m_uploadLocalPath,
+                          qBound<qint64>(0, m_uploadBytes - queued, m_uploadSize), m_uploadSize);
+}
+
 // Why the transfer under way failed: the fault that ended the connection, a stop, or the reply
 // with which the server refused it.
 QString FtpClient::TransferFailure() const {
@@ -1014,14 +1032,21 @@ bool FtpClient::StreamFile(UploadSource& file) {
     m_uploadBroken = false;
     m_uploadProgress = 0;
     m_uploadQueued = 0;
+    m_progress.start();
     RefillUpload();
     WaitUntil([this] { return blnFtpDone || blnAbend; },
               m_uploadSent ? Channel::Control : Channel::Data);
-    return blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
+    m_progress.stop();
+    const bool stored = blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
+    if (stored)
+        m_host.UploadProgress(m_uploadLocalPath, m_uploadSize, m_uploadSize);
+    return stored;
 }
 
 void FtpClient::OnDataBytesWritten(qint64 bytes) {
     UploadMoved(bytes);
+    if (m_upload)
+        m_uploadBytes += bytes;
     RefillUpload();
 }
 
@@ -1062,6 +1087,7 @@ int FtpClient::DrainDescriptor() const {
 // the connection until the server has confirmed the file.
 void FtpClient::EndUpload() {
     m_uploadSent = true;
+    m_uploadBytes = m_uploadSize;
     m_waitChannel = Channel::Control;
     const int descriptor = static_cast<int>(wsDataSocket->socketDescriptor());
     if (wsDataSocket->isEncrypted()) {

@@ -190,6 +190,9 @@ private:
     bool PutFailed(const QString& reason, bool changed = false);
     bool RenameIntoPlace(const QString& part, const QString& remotePath);
     bool Rename(const QString& from, const QString& to);
+    // Tells the host how much of the file has left this machine: handed to the system and no
+    // longer in its send queue.
+    void TellProgress();
     QString TransferFailure() const;
 
     FtpHost& m_host;
@@ -232,6 +235,10 @@ private:
     qint64 m_uploadProgress = 0;       // bytes sent since the deadline last started afresh
     qint64 m_uploadQueued = 0;         // bytes the system held at the last look, once all went
     int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
+    QString m_uploadLocalPath;         // the file being sent, for its progress
+    qint64 m_uploadSize = 0;
+    qint64 m_uploadBytes = 0;  // of it, handed to the system
+    QTimer m_progress;         // tells its progress while it goes
 
     ListMode m_listMode = ListMode::Unknown;
     // Data sockets done with, freed at the next wait (NewDataSocket).
