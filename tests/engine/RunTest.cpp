@@ -140,7 +140,7 @@ TEST_F(Run, MirrorsTheTreeThenSendsNothingWhenNothingChanged) {
     EXPECT_EQ(host.panels[1], "3 files");
     EXPECT_EQ(host.panels[2], "3 copies");
     EXPECT_EQ(host.panels[3], "");
-    EXPECT_EQ(host.panels[0], "");  // the mode text goes when the run ends
+    EXPECT_EQ(host.panels[0], "終了");  // the mode text gives way to how the run ended
     EXPECT_EQ(host.runLogsShown, QStringList{Fun_Error_Success::GetLogPath()});
     EXPECT_FALSE(host.running);
     EXPECT_FALSE(host.timerRunning);
@@ -279,6 +279,7 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
                              kTo + "/www/new"));
     EXPECT_FALSE(Recorded(local + QStringLiteral("/new/a.txt")));
     EXPECT_EQ(log.last(), "END (0 copies)");
+    EXPECT_EQ(host.panels[0], "終了 (エラー 1 件)");
 }
 
 // With TempUpload on, a file goes under its part name and takes its own once it is whole. Onto a
@@ -390,6 +391,7 @@ TEST_F(Run, StopAfterTheCurrentFileAtDepth) {
     driver->mnuRun_Click();
     const QStringList log = Log();
     EXPECT_EQ(log.last(), "USER QUIT");
+    EXPECT_EQ(host.panels[0], "中止");
     EXPECT_EQ(host.panels[1], "3 files");
     EXPECT_EQ(server.FileCount(), 3);
     EXPECT_FALSE(server.HasFile(QStringLiteral("/www/z.txt")));
@@ -474,6 +476,8 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
     EXPECT_TRUE(host.runLogsShown.isEmpty());
     EXPECT_EQ(server.Connections(), 0);
     EXPECT_FALSE(host.running);
+    EXPECT_EQ(host.panels[0],
+              "異常終了 (" + QString::fromLocal8Bit(std::strerror(ECONNREFUSED)) + ")");
 
     // A refused login: the server's reply, its control characters escaped.
     host.items[0].profile.FtpDir = server.HostPort() + QStringLiteral("/www");
@@ -659,6 +663,8 @@ TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
     const QString head = "ERROR - CONNECTION ABORTED - " + kTab + server.HostPort() + kTab;
     EXPECT_TRUE(line.startsWith(head) && line.size() > head.size() && line.contains(reason))
         << line.toStdString();
+    EXPECT_TRUE(host.panels[0].startsWith("異常終了 (") && host.panels[0].contains(reason))
+        << host.panels[0].toStdString();
     EXPECT_EQ(QString::number(Count(log, "ERROR")) + " err", host.panels[3]);
 }
 

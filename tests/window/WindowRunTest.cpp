@@ -119,7 +119,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         << transferShown.toStdString();
     EXPECT_GT(barShown, 0);
     EXPECT_TRUE(w.lblTransfer->isHidden());
-    EXPECT_EQ(w.PanelText(1), QString());
+    EXPECT_EQ(w.PanelText(1), QStringLiteral("終了"));
     EXPECT_EQ(w.PanelText(2), QStringLiteral("3 files"));
     EXPECT_EQ(w.PanelText(3), QStringLiteral("3 copies"));
     EXPECT_TRUE(w.lvList->isEnabled());

@@ -67,6 +67,7 @@ void RunDriver::mnuRun_Click() {
     running_ = true;
     unloading_ = false;
     logFailure_.clear();
+    abendReason_.clear();
     // Settings that cannot be read might have asked for TLS: nothing goes out then.
     if (!API_IniFileAccess::IniCheckReadable(QString(), &reason)) {
         outcome_ = RunOutcome::Refused;
@@ -160,6 +161,7 @@ void RunDriver::WorkPass() {
     // would be another run's, or lack lines.
     if (!logFailure_.isEmpty()) {
         outcome_ = RunOutcome::LogUnwritable;
+        abendReason_ = QStringLiteral("実行ログに書き込めません");
         host_.ShowMessage(QStringLiteral("実行ログに書き込めないため、処理を中止しました。") +
                               kCrLf + Fun_Error_Success::GetLogPath() + kCrLf + logFailure_,
                           MsgIcon::Exclamation, MsgButtons::Ok);
@@ -190,6 +192,7 @@ bool RunDriver::RunProfiles() {
             const QString failure = ConnectionFailure(profile);
             const QString reason =
                 ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+            abendReason_ = reason.isEmpty() ? QStringLiteral("接続失敗") : reason;
             const bool pointToTls = !ftp_.TlsRequired() &&
                                     (ConnectionFailureText::MentionsTls(reason) ||
                                      ConnectionFailureText::OffersTls(ftp_.FeaturesAfterRefusal()));
@@ -273,13 +276,34 @@ void RunDriver::WriteFaultLine() {
         return;
     host_.SetPanelText(kPanelErrors, StatusCounters::CountedUp(host_.PanelText(kPanelErrors),
                                                                StatusCounters::kErrors));
+    abendReason_ = ftp_.FaultReason();
     WriteLog(QStringLiteral("ERROR - CONNECTION ABORTED - ") + QLatin1Char('\t') +
              ConnectionFailure(ftp_.udtProfile));
 }
 
+QString RunDriver::EndText() const {
+    const QString abended = QStringLiteral("異常終了 (") + abendReason_ + u')';
+    switch (outcome_) {
+        case RunOutcome::Ended:
+            return QStringLiteral("終了");
+        case RunOutcome::EndedWithErrors:
+            return QStringLiteral("終了 (エラー %1 件)")
+                .arg(StatusCounters::LeadingNumber(host_.PanelText(kPanelErrors)));
+        case RunOutcome::Stopped:
+            return abendReason_.isEmpty() ? QStringLiteral("中止") : abended;
+        case RunOutcome::ConnectionFailed:
+        case RunOutcome::LogUnwritable:
+            return abended;
+        case RunOutcome::NotRun:
+        case RunOutcome::Refused:
+            break;
+    }
+    return QString();
+}
+
 void RunDriver::Restore() {
     host_.SetRunning(false);
-    host_.SetPanelText(kPanelMode, QString());
+    host_.SetPanelText(kPanelMode, EndText());
     host_.SetTimerRunning(false);
     ledger_.reset();
     ftp_.FtpQuit();

@@ -83,6 +83,8 @@ private:
     QString Walk(int connections);
     void WriteClosingLine();
     void WriteFaultLine();
+    // How the run ended, for the first status panel; "" for a run that did not start.
+    QString EndText() const;
     void Restore();
 
     RunHost& host_;
@@ -95,7 +97,8 @@ private:
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
-    QString logFailure_;  // why a run log line could not be written; empty while all went
+    QString logFailure_;   // why a run log line could not be written; empty while all went
+    QString abendReason_;  // why the run ended abnormally
     TransferProgress progress_;
     QSet<QString> toldOnce_;  // run-log lines written once a run, whichever connection says them
 };

@@ -48,6 +48,14 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kSettingSection = QStringLiteral("Setting");
 const QString kConvTableKey = QStringLiteral("ConvNameTable");
 const QString kByline = QStringLiteral("the SkerrowEx developers <skerrowex@example.org>");
+// What each status panel counts, as its tooltip says.
+const std::array<QString, 5> kPanelTips{
+    QStringLiteral("実行の状態: 実行中・調査中、終わった実行の結果"),
+    QStringLiteral("調べたﾌｧｲﾙの数 (files)"),
+    QStringLiteral("送ったﾌｧｲﾙの数 (copies)"),
+    QStringLiteral("ｴﾗｰの数 (err)"),
+    QStringLiteral("実行の経過秒数 (sec)"),
+};
 constexpr int kProgressSteps = 1000;
 
 // Every character of the password shows as "*", whatever the style's own mask character is.
@@ -174,12 +182,16 @@ QWidget* frmSkerrow::BuildFields() {
 void frmSkerrow::BuildStatusBar() {
     setStatusBar(sbPanel);
     sbPanel->setSizeGripEnabled(true);
-    for (QLabel*& panel : m_panels) {
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        QLabel*& panel = m_panels[i];
         panel = new QLabel(sbPanel);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(90);
+        panel->setToolTip(kPanelTips[i]);
         sbPanel->addWidget(panel, 1);
     }
+    // A long reason of an abnormal end is cut off here; its tooltip holds all of it.
+    m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     lblTransfer->setObjectName(QStringLiteral("lblTransfer"));
     lblTransfer->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
     lblTransfer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -623,6 +635,8 @@ void frmSkerrow::SetPanelText(int panel, const QString& text) {
         return;
     const bool idleInvestigate = panel == 1 && text.isEmpty() && !IsRunning() && InvestigateMode();
     m_panels[panel - 1]->setText(idleInvestigate ? QStringLiteral("調査") : text);
+    if (panel == 1)
+        m_panels[0]->setToolTip(text.isEmpty() ? kPanelTips[0] : kPanelTips[0] + u'\n' + text);
 }
 
 // One file: its name, bytes and size, per cent and rate; several: their number and their sums.
