@@ -142,6 +142,7 @@ void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
     appLog_->PlainMode(1);
     appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
+    Fun_Error_Success::KeepEarlierLogs(Settings::KeepRunLogs());
     toldOnce_.clear();
     appLog_->ClearLog();
     Fun_Error_Success::KillLog();
