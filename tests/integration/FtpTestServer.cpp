@@ -382,6 +382,7 @@ QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banne
 constexpr char kPyFtpdLibScript[] = R"(import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
+from pyftpdlib.ioloop import timer
 from pyftpdlib.servers import FTPServer
 
 port, user, password, root, banner = int(sys.argv[1]), *sys.argv[2:6]
@@ -396,9 +397,14 @@ if len(sys.argv) > 7:
     handler.tls_data_required = True
 handler.authorizer = authorizer
 handler.banner = banner
-if os.environ.get("SKERROW_UPLOAD_RATE"):
-    handler.dtp_handler = ThrottledDTPHandler
-    ThrottledDTPHandler.read_limit = int(os.environ["SKERROW_UPLOAD_RATE"])
+# Throttled from the first byte on: pyftpdlib's own lets the first second through.
+class SlowDTPHandler(ThrottledDTPHandler):
+    read_limit = int(os.environ.get("SKERROW_UPLOAD_RATE", "0"))
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self._timenext = timer() + 1
+if SlowDTPHandler.read_limit:
+    handler.dtp_handler = SlowDTPHandler
 FTPServer(("127.0.0.1", port), handler).serve_forever()
 )";
 
