@@ -167,6 +167,43 @@ TEST_F(Runner, ExitStatusTellsHowTheRunEnded) {
         EXPECT_TRUE(help.out.contains(part)) << part.toStdString();
 }
 
+// Into a pipe, a line as the profile starts and one as it ends, however long the run; --progress
+// keeps a status line even there, --quiet says nothing of a run that went well, and --list shows
+// the positions --profile takes, never a password.
+TEST_F(Runner, OutputDoesNotGrowWithTheRunAndListNamesThePositions) {
+    WriteProfiles({{true, server.HostPort() + QStringLiteral("/www")}, {false, "example.org/x"}});
+    WriteFile(local + QStringLiteral("/a.txt"), "a");
+    const Result quick = Run();
+    EXPECT_EQ(quick.exitCode, 0);
+    // A server that takes 1.25 MB a second: some seconds of sending.
+    WriteFile(local + QStringLiteral("/big.bin"), QByteArray(3 << 20, 'b'));
+    server.SetDataReadRate(128 * 1024, 100);
+    const Result slow = Run();
+    EXPECT_EQ(slow.exitCode, 0);
+    EXPECT_EQ(slow.err.count(u'\n'), 2) << slow.err.toStdString();
+    EXPECT_EQ(quick.err.count(u'\n'), 2) << quick.err.toStdString();
+    EXPECT_TRUE(slow.err.contains(QStringLiteral("profile 1: 2 files, 1 copies, 0 err, ")))
+        << slow.err.toStdString();
+    EXPECT_FALSE(slow.err.contains(u'\r'));
+
+    server.RemoveFile(QStringLiteral("/www/big.bin"));
+    const Result shown = Run({QStringLiteral("--progress")});
+    EXPECT_TRUE(shown.err.contains(u'\r') && shown.err.contains(QStringLiteral("| big.bin ")) &&
+                shown.err.contains(QStringLiteral("% ")) &&
+                shown.err.contains(QStringLiteral("B/s")))
+        << shown.err.toStdString();
+
+    const Result quiet = Run({QStringLiteral("--quiet")});
+    EXPECT_EQ(quiet.exitCode, 0);
+    EXPECT_EQ(quiet.out + quiet.err, QString());
+
+    const Result list = Run({QStringLiteral("--list")});
+    EXPECT_EQ(list.exitCode, 0);
+    EXPECT_EQ(list.out, QStringLiteral("1 [x] %1 -> ftp://%2/www (user)\n"
+                                       "2 [ ] %1 -> ftp://example.org/x (user)\n")
+                            .arg(local, server.HostPort()));
+}
+
 // Killed in the middle of sending again a file that has a row (the server stalls, so the kill
 // lands mid-file): the part left on the server is sent again by the next run.
 TEST_F(Runner, KillDuringAResendLeavesNoRowThatVouchesForThePart) {

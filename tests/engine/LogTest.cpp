@@ -78,3 +78,41 @@ TEST(CommandLog, SetUpOfARunGivesPlainLinesBesideTheRunLog) {
     log.ClearLog();
     EXPECT_FALSE(QFile::exists(log.Path()));
 }
+
+// Before a run empties the logs, the last pair becomes .1 and older pairs move up to the number
+// kept; a number stands for one run in both files, also when a run left no command log.
+TEST(RunLog, EarlierPairsAreKeptUpToTheirNumber) {
+    const QString runLog = Fun_Error_Success::GetLogPath();
+    const QString commandLog = runLog + ".sys.log";
+    const auto numbered = [](const QString& log, int n) { return log + '.' + QString::number(n); };
+    const auto clear = [&] {
+        for (const QString& log : {runLog, commandLog}) {
+            for (int n = 0; n <= 6; ++n)
+                QFile::remove(n == 0 ? log : numbered(log, n));
+        }
+    };
+    clear();
+    for (const int keep : {5, 1, 0}) {
+        SCOPED_TRACE(keep);
+        for (int run = 1; run <= 7; ++run) {
+            Fun_Error_Success::KeepEarlierLogs(keep);
+            QFile::remove(runLog);
+            QFile::remove(commandLog);
+            ASSERT_TRUE(Fun_Error_Success::WriteLog(QStringLiteral("run %1").arg(run)));
+            // Run 3 wrote no command log.
+            if (run != 3) {
+                ASSERT_TRUE(TextFile::AppendLine(commandLog, QStringLiteral("cmd %1").arg(run)));
+            }
+        }
+        for (int n = 1; n <= 6; ++n) {
+            const bool kept = n <= keep;
+            EXPECT_EQ(ReadAll(numbered(runLog, n))
+                          .contains(QByteArray("run ") + QByteArray::number(7 - n)),
+                      kept)
+                << n;
+            EXPECT_EQ(QFile::exists(numbered(commandLog, n)), kept && 7 - n != 3) << n;
+        }
+        EXPECT_TRUE(ReadAll(runLog).contains("run 7"));
+        clear();
+    }
+}

@@ -140,7 +140,7 @@ TEST_F(Run, MirrorsTheTreeThenSendsNothingWhenNothingChanged) {
     EXPECT_EQ(host.panels[1], "3 files");
     EXPECT_EQ(host.panels[2], "3 copies");
     EXPECT_EQ(host.panels[3], "");
-    EXPECT_EQ(host.panels[0], "");  // the mode text goes when the run ends
+    EXPECT_EQ(host.panels[0], "終了");  // the mode text gives way to how the run ended
     EXPECT_EQ(host.runLogsShown, QStringList{Fun_Error_Success::GetLogPath()});
     EXPECT_FALSE(host.running);
     EXPECT_FALSE(host.timerRunning);
@@ -279,6 +279,45 @@ TEST_F(Run, NewFolderWhoseFilesAllFailStillGetsItsLine) {
                              kTo + "/www/new"));
     EXPECT_FALSE(Recorded(local + QStringLiteral("/new/a.txt")));
     EXPECT_EQ(log.last(), "END (0 copies)");
+    EXPECT_EQ(host.panels[0], "終了 (エラー 1 件)");
+}
+
+// With TempUpload on, a file goes under its part name and takes its own once it is whole. Onto a
+// file this server refuses to rename: the old one is deleted first, which the run log says once.
+// A part an earlier run left is deleted; a file of the user's is not, however it is named.
+TEST_F(Run, TempUploadRenamesThePartAndDeletesOnlyPartsLeftBehind) {
+    ASSERT_TRUE(API_IniFileAccess::IniWrite("Server_" + server.HostPort(), "On", "TempUpload"));
+    server.refuseRenameOntoFile = true;
+    for (const char* name : {"/www/a.txt", "/www/sub/b.txt"})
+        server.AddFile(QString::fromLatin1(name), "old");
+    server.AddFile(QStringLiteral("/www/sub/.b.txt.skerrowex-part"), "half");
+    server.AddFile(QStringLiteral("/www/theirs.skerrowex-part"), "theirs");
+    Write(QStringLiteral("a.txt"), "new a");
+    Write(QStringLiteral("sub/b.txt"), "new b");
+    Write(QStringLiteral("c.txt"), "new c");
+    const QString named = Write(QStringLiteral(".d.txt.skerrowex-part"));
+    AddProfile();
+    driver->mnuRun_Click();
+    const QStringList log = Log();
+    EXPECT_EQ(log.last(), "END (3 copies)") << log.join('\n').toStdString();
+    EXPECT_EQ(server.File("/www/a.txt"), "new a");
+    EXPECT_EQ(server.File("/www/sub/b.txt"), "new b");
+    EXPECT_EQ(server.File("/www/c.txt"), "new c");
+    EXPECT_EQ(server.File("/www/theirs.skerrowex-part"), "theirs");
+    EXPECT_EQ(server.FileCount(), 4);
+    EXPECT_EQ(Count(log, "WARNING - RENAME NOT ATOMIC ON THIS SERVER\t" + server.HostPort()), 1);
+    EXPECT_TRUE(log.contains("SUCCESS - PART FILE LEFT BEHIND DELETED - " + kTab +
+                             "/www/sub/.b.txt.skerrowex-part"));
+    EXPECT_TRUE(log.contains("WARNING - NAME OF A PART FILE NOT SENT " + kTab + named + kTo +
+                             "/www/.d.txt.skerrowex-part"));
+    EXPECT_TRUE(Recorded(local + QStringLiteral("/a.txt")));
+    const QList<QByteArray> wire = server.Commands();
+    const qsizetype stor = wire.indexOf("STOR /www/.a.txt.skerrowex-part");
+    ASSERT_GE(stor, 0);
+    EXPECT_EQ(
+        wire.mid(stor + 1, 5),
+        (QList<QByteArray>{"RNFR /www/.a.txt.skerrowex-part", "RNTO /www/a.txt", "DELE /www/a.txt",
+                           "RNFR /www/.a.txt.skerrowex-part", "RNTO /www/a.txt"}));
 }
 
 // Names the server would not get as they are: byte 0x5C, line breaks, and names the code page
@@ -352,6 +391,7 @@ TEST_F(Run, StopAfterTheCurrentFileAtDepth) {
     driver->mnuRun_Click();
     const QStringList log = Log();
     EXPECT_EQ(log.last(), "USER QUIT");
+    EXPECT_EQ(host.panels[0], "中止");
     EXPECT_EQ(host.panels[1], "3 files");
     EXPECT_EQ(server.FileCount(), 3);
     EXPECT_FALSE(server.HasFile(QStringLiteral("/www/z.txt")));
@@ -436,6 +476,8 @@ TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {
     EXPECT_TRUE(host.runLogsShown.isEmpty());
     EXPECT_EQ(server.Connections(), 0);
     EXPECT_FALSE(host.running);
+    EXPECT_EQ(host.panels[0],
+              "異常終了 (" + QString::fromLocal8Bit(std::strerror(ECONNREFUSED)) + ")");
 
     // A refused login: the server's reply, its control characters escaped.
     host.items[0].profile.FtpDir = server.HostPort() + QStringLiteral("/www");
@@ -621,6 +663,8 @@ TEST_P(NetworkAbort, WritesItsReasonBeforeTheClosingLine) {
     const QString head = "ERROR - CONNECTION ABORTED - " + kTab + server.HostPort() + kTab;
     EXPECT_TRUE(line.startsWith(head) && line.size() > head.size() && line.contains(reason))
         << line.toStdString();
+    EXPECT_TRUE(host.panels[0].startsWith("異常終了 (") && host.panels[0].contains(reason))
+        << host.panels[0].toStdString();
     EXPECT_EQ(QString::number(Count(log, "ERROR")) + " err", host.panels[3]);
 }
 

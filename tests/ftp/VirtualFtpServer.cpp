@@ -1,5 +1,7 @@
 #include "VirtualFtpServer.h"
 
+#include <utility>
+
 namespace {
 QByteArray Bytes(const QString& text) {
     return text.toUtf8();
@@ -41,6 +43,26 @@ VirtualFtpServer::VirtualFtpServer() {
             };
             Send("150 Ok to send data.\r\n");
         });
+    });
+    On("DELE", [this](const QByteArray& a) {
+        Send(files_.remove(Resolve(a)) ? "250 Delete operation successful.\r\n"
+                                       : "550 Delete operation failed.\r\n");
+    });
+    On("RNFR", [this](const QByteArray& a) {
+        renameFrom_ = Resolve(a);
+        Send(files_.contains(renameFrom_) ? "350 Ready for RNTO.\r\n"
+                                          : "550 RNFR command failed.\r\n");
+    });
+    On("RNTO", [this](const QByteArray& a) {
+        const QString to = Resolve(a);
+        const QString from = std::exchange(renameFrom_, QString());
+        if (!files_.contains(from) || folders_.contains(to) ||
+            (refuseRenameOntoFile && files_.contains(to))) {
+            Send("553 Rename failed.\r\n");
+            return;
+        }
+        files_[to] = files_.take(from);
+        Send("250 Rename successful.\r\n");
     });
     On("NLST", [this](const QByteArray& a) {
         if (classicLs) {

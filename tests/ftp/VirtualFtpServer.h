@@ -34,6 +34,8 @@ public:
     QSet<QString> refuseStor;
     // Name lists of single folders and names are refused (550), as a locked-down server does.
     bool refuseNameLists = false;
+    // RNTO onto an existing file is refused (553), as some servers do.
+    bool refuseRenameOntoFile = false;
     // A classic BSD ftpd: NLST's argument is an ls command line, cut at blanks, ls knows no -I,
     // and its errors go to the data connection like its output, ended by 226.
     bool classicLs = false;
@@ -51,4 +53,5 @@ private:
     QSet<QString> folders_;
     QMap<QString, QByteArray> files_;
     QString cwd_ = QStringLiteral("/");
+    QString renameFrom_;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -175,7 +176,8 @@ protected:
 
     // The server's options in the settings file, as the user or the window writes them.
     void WriteServerOptions(const FtpTestServer& server, const QString& dataConnection,
-                            const QString& tls, const QString& certificate, int connections = 0) {
+                            const QString& tls, const QString& certificate, int connections = 0,
+                            bool tempUpload = false) {
         QString text = QStringLiteral(
                            "[Server_127.0.0.1:%1]\r\nDataConnection=%2\r\nTls=%3\r\n"
                            "TrustedCertificate=%4\r\n")
@@ -183,6 +185,8 @@ protected:
                            .arg(dataConnection, tls, certificate);
         if (connections > 0)
             text += QStringLiteral("Connections=%1\r\n").arg(connections);
+        if (tempUpload)
+            text += QStringLiteral("TempUpload=On\r\n");
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"), text.toUtf8());
     }
 
@@ -302,15 +306,17 @@ TEST_P(EndToEnd, InvestigateIntoAnEmptyFolderMakesFoldersOnly) {
 }
 
 // Every server in both modes, in clear text and with TLS required, as the settings file sets them
-// for the server, over one connection and over four: a whole first mirror, byte for byte, empty
-// files and folders included, and one ledger row a file.
+// for the server, over one connection and over four, each file stored under its own name or under
+// a part name renamed at its end: a whole first mirror, byte for byte, empty files and folders
+// included and no part left, and one ledger row a file.
 TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTlsOverOneOrFourConnections) {
     FtpTestServer tlsServer;
     QString why;
     ASSERT_TRUE(tlsServer.Start(GetParam(), &why, {.tls = true})) << why.toStdString();
     const QString fingerprint = FtpTestServer::CertificateFingerprint().toHex(':');
     const int files = FileCount();
-    for (const int connections : {1, 4}) {
+    for (const auto& [connections, temp] :
+         {std::pair{1, false}, {1, true}, {4, false}, {4, true}}) {
         for (const bool tls : {false, true}) {
             for (const QString& mode : {QStringLiteral("Active"), QStringLiteral("Passive")}) {
                 // pyftpdlib stops answering some sessions when several connect back to their
@@ -318,13 +324,13 @@ TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTlsOverOneOrFourConnections) {
                 if (GetParam() == FtpServerKind::PyFtpdLib && connections > 1 && mode == "Active")
                     continue;
                 const FtpTestServer& server = tls ? tlsServer : server_;
-                const QString base =
-                    QStringLiteral("/site/%1-").arg(connections) + (tls ? "tls-" : "clear-") + mode;
+                const QString base = QStringLiteral("/site/%1-").arg(connections) +
+                                     (temp ? "temp-" : "") + (tls ? "tls-" : "clear-") + mode;
                 const QString root = server.RootDir() + base;
                 MakeParentOf(root);
                 WriteProfile(2, &server, base);
                 WriteServerOptions(server, mode, tls ? "Require" : "Off", tls ? fingerprint : "",
-                                   connections);
+                                   connections, temp);
                 QFile::remove(dataDir_ + QStringLiteral("/SkerrowEx.db"));
                 const std::string label = base.toStdString();
 
@@ -353,6 +359,8 @@ TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTlsOverOneOrFourConnections) {
                         files)
                         << label;
                 }
+                const QRegularExpression renamed(QStringLiteral("^(\\[[1-4]\\] )?RNTO "));
+                EXPECT_EQ(wire.filter(renamed).size(), temp ? files : 0) << label;
             }
         }
     }
@@ -364,7 +372,7 @@ TEST_P(EndToEnd, MirrorsInBothModesWithAndWithoutTlsOverOneOrFourConnections) {
 class EndToEndParallel : public EndToEndRun {
 protected:
     void StartSlow() {
-        StartOn(FtpServerKind::Vsftpd, {.maxRate = 256 * 1024});
+        StartOn(FtpServerKind::Vsftpd, {.uploadRate = 256 * 1024});
         QFile::remove(local_ + QStringLiteral("/bin/big.dat"));
         for (int i = 0; i < 8; ++i)
             WriteFile(local_ + QStringLiteral("/slow/%1.bin").arg(i), Random(1024 * 1024 - i));
@@ -458,6 +466,44 @@ TEST_F(EndToEndParallel, StopAfterTheCurrentFilesEndsEveryTransferUnderWay) {
     EXPECT_EQ(Count(run.log, "ERROR"), 0) << run.log.join('\n').toStdString();
 }
 
+// A server that takes files slowly, so that a run can be killed in the middle of one.
+class EndToEndSlow : public EndToEndRun, public ::testing::WithParamInterface<FtpServerKind> {
+protected:
+    void SetUp() override { StartOn(GetParam(), {.uploadRate = 512 * 1024}); }
+};
+
+// TempUpload on, a run killed (kill -9) in the middle of a file that is on the server already
+// leaves the old version under the file's name; the next run deletes the part and sends the file,
+// renamed onto the old one.
+TEST_P(EndToEndSlow, ARunKilledMidFileLeavesTheOldVersionAndTheNextCleansThePart) {
+    ASSERT_TRUE(QDir(local_).removeRecursively());
+    WriteFile(local_ + QStringLiteral("/big.bin"), Random(1024 * 1024));
+    ASSERT_TRUE(QDir().mkpath(remoteRoot_));
+    WriteFile(remoteRoot_ + QStringLiteral("/big.bin"), "old version");
+    ASSERT_TRUE(server_.HandOver(remoteRoot_));
+    WriteServerOptions(server_, "Passive", "Off", "", 1, true);
+
+    const QString part = remoteRoot_ + QStringLiteral("/.big.bin.skerrowex-part");
+    QProcess killed;
+    Start(killed);
+    const QDeadlineTimer deadline(60000);
+    while (QFileInfo(part).size() < 64 * 1024 && !killed.waitForFinished(5) &&
+           !deadline.hasExpired()) {
+    }
+    killed.kill();
+    killed.waitForFinished();
+    EXPECT_EQ(ReadFile(remoteRoot_ + QStringLiteral("/big.bin")), "old version");
+    ASSERT_TRUE(QFileInfo::exists(part));
+
+    RunResult next = Run();
+    EXPECT_EQ(next.exitCode, 0) << next.stdErr.toStdString();
+    EXPECT_TRUE(next.log.contains(QStringLiteral("SUCCESS - PART FILE LEFT BEHIND DELETED - \t") +
+                                  kBase + QStringLiteral("/.big.bin.skerrowex-part")))
+        << next.log.join('\n').toStdString();
+    EXPECT_EQ(next.log.last(), QStringLiteral("END (1 copies)"));
+    ExpectServerEqualsLocal();
+}
+
 // A server that takes TLS only and passive connections only, as hosting providers run them, with
 // a certificate no CA signed.
 class EndToEndTlsOnly : public EndToEndRun {
@@ -503,11 +549,40 @@ TEST_F(EndToEndTlsOnly, RunnerTrustsOnlyTheCertificateSetThenMirrors) {
     EXPECT_EQ(Count(mirrored.commandLog, "PORT") + Count(mirrored.commandLog, "EPRT"), 0);
 }
 
+// A server that refuses to rename onto a file (proftpd without AllowOverwrite).
+class EndToEndNoOverwrite : public EndToEndRun {
+protected:
+    void SetUp() override { StartOn(FtpServerKind::ProFtpd, {.overwrite = false}); }
+};
+
+// With TempUpload, each connection that replaces a file there deletes the old one first; the run
+// log says so once.
+TEST_F(EndToEndNoOverwrite, TempUploadDeletesTheOldFileFirstAndSaysSoOnce) {
+    WriteServerOptions(server_, "Passive", "Off", "", 3, true);
+    ASSERT_EQ(Run().exitCode, 0);
+    int files = 0;
+    for (const QString& rel : TreeOf(local_)) {
+        if (!rel.endsWith(u'/') && ++files)
+            WriteFile(local_ + u'/' + rel, "changed " + rel.toUtf8());
+    }
+    RunResult changed = Run();
+    EXPECT_EQ(changed.exitCode, 0) << changed.stdErr.toStdString();
+    EXPECT_EQ(changed.log.last(), QStringLiteral("END (%1 copies)").arg(files))
+        << changed.log.join('\n').toStdString();
+    EXPECT_EQ(Count(changed.log, "WARNING - RENAME NOT ATOMIC ON THIS SERVER\t127.0.0.1:" +
+                                     QString::number(server_.Port())),
+              1);
+    ExpectServerEqualsLocal();
+    EXPECT_FALSE(changed.commandLog.filter(QRegularExpression("^\\[[23]\\] DELE ")).isEmpty());
+}
+
+std::string ServerName(const ::testing::TestParamInfo<FtpServerKind>& kind) {
+    return FtpTestServer::KindName(kind.param).toStdString();
+}
+
 INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::AllKinds()),
-                         [](const ::testing::TestParamInfo<FtpServerKind>& kind) {
-                             QString name = FtpTestServer::KindName(kind.param);
-                             name.remove(QRegularExpression(QStringLiteral("[^A-Za-z0-9]")));
-                             return name.toStdString();
-                         });
+                         ServerName);
+INSTANTIATE_TEST_SUITE_P(Servers, EndToEndSlow, ::testing::ValuesIn(FtpTestServer::AllKinds()),
+                         ServerName);
 
 }  // namespace

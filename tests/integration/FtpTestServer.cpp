@@ -351,7 +351,7 @@ QByteArray ProftpdTls() {
     return config;
 }
 
-QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banner) {
+QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banner, bool overwrite) {
     QByteArray config;
     const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
     line(QStringLiteral("ServerType standalone"));
@@ -371,7 +371,7 @@ QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banne
     line(QStringLiteral("AuthUserFile ") + work + QStringLiteral("/passwd"));
     line(QStringLiteral("RequireValidShell off"));
     line(QStringLiteral("DefaultRoot ~"));
-    line(QStringLiteral("AllowOverwrite on"));
+    line(QStringLiteral("AllowOverwrite ") + (overwrite ? "on" : "off"));
     line(QStringLiteral("Umask 022"));
     line(QStringLiteral("SystemLog ") + work + QStringLiteral("/proftpd.log"));
     line(QStringLiteral("TransferLog none"));
@@ -380,9 +380,10 @@ QByteArray ProftpdConfig(quint16 port, const QString& work, const QString& banne
 
 // pyftpdlib's own example server, with the one test account; with a certificate, its TLS handler
 // requiring TLS for the login and the data.
-constexpr char kPyFtpdLibScript[] = R"(import logging, sys
+constexpr char kPyFtpdLibScript[] = R"(import logging, os, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler, TLS_FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler, TLS_FTPHandler
+from pyftpdlib.ioloop import timer
 from pyftpdlib.servers import FTPServer
 
 port, user, password, root, banner = int(sys.argv[1]), *sys.argv[2:6]
@@ -397,6 +398,14 @@ if len(sys.argv) > 7:
     handler.tls_data_required = True
 handler.authorizer = authorizer
 handler.banner = banner
+# Throttled from the first byte on: pyftpdlib's own lets the first second through.
+class SlowDTPHandler(ThrottledDTPHandler):
+    read_limit = int(os.environ.get("SKERROW_UPLOAD_RATE", "0"))
+    def __init__(self, *args, **kwargs):
+        super().__init__(*args, **kwargs)
+        self._timenext = timer() + 1
+if SlowDTPHandler.read_limit:
+    handler.dtp_handler = SlowDTPHandler
 FTPServer(("127.0.0.1", port), handler).serve_forever()
 )";
 
@@ -519,7 +528,11 @@ bool FtpTestServer::StartOnPort(QString* whyNot) {
         return false;
     }
     process_ = std::make_unique<QProcess>();
-    process_->setProcessEnvironment(ServerEnvironment(kind_));
+    QProcessEnvironment environment = ServerEnvironment(kind_);
+    if (setup_.uploadRate > 0)
+        environment.insert(QStringLiteral("SKERROW_UPLOAD_RATE"),
+                           QString::number(setup_.uploadRate));
+    process_->setProcessEnvironment(environment);
     process_->setProcessChannelMode(QProcess::MergedChannels);
     process_->setStandardOutputFile(work_->filePath(QStringLiteral("server.out")));
     process_->setStandardInputFile(QProcess::nullDevice());
@@ -557,8 +570,8 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
                 text.replace("port_enable=YES", "port_enable=NO");
             if (setup_.maxPerHost > 0)
                 text += "max_per_ip=" + QByteArray::number(setup_.maxPerHost) + '\n';
-            if (setup_.maxRate > 0)
-                text += "local_max_rate=" + QByteArray::number(setup_.maxRate) + '\n';
+            if (setup_.uploadRate > 0)
+                text += "local_max_rate=" + QByteArray::number(setup_.uploadRate) + '\n';
             return QDir(work).mkdir(QStringLiteral("empty")) && WriteFile(config, text, whyNot);
         }
         case FtpServerKind::PureFtpd: {
@@ -579,6 +592,10 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
             if (setup_.tls)
                 *arguments << QStringLiteral("-Y") << QStringLiteral("3") << QStringLiteral("-2")
                            << TestCertificate().certFile + u',' + TestCertificate().keyFile;
+            // In KB/s, both ways.
+            if (setup_.uploadRate > 0)
+                *arguments << QStringLiteral("-T")
+                           << QString::number(qMax<qint64>(1, setup_.uploadRate / 1024));
             // The home's "/./" marks the chroot; twelve fields (limits, quotas) follow, empty.
             const QByteArray entry = UserLine(root + QStringLiteral("/./"), "::::::::::::\n");
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
@@ -596,8 +613,12 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
             return !entry.isEmpty() && WriteFile(users, entry, whyNot) &&
                    QFile::setPermissions(users, QFile::ReadOwner | QFile::WriteOwner) &&
                    WriteFile(config,
-                             ProftpdConfig(port_, work, Banner()) +
-                                 (setup_.tls ? ProftpdTls() : QByteArray()),
+                             ProftpdConfig(port_, work, Banner(), setup_.overwrite) +
+                                 (setup_.tls ? ProftpdTls() : QByteArray()) +
+                                 (setup_.uploadRate > 0
+                                      ? "TransferRate STOR " +
+                                            QByteArray::number(setup_.uploadRate / 1024.0) + '\n'
+                                      : QByteArray()),
                              whyNot);
         }
         case FtpServerKind::PyFtpdLib: {

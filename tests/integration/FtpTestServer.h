@@ -16,13 +16,16 @@ enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib
 // the login and every data connection, with a self-signed certificate for 127.0.0.1 that the
 // fixture makes; vsftpd and proftpd also refuse a data connection that does not resume the
 // control connection's TLS session, as they do by default. Without activeMode, PORT and EPRT are
-// refused. maxPerHost: logins the server takes at once from one address (0: no limit); maxRate:
-// bytes a second a session may send or receive (0: no limit). These three: vsftpd only.
+// refused (vsftpd only). With uploadRate, each server's own bandwidth limit slows uploads down.
+// maxPerHost: logins the server takes at once from one address (0: no limit; vsftpd only).
 struct FtpServerSetup {
     bool tls = false;
     bool activeMode = true;
+    // Files are taken no faster than this many bytes a second; 0: as fast as they come.
+    qint64 uploadRate = 0;
+    // Without overwrite, neither STOR nor RNTO replaces an existing file (proftpd only).
+    bool overwrite = true;
     int maxPerHost = 0;
-    int maxRate = 0;
 };
 
 class FtpTestServer {

@@ -8,7 +8,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -48,6 +50,12 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     ASSERT_TRUE(QDir().mkpath(local + QStringLiteral("/img")));
     ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/index.html"), QStringLiteral("hi")));
     ASSERT_TRUE(TextFile::AppendLine(local + QStringLiteral("/img/a.png"), QStringLiteral("png")));
+    // Big enough, at 2.5 MB a second, to be seen on its way.
+    QFile big(local + QStringLiteral("/big.bin"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
+    big.write(QByteArray(3 << 20, 'b'));
+    big.close();
+    server.SetDataReadRate(256 * 1024, 100);
 
     ScriptedMessageHost host;
     frmSkerrow w(host);
@@ -82,6 +90,15 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         if (w.ItemTextColor(0).isValid())
             colourDuringRun = w.ItemTextColor(0);
     });
+    QString transferShown;
+    int barShown = 0;
+    QTimer look;
+    QObject::connect(&look, &QTimer::timeout, [&] {
+        if (w.lblTransfer->text().endsWith(QStringLiteral("/s")))
+            transferShown = w.lblTransfer->text();
+        barShown = qMax(barShown, w.prgTransfer->value());
+    });
+    look.start(50);
 
     w.mnuRun->trigger();
 
@@ -93,11 +110,18 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
     QStringList log;
     TextFile::ReadLines(Fun_Error_Success::GetLogPath(), &log);
     ASSERT_FALSE(log.isEmpty());
-    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" END (2 copies)")));
+    EXPECT_TRUE(log.last().endsWith(QStringLiteral(" END (3 copies)")));
     EXPECT_EQ(shown, QStringList{Fun_Error_Success::GetLogPath()});
-    EXPECT_EQ(w.PanelText(1), QString());
-    EXPECT_EQ(w.PanelText(2), QStringLiteral("2 files"));
-    EXPECT_EQ(w.PanelText(3), QStringLiteral("2 copies"));
+    // The file, its bytes of its size, per cent and rate; the bar moving.
+    EXPECT_TRUE(transferShown.startsWith(QStringLiteral("big.bin  ")) &&
+                transferShown.contains(QStringLiteral(" / 3.0 MB  ")) &&
+                transferShown.contains(u'%'))
+        << transferShown.toStdString();
+    EXPECT_GT(barShown, 0);
+    EXPECT_TRUE(w.lblTransfer->isHidden());
+    EXPECT_EQ(w.PanelText(1), QStringLiteral("終了"));
+    EXPECT_EQ(w.PanelText(2), QStringLiteral("3 files"));
+    EXPECT_EQ(w.PanelText(3), QStringLiteral("3 copies"));
     EXPECT_TRUE(w.lvList->isEnabled());
     EXPECT_TRUE(w.txtFtpDir->isEnabled());
     for (QPushButton* button : w.btnAction)
@@ -253,6 +277,7 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     WithServerSetting(w, [](frmServerSetting& d) {
         d.cboDataConnection->setCurrentIndex(1);
         d.cboTls->setCurrentIndex(1);
+        d.cboTempUpload->setCurrentIndex(1);
         d.accept();
     });
 
@@ -279,12 +304,14 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     const Typ_ServerOptions kept = ServerSettings::Read(hostPort);
     EXPECT_EQ(kept.DataConnection, DC_Passive);
     EXPECT_EQ(kept.Tls, TLS_Require);
+    EXPECT_EQ(kept.TempUpload, TU_On);
     EXPECT_EQ(kept.TrustedCertificate, fingerprint);
 
     host.shown.clear();
     WithServerSetting(w, [&](frmServerSetting& d) {
         EXPECT_EQ(d.cboDataConnection->currentIndex(), 1);
         EXPECT_EQ(d.cboTls->currentIndex(), 1);
+        EXPECT_EQ(d.cboTempUpload->currentIndex(), 1);
         EXPECT_EQ(d.txtTrustedCertificate->text(), ServerCertificate::FingerprintText(fingerprint));
         d.txtTrustedCertificate->setText(QStringLiteral("not a fingerprint"));
         d.accept();

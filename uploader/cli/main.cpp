@@ -1,5 +1,7 @@
 // skerrowex-run: runs the ticked profiles of SkerrowEx's profile file (or the ones named with
 // --profile) without a window, for cron and for tests. The exit status tells how this run ended.
+#include <unistd.h>
+
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -23,11 +25,14 @@ namespace {
 enum ExitStatus { Exit_Ended = 0, Exit_NotEnded = 1, Exit_Usage = 2, Exit_EndedWithErrors = 3 };
 
 const QString kUsage = QStringLiteral(
-    "usage: skerrowex-run [--investigate] [--profile N]...\n"
-    "       skerrowex-run --help | --version\n");
+    "usage: skerrowex-run [--investigate] [--progress | --quiet] [--profile N]...\n"
+    "       skerrowex-run --list | --help | --version\n");
 
 struct Options {
     bool investigate = false;
+    bool progress = false;
+    bool quiet = false;
+    bool list = false;
     bool help = false;
     bool version = false;
     QList<int> profiles;  // list positions from 1; empty: the ticked profiles
@@ -44,6 +49,12 @@ bool ParseOptions(const QStringList& args, Options* options, QString* error) {
         const QString& arg = args.at(i);
         if (arg == QLatin1String("--investigate")) {
             options->investigate = true;
+        } else if (arg == QLatin1String("--progress")) {
+            options->progress = true;
+        } else if (arg == QLatin1String("--quiet")) {
+            options->quiet = true;
+        } else if (arg == QLatin1String("--list")) {
+            options->list = true;
         } else if (arg == QLatin1String("--help")) {
             options->help = true;
         } else if (arg == QLatin1String("--version")) {
@@ -60,6 +71,10 @@ bool ParseOptions(const QStringList& args, Options* options, QString* error) {
             *error = QStringLiteral("unknown option: ") + arg;
             return false;
         }
+    }
+    if (options->progress && options->quiet) {
+        *error = QStringLiteral("--progress and --quiet exclude each other");
+        return false;
     }
     return true;
 }
@@ -79,6 +94,11 @@ QString Help() {
                "not;\n"
                "                 may be given more than once; without it the ticked profiles "
                "run\n"
+               "  --list         show the profiles with their positions (never a password)\n"
+               "  --progress     keep a status line with the file being sent, its per cent and "
+               "rate,\n"
+               "                 as on a terminal, also into a pipe or a file\n"
+               "  --quiet        print errors only (a profile that counted errors, a failure)\n"
                "  --help         show this help\n"
                "  --version      show the version\n\n"
                "Files:\n") +
@@ -87,14 +107,17 @@ QString Help() {
                 "settings: ConvNameTable, CodePage, ReplyTimeoutSec, FollowLinksOutside") +
            file(UploadLedger::LedgerPath(), "upload ledger") +
            file(Fun_Error_Success::GetLogPath(),
-                "run log of the last run (its path is printed when a run wrote it)") +
+                "run log of the last run (its path is printed when a run wrote it); the runs "
+                "before\n      as .1, .2 ... up to KeepRunLogs (default 5)") +
            file(Fun_Error_Success::GetLogPath() + QStringLiteral(".sys.log"),
-                "command log of the last run") +
+                "command log of the last run, the earlier ones numbered alike") +
            file(ConvTable::RequireConvPath(),
                 "names of the last run that need a conversion table row") +
            file(RunLock::LockPath(), "held while a run goes on (one run at a time)") +
            QStringLiteral(
-               "\nThe first Ctrl-C stops after the current file, a second one (or SIGTERM, "
+               "\nOn stderr: a line as each profile starts and a summary as it ends; on a "
+               "terminal\n(or with --progress) also one status line, rewritten in place.\n"
+               "The first Ctrl-C stops after the current file, a second one (or SIGTERM, "
                "SIGHUP) at once.\n\n"
                "Exit status:\n"
                "  0  the run ended normally and counted no error\n"
@@ -132,6 +155,27 @@ bool LoadItems(const Options& options, QVector<ConsoleHost::Item>* items, QStrin
         items->append({run, ProfileFile::ProfileFromRow(rows.at(i))});
     }
     return true;
+}
+
+// The profiles with the positions --profile takes, ticked or not; never a password.
+QString ProfileList(const QVector<ConsoleHost::Item>& items) {
+    const int width = static_cast<int>(QString::number(items.size()).size());
+    QString text;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        const Typ_Profile& profile = items.at(i).profile;
+        text += QStringLiteral("%1 %2 %3 -> ftp://%4 (%5)\n")
+                    .arg(i + 1, width)
+                    .arg(items.at(i).checked ? QStringLiteral("[x]") : QStringLiteral("[ ]"))
+                    .arg(profile.LocalBaseDir, profile.FtpDir, profile.Account);
+    }
+    return text;
+}
+
+ConsoleHost::Output OutputOf(const Options& options) {
+    if (options.quiet)
+        return ConsoleHost::Output::Quiet;
+    return options.progress || ::isatty(STDERR_FILENO) ? ConsoleHost::Output::Terminal
+                                                       : ConsoleHost::Output::Lines;
 }
 
 bool WroteLog(RunOutcome outcome) {
@@ -181,12 +225,17 @@ int main(int argc, char** argv) {
         Print(stderr, QStringLiteral("skerrowex-run: ") + error + u'\n');
         return Exit_Usage;
     }
+    if (options.list) {
+        Print(stdout, ProfileList(items));
+        return Exit_Ended;
+    }
     if (std::none_of(items.begin(), items.end(), [](const auto& item) { return item.checked; })) {
         Print(stderr, QStringLiteral("SkerrowEx: No profile is ticked in %1; nothing to run\n")
                           .arg(ProfileFile::DefaultPath()));
         return Exit_NotEnded;
     }
-    ConsoleHost host(items, options.investigate, Settings::Read(QStringLiteral("ConvNameTable")));
+    ConsoleHost host(items, options.investigate, Settings::Read(QStringLiteral("ConvNameTable")),
+                     OutputOf(options));
     RunDriver driver(host);
 
     // The first Ctrl-C stops after the current file, the next one (or a SIGTERM, or the hang-up
@@ -195,8 +244,8 @@ int main(int argc, char** argv) {
     int count = 0;
     QObject::connect(&interrupts, &UnixSignalNotifier::Raised, [&](int signo) {
         if (signo == SIGINT && count++ == 0) {
-            Print(stderr, QStringLiteral("SkerrowEx: stopping after the current file (Ctrl-C "
-                                         "again stops now)\n"));
+            host.Tell(QStringLiteral(
+                "SkerrowEx: stopping after the current file (Ctrl-C again stops now)"));
             driver.StopAfterFile();
         } else {
             driver.StopNow();
@@ -204,7 +253,8 @@ int main(int argc, char** argv) {
     });
 
     driver.mnuRun_Click();
-    if (WroteLog(driver.Outcome()))
+    // Quiet, only a run that did not end cleanly names its log.
+    if (WroteLog(driver.Outcome()) && (!options.quiet || driver.Outcome() != RunOutcome::Ended))
         Print(stdout, Fun_Error_Success::GetLogPath() + u'\n');
     return ExitStatusOf(driver.Outcome());
 }

@@ -1,6 +1,10 @@
 #include "Fun_Error_Success.h"
 
+#include <cstdio>
+
 #include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
 
 #include "AppFiles.h"
 #include "CodePage.h"
@@ -54,6 +58,25 @@ QString LogText(const QString& text) {
 
 void KillLog() {
     TextFile::DeleteQuietly(GetLogPath());
+}
+
+void KeepEarlierLogs(int keep) {
+    const QString runLog = GetLogPath();
+    if (keep <= 0 || !QFileInfo(runLog).isFile())
+        return;
+    // Each number of both files stands for the same run: a missing file leaves no older one in
+    // its place. Only files move: whatever else stands in a log's place stays in the way.
+    const auto shift = [](const QString& from, const QString& to) {
+        if (!QFileInfo(from).isFile() ||
+            std::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()))
+            TextFile::DeleteQuietly(to);
+    };
+    for (const QString& log : {runLog, runLog + QStringLiteral(".sys.log")}) {
+        const auto numbered = [&log](int n) { return log + u'.' + QString::number(n); };
+        for (int n = keep - 1; n >= 1; --n)
+            shift(numbered(n), numbered(n + 1));
+        shift(log, numbered(1));
+    }
 }
 
 }  // namespace Fun_Error_Success

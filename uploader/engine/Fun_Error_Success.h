@@ -13,6 +13,10 @@ bool WriteLog(const QStringList& items, QString* error = nullptr);
 bool WriteLog(const QString& item, QString* error = nullptr);
 // Deletes the run log; a missing file is no error.
 void KillLog();
+// Keeps the run log of the last run and its command log (the run log's name + ".sys.log") as
+// ".1" of each, before a run empties them; the pairs kept before move up one number, up to keep.
+// Nothing moves when there is no run log. Failures are ignored: the logs are emptied as before.
+void KeepEarlierLogs(int keep);
 
 // A name or a server's text as it may stand in a log line: control characters written as \r,
 // \n, \t or \xNN, and characters the code page cannot hold as \u{XXXX}, so that the line stays

@@ -6,6 +6,7 @@
 #include "ConnectionFailureText.h"
 #include "FtpAddress.h"
 #include "Fun_Error_Success.h"
+#include "PartFile.h"
 #include "RunHost.h"
 #include "RunLock.h"
 #include "ServerSettings.h"
@@ -39,7 +40,9 @@ QString LockRefusal(qint64 holder, const QString& reason) {
 
 }  // namespace
 
-RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {}
+RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {
+    progress_.OnChanged = [this](const TransferStatus& status) { host_.ShowProgress(status); };
+}
 
 RunDriver::~RunDriver() = default;
 
@@ -64,6 +67,7 @@ void RunDriver::mnuRun_Click() {
     running_ = true;
     unloading_ = false;
     logFailure_.clear();
+    abendReason_.clear();
     // Settings that cannot be read might have asked for TLS: nothing goes out then.
     if (!API_IniFileAccess::IniCheckReadable(QString(), &reason)) {
         outcome_ = RunOutcome::Refused;
@@ -138,6 +142,8 @@ void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
     appLog_->PlainMode(1);
     appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
+    Fun_Error_Success::KeepEarlierLogs(Settings::KeepRunLogs());
+    toldOnce_.clear();
     appLog_->ClearLog();
     Fun_Error_Success::KillLog();
     WriteLog(QStringLiteral("START"));
@@ -156,6 +162,7 @@ void RunDriver::WorkPass() {
     // would be another run's, or lack lines.
     if (!logFailure_.isEmpty()) {
         outcome_ = RunOutcome::LogUnwritable;
+        abendReason_ = QStringLiteral("実行ログに書き込めません");
         host_.ShowMessage(QStringLiteral("実行ログに書き込めないため、処理を中止しました。") +
                               kCrLf + Fun_Error_Success::GetLogPath() + kCrLf + logFailure_,
                           MsgIcon::Exclamation, MsgButtons::Ok);
@@ -191,6 +198,7 @@ bool RunDriver::RunProfiles() {
             const QString failure = ConnectionFailure(profile);
             const QString reason =
                 ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+            abendReason_ = reason.isEmpty() ? QStringLiteral("接続失敗") : reason;
             const bool pointToTls = !ftp_.TlsRequired() &&
                                     (ConnectionFailureText::MentionsTls(reason) ||
                                      ConnectionFailureText::OffersTls(ftp_.FeaturesAfterRefusal()));
@@ -226,7 +234,7 @@ int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
 void RunDriver::StartPool(int connections) {
     pool_ = std::make_unique<TransferPool>(
         ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
-        [this](const QString& line) { WriteLog(line); });
+        [this](const QString& line) { WriteLog(line); }, &progress_);
     pool_->Start(Settings::ReplyTimeoutSec());
 }
 
@@ -234,6 +242,7 @@ void RunDriver::ClosePool() {
     if (pool_)
         pool_->Close();
     pool_.reset();
+    progress_.Clear();
 }
 
 // Where the failed or broken connection went and why: the socket error, the time limit or the
@@ -270,13 +279,34 @@ void RunDriver::WriteFaultLine() {
         return;
     host_.SetPanelText(kPanelErrors, StatusCounters::CountedUp(host_.PanelText(kPanelErrors),
                                                                StatusCounters::kErrors));
+    abendReason_ = ftp_.FaultReason();
     WriteLog(QStringLiteral("ERROR - CONNECTION ABORTED - ") + QLatin1Char('\t') +
              ConnectionFailure(ftp_.udtProfile));
 }
 
+QString RunDriver::EndText() const {
+    const QString abended = QStringLiteral("異常終了 (") + abendReason_ + u')';
+    switch (outcome_) {
+        case RunOutcome::Ended:
+            return QStringLiteral("終了");
+        case RunOutcome::EndedWithErrors:
+            return QStringLiteral("終了 (エラー %1 件)")
+                .arg(StatusCounters::LeadingNumber(host_.PanelText(kPanelErrors)));
+        case RunOutcome::Stopped:
+            return abendReason_.isEmpty() ? QStringLiteral("中止") : abended;
+        case RunOutcome::ConnectionFailed:
+        case RunOutcome::LogUnwritable:
+            return abended;
+        case RunOutcome::NotRun:
+        case RunOutcome::Refused:
+            break;
+    }
+    return QString();
+}
+
 void RunDriver::Restore() {
     host_.SetRunning(false);
-    host_.SetPanelText(kPanelMode, QString());
+    host_.SetPanelText(kPanelMode, EndText());
     host_.SetTimerRunning(false);
     ledger_.reset();
     ftp_.FtpQuit();
@@ -323,6 +353,12 @@ void RunDriver::Logging(const QString& line) {
 }
 
 void RunDriver::WriteLog(const QString& line) {
+    // Every connection that meets such a server says so; the run log once.
+    if (line.startsWith(PartFile::kRenameNotAtomic)) {
+        if (toldOnce_.contains(line))
+            return;
+        toldOnce_.insert(line);
+    }
     QString error;
     if (!Fun_Error_Success::WriteLog(line, &error))
         LogWriteFailed(error);
@@ -341,6 +377,14 @@ void RunDriver::ShowSocketError(const QString& text) {
 
 bool RunDriver::InvestigateMode() {
     return host_.InvestigateMode();
+}
+
+void RunDriver::UploadProgress(const QString& localPath, qint64 sent, qint64 size) {
+    progress_.Moved(1, localPath, sent, size);
+}
+
+void RunDriver::UploadEnded() {
+    progress_.Ended(1);
 }
 
 Typ_ServerOptions RunDriver::ServerOptions(const QString& hostPort) {

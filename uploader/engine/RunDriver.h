@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -8,6 +9,7 @@
 #include "FtpClient.h"
 #include "FtpHost.h"
 #include "TransferPool.h"
+#include "TransferProgress.h"
 
 class RunHost;
 class clsAdoJet;
@@ -60,6 +62,8 @@ public:
     void WriteLog(const QString& line) override;
     void ShowSocketError(const QString& text) override;
     bool InvestigateMode() override;
+    void UploadProgress(const QString& localPath, qint64 sent, qint64 size) override;
+    void UploadEnded() override;
     Typ_ServerOptions ServerOptions(const QString& hostPort) override;
     bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                           const QString& question) override;
@@ -81,6 +85,8 @@ private:
     void ClosePool();
     void WriteClosingLine();
     void WriteFaultLine();
+    // How the run ended, for the first status panel; "" for a run that did not start.
+    QString EndText() const;
     void Restore();
 
     RunHost& host_;
@@ -93,5 +99,8 @@ private:
     bool running_ = false;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
-    QString logFailure_;  // why a run log line could not be written; empty while all went
+    QString logFailure_;   // why a run log line could not be written; empty while all went
+    QString abendReason_;  // why the run ended abnormally
+    TransferProgress progress_;
+    QSet<QString> toldOnce_;  // run-log lines written once a run, whichever connection says them
 };

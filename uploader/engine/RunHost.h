@@ -3,6 +3,7 @@
 #include <QString>
 
 #include "MessageHost.h"
+#include "TransferProgress.h"
 #include "Typ_Profile.h"
 
 // What a run needs of the program around it: the window implements it with widgets, the headless
@@ -29,6 +30,9 @@ public:
     virtual int PanelCount() = 0;
     // The one-second timer that counts panel 5.
     virtual void SetTimerRunning(bool running) = 0;
+    // What is being sent: after every change while files go (a few times a second at most for
+    // each), and with no transfer once the walk has ended.
+    virtual void ShowProgress(const TransferStatus& /*status*/) {}
     // Investigate mode: files are recorded as sent but not transferred.
     virtual bool InvestigateMode() = 0;
     // The conversion table file the user chose ("" for none).

@@ -40,6 +40,9 @@ Typ_ServerOptions Read(const QString& hostPort) {
     const int connections = ReadKey(section, ServerOptionKeys::kConnections).toInt(&number);
     if (number)
         options.Connections = qBound(kMinConnections, connections, kMaxConnections);
+    if (ReadKey(section, ServerOptionKeys::kTempUpload)
+            .compare(TempUploadText(TU_On), Qt::CaseInsensitive) == 0)
+        options.TempUpload = TU_On;
     return options;
 }
 
@@ -49,6 +52,8 @@ bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* e
                     DataConnectionText(options.DataConnection), error) &&
            WriteKey(section, ServerOptionKeys::kTls, TlsText(options.Tls), error) &&
            WriteKey(section, ServerOptionKeys::kConnections, QString::number(options.Connections),
+                    error) &&
+           WriteKey(section, ServerOptionKeys::kTempUpload, TempUploadText(options.TempUpload),
                     error) &&
            WriteTrustedCertificate(hostPort, options.TrustedCertificate, error);
 }
@@ -65,6 +70,10 @@ QString DataConnectionText(enmDataConnection value) {
 
 QString TlsText(enmTls value) {
     return value == TLS_Require ? QStringLiteral("Require") : QStringLiteral("Off");
+}
+
+QString TempUploadText(enmTempUpload value) {
+    return value == TU_On ? QStringLiteral("On") : QStringLiteral("Off");
 }
 
 }  // namespace ServerSettings

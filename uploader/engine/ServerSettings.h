@@ -7,7 +7,7 @@
 
 // The connection options of each server, in section "Server_" + host:port of the settings file:
 // DataConnection (Active|Passive), Tls (Off|Require), TrustedCertificate (a SHA-256 fingerprint
-// in hex) and Connections (1 to 16). Names and values match case-blind.
+// in hex), Connections (1 to 16) and TempUpload (Off|On). Names and values match case-blind.
 namespace ServerSettings {
 
 // The options kept for host:port. A missing key reads as its default (active, no TLS, no
@@ -15,10 +15,10 @@ namespace ServerSettings {
 // Require: a typing slip never sends a password in clear text. So does a Require in any section
 // of the server (a file may name it twice), and a settings file that cannot be read. A
 // fingerprint that is not 64 hex digits reads as none. A number of connections outside 1 to 16
-// reads as the nearest of them, one that is no number as 1.
+// reads as the nearest of them, one that is no number as 1. TempUpload is on only when it says On.
 Typ_ServerOptions Read(const QString& hostPort);
 
-// Writes the four keys of the server; false with the reason in error when the file could not be
+// Writes the five keys of the server; false with the reason in error when the file could not be
 // written (empty for a read-only file, whose warning has been shown).
 bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error = nullptr);
 
@@ -29,5 +29,6 @@ bool WriteTrustedCertificate(const QString& hostPort, const QByteArray& fingerpr
 // The values as written to the file.
 QString DataConnectionText(enmDataConnection value);
 QString TlsText(enmTls value);
+QString TempUploadText(enmTempUpload value);
 
 }  // namespace ServerSettings

@@ -7,6 +7,8 @@ namespace {
 constexpr int kDefaultReplyTimeoutSec = 60;
 // A day: far beyond any server's patience, and small enough for the millisecond timer.
 constexpr int kMaxReplyTimeoutSec = 24 * 60 * 60;
+constexpr int kDefaultKeepRunLogs = 5;
+constexpr int kMaxKeepRunLogs = 99;
 }  // namespace
 
 namespace Settings {
@@ -23,6 +25,14 @@ int ReplyTimeoutSec() {
     if (!ok || seconds <= 0)
         return kDefaultReplyTimeoutSec;
     return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
+}
+
+int KeepRunLogs() {
+    bool ok = false;
+    const int keep = Read(QStringLiteral("KeepRunLogs")).trimmed().toInt(&ok);
+    if (!ok || keep < 0)
+        return kDefaultKeepRunLogs;
+    return qMin(keep, kMaxKeepRunLogs);
 }
 
 bool FollowLinksOutside() {

@@ -9,6 +9,9 @@ QString Read(const QString& key);
 // Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60 when
 // missing, not a number or not positive; at most a day).
 int ReplyTimeoutSec();
+// Key KeepRunLogs: how many earlier pairs of run log and command log a run keeps (default 5 when
+// missing or not a number; 0 keeps none; at most 99).
+int KeepRunLogs();
 // Key FollowLinksOutside: "1" lets the walk follow links that lead outside a profile's local base
 // folder; anything else keeps them unfollowed.
 bool FollowLinksOutside();

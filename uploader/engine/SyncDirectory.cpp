@@ -9,7 +9,9 @@
 #include "FtpClient.h"
 #include "Fun_Error_Success.h"
 #include "LocalDir.h"
+#include "PartFile.h"
 #include "RunHost.h"
+#include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
 #include "TransferPool.h"
@@ -68,6 +70,7 @@ QString SyncWalk::RemoteKey(const QString& remotePath) {
 void SyncWalk::Run() {
     remote_.clear();
     complete_.clear();
+    parts_.clear();
     branch_.clear();
     visited_.clear();
     baseReal_ = QFileInfo(ftp_.strLocalBaseDir).canonicalFilePath();
@@ -76,7 +79,7 @@ void SyncWalk::Run() {
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     if (recursive_) {
         for (qint32 i = 0; i < ftp_.lngRemoteListCount; ++i)
-            remote_.insert(RemoteKey(ftp_.strRemoteList.at(i)));
+            Known(ftp_.strRemoteList.at(i));
     }
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
@@ -97,6 +100,7 @@ void SyncWalk::Run() {
     SyncDirectory(folder, base);
     if (pool_)
         DrainPool();
+    DeleteParts();
 }
 
 bool SyncWalk::MakeRemoteName(const QString& localPath, QString* remotePath) const {
@@ -158,6 +162,7 @@ void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
     for (const LocalEntry& entry : folder.entries) {
         if (ftp_.blnAbend)
             break;
+        DeleteParts();
         SyncEntry(entry, folder.dir + entry.name, remoteDir);
         if (StopAfterEntry())
             break;
@@ -192,6 +197,10 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
     } else if (entry.kind == LocalEntry::Kind::Special ||
                entry.kind == LocalEntry::Kind::Unreadable) {
         SkipEntry(entry, localPath, remotePath);
+    } else if (PartFile::IsPart(remotePath)) {
+        // The next run would take it for a part left behind.
+        Log(QStringLiteral("WARNING - NAME OF A PART FILE NOT SENT ") +
+            Paths(localPath, remotePath));
     } else if (entry.link && !LinkFollowed(localPath, remotePath)) {
         // Its warning line names it.
     } else if (folder) {
@@ -395,9 +404,33 @@ void SyncWalk::ListOnEntering(const QString& remoteDir) {
 
 void SyncWalk::Listed(const QString& remoteDir, const QStringList& paths) {
     for (const QString& path : paths)
-        remote_.insert(RemoteKey(path));
+        Known(path);
     complete_.insert(RemoteKey(remoteDir));
     listingUsable_ = true;
+}
+
+// A part never counts as its file, nor as anything else that exists.
+void SyncWalk::Known(const QString& remotePath) {
+    if (PartFile::IsPart(remotePath))
+        parts_.append(remotePath);
+    else
+        remote_.insert(RemoteKey(remotePath));
+}
+
+// Investigating changes nothing on the server but folders; the parts wait for a run that sends.
+void SyncWalk::DeleteParts() {
+    if (host_.InvestigateMode())
+        parts_.clear();
+    while (!parts_.isEmpty() && !ftp_.blnAbend) {
+        const QString part = parts_.takeFirst();
+        if (ftp_.FtpDeleteFile(part))
+            Log(QStringLiteral("SUCCESS - PART FILE LEFT BEHIND DELETED - ") + kTab +
+                Fun_Error_Success::LogText(part));
+        else if (!ftp_.blnAbend)
+            Log(QStringLiteral("WARNING - CAN NOT DELETE PART FILE - ") + kTab +
+                Fun_Error_Success::LogText(part) + kTab +
+                Fun_Error_Success::LogText(ServerText::Printable(ftp_.strLastReply.simplified())));
+    }
 }
 
 // Only folders the listing of this one shows: the others are made, and a made folder is known.

@@ -98,6 +98,12 @@ private:
     void Settle(MadeFolder& made);
     void ListOnEntering(const QString& remoteDir);
     void Listed(const QString& remoteDir, const QStringList& paths);
+    // Takes a listed path into the paths known to exist; a part file that a run left behind
+    // goes to the parts to delete instead.
+    void Known(const QString& remotePath);
+    // Deletes the parts the listings found, on the walk's own connection: never from inside a
+    // wait, where a listing of the pool may end.
+    void DeleteParts();
     // Asks the pool to list the remote folders the walk will enter below this one.
     void ListAhead(const Folder& folder);
     // Waits for the pool's files to end; sends those it has no connection left for.
@@ -138,5 +144,8 @@ private:
     QVector<MadeRef> madeBranch_;
     // Files handed to the pool, by job number.
     QHash<qint64, Upload> inFlight_;
+    // Part files the listings showed, to delete. A folder is listed before any file goes into
+    // it, so none of them is a part of this run.
+    QStringList parts_;
     qint64 lastJob_ = 0;
 };

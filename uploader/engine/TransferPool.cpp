@@ -5,6 +5,7 @@
 #include "FtpClient.h"
 #include "FtpWorker.h"
 #include "Fun_Error_Success.h"
+#include "TransferProgress.h"
 
 namespace {
 
@@ -16,11 +17,12 @@ constexpr int kKeepAliveMs = 30 * 1000;
 
 TransferPool::TransferPool(FtpClient& walk, int connections,
                            std::function<void(const QString&)> logCommand,
-                           std::function<void(const QString&)> logRun)
+                           std::function<void(const QString&)> logRun, TransferProgress* progress)
     : m_walk(walk),
       m_size(connections),
       m_logCommand(std::move(logCommand)),
-      m_logRun(std::move(logRun)) {
+      m_logRun(std::move(logRun)),
+      m_progress(progress) {
     m_wake.setInterval(kKeepAliveMs);
 }
 
@@ -47,6 +49,11 @@ void TransferPool::Start(int replyTimeoutSec) {
                 [this](const QString& line) { m_logCommand(line); });
         connect(worker, &FtpWorker::RunLogged, this,
                 [this](const QString& line) { m_logRun(line); });
+        connect(worker, &FtpWorker::Progress, this,
+                [this](int from, const QString& localPath, qint64 sent, qint64 size) {
+                    if (m_progress)
+                        m_progress->Moved(from, localPath, sent, size);
+                });
         connection->thread->start();
         QMetaObject::invokeMethod(
             worker, [=, this] { worker->LogIn(profile, options, m_replyTimeoutSec); },
@@ -225,6 +232,8 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
     Connection& connection = At(number);
     Job job = connection.job;
     connection.state = State::Idle;
+    if (m_progress)
+        m_progress->Ended(number);
     if (broken && !m_stoppedNow && !m_closing) {
         Lost(connection, reason);
         // The file goes again, first, on a connection that works; a second break is its own

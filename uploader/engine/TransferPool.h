@@ -13,6 +13,7 @@
 
 class FtpClient;
 class FtpWorker;
+class TransferProgress;
 
 // The connections of a run beyond the walk's own, when a server's Connections is more than one.
 //
@@ -39,9 +40,10 @@ public:
     };
 
     // walk: the run's first connection, logged in: its profile, options and stop flags hold for
-    // the pool. connections: how many in all, the walk's included.
+    // the pool. connections: how many in all, the walk's included. progress: told how far each
+    // file of the pool has gone, by its connection's number.
     TransferPool(FtpClient& walk, int connections, std::function<void(const QString&)> logCommand,
-                 std::function<void(const QString&)> logRun);
+                 std::function<void(const QString&)> logRun, TransferProgress* progress = nullptr);
     ~TransferPool() override;
 
     // Starts the logins of the further connections.
@@ -129,6 +131,7 @@ private:
     int m_size;
     std::function<void(const QString&)> m_logCommand;
     std::function<void(const QString&)> m_logRun;
+    TransferProgress* m_progress;
     int m_replyTimeoutSec = 60;
     std::vector<std::unique_ptr<Connection>> m_connections;
     std::deque<Job> m_waiting;    // files for the next idle connection, those that broke first

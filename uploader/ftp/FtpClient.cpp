@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <QHash>
+#include <QScopeGuard>
 #include <QSslCipher>
 #include <cerrno>
 #include <climits>
@@ -15,6 +17,7 @@
 #include "CodePage.h"
 #include "FtpAddress.h"
 #include "FtpLimits.h"
+#include "PartFile.h"
 #include "PassiveReply.h"
 #include "ServerCertificate.h"
 #include "ServerText.h"
@@ -24,6 +27,7 @@ namespace {
 
 constexpr qint64 kUploadChunk = 1024 * 1024;  // the most a transfer keeps in memory, twice over
 constexpr qint64 kReadChunk = 1024 * 1024;    // the most one read takes off a socket
+constexpr int kProgressMs = 250;              // between two reports of an upload's progress
 
 const QString kControlFailure =
     QStringLiteral("[WSCONTROL]障害が発生しました。処理を異常終了させます。");
@@ -35,6 +39,16 @@ const QString kCertificateUntrusted =
 const QString kCertificateChanged = QStringLiteral(
     "[TLS]サーバーの証明書が、信頼した証明書から変わっています。処理を異常終了させます。");
 const QString kCrLf = QStringLiteral("\r\n");
+
+// Commands answered by one reply, with the code that says yes.
+const QHash<QString, QString> kSimpleReplies{
+    {QStringLiteral("CWD"), QStringLiteral("250")},
+    {QStringLiteral("MKD"), QStringLiteral("257")},
+    {QStringLiteral("NOOP"), QStringLiteral("200")},
+    {QStringLiteral("DELE"), QStringLiteral("250")},
+    {QStringLiteral("RNFR"), QStringLiteral("350")},
+    {QStringLiteral("RNTO"), QStringLiteral("250")},
+};
 
 // A CR or LF would end the command early and let the rest pass as a command of its own.
 bool HasLineBreak(const QString& text) {
@@ -76,6 +90,8 @@ FtpClient::FtpClient(FtpHost& host, QObject* parent) : QObject(parent), m_host(h
     connect(&m_watchdog, &QTimer::timeout, this, &FtpClient::OnWatchdog);
     m_deadline.setSingleShot(true);
     connect(&m_deadline, &QTimer::timeout, this, &FtpClient::OnDeadline);
+    m_progress.setInterval(kProgressMs);
+    connect(&m_progress, &QTimer::timeout, this, &FtpClient::TellProgress);
     // No read takes more than this off a socket, however fast the server sends.
     wsControl.setReadBufferSize(kReadChunk);
 
@@ -208,6 +224,10 @@ bool FtpClient::FtpMakeDir(const QString& path) {
 
 bool FtpClient::FtpNoop() {
     return RunCommand(QStringLiteral("NOOP"), QStringLiteral("NOOP"));
+}
+
+bool FtpClient::FtpDeleteFile(const QString& path) {
+    return RunCommand(QStringLiteral("DELE"), QStringLiteral("DELE ") + path);
 }
 
 void FtpClient::FtpQuit() {
@@ -388,15 +408,12 @@ void FtpClient::JudgeReply(const QString& code) {
         good = code == QLatin1String("229");
     } else if (state == QLatin1String("PASV")) {
         good = code == QLatin1String("227");
-    } else if (state == QLatin1String("CWD") || state == QLatin1String("MKD") ||
-               state == QLatin1String("NOOP")) {
+    } else if (kSimpleReplies.contains(state)) {
         // The end of an earlier transfer may come late; the reply that follows decides.
         if (code == QLatin1String("226"))
             return;
-        const QString expected = state == QLatin1String("CWD")   ? QStringLiteral("250")
-                                 : state == QLatin1String("MKD") ? QStringLiteral("257")
-                                                                 : QStringLiteral("200");
-        good = code == expected || (state != QLatin1String("NOOP") && code == QLatin1String("521"));
+        const bool cwdOrMkd = state == QLatin1String("CWD") || state == QLatin1String("MKD");
+        good = code == kSimpleReplies.value(state) || (cwdOrMkd && code == QLatin1String("521"));
     } else if (state == QLatin1String("NLST") || state == QLatin1String("STOR")) {
         good = IsPreliminary(code);
     } else if (state == QLatin1String("NLST_WAIT") || state == QLatin1String("WAIT_TRANS")) {
@@ -932,9 +949,16 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     UploadSource source;
     if (!source.Open(localPath))
         return PutFailed(source.Error());
+    m_uploadLocalPath = localPath;
+    m_uploadSize = source.Size();
+    m_uploadBytes = 0;
+    m_host.UploadProgress(localPath, 0, m_uploadSize);
+    const auto ended = qScopeGuard([this] { m_host.UploadEnded(); });
+    const bool temporary = m_options.TempUpload == TU_On;
+    const QString storePath = temporary ? PartFile::PathOf(remotePath) : remotePath;
     // With TLS, a finished handshake on the data connection says that the server has taken the
     // transfer: the file goes then, without waiting for the preliminary reply to come back.
-    if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + remotePath,
+    if (!OpenDataPort() || !RunCommand(QStringLiteral("STOR"), QStringLiteral("STOR ") + storePath,
                                        [this] { return TlsRequired() && m_dataConnected; })) {
         CloseData();
         return PutFailed(TransferFailure());
@@ -947,6 +971,10 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     if (!stored)
         return PutFailed(source.Error().isEmpty() ? TransferFailure() : source.Error(),
                          source.Changed());
+    // A part that cannot take its name stays behind: the next run that lists its folder deletes
+    // it.
+    if (temporary && !RenameIntoPlace(storePath, remotePath))
+        return PutFailed(TransferFailure());
     if (blnQuitAfterFile)
         blnAbend = true;
     return true;
@@ -956,6 +984,33 @@ bool FtpClient::PutFailed(const QString& reason, bool changed) {
     m_putFailure = reason;
     m_putChanged = changed;
     return false;
+}
+
+// Some servers refuse to rename onto an existing name: the old file is deleted first then, and the
+// run log says so once (for a moment the file is missing).
+bool FtpClient::RenameIntoPlace(const QString& part, const QString& remotePath) {
+    if (Rename(part, remotePath))
+        return true;
+    const bool refusedForGood = strFtpState == QLatin1String("RNTO") && blnFtpError && !blnAbend &&
+                                strLastReply.startsWith(u'5');
+    if (!refusedForGood || !FtpDeleteFile(remotePath) || !Rename(part, remotePath))
+        return false;
+    m_host.WriteLog(PartFile::kRenameNotAtomic + u'\t' + m_hostPort);
+    return true;
+}
+
+bool FtpClient::Rename(const QString& from, const QString& to) {
+    return RunCommand(QStringLiteral("RNFR"), QStringLiteral("RNFR ") + from) &&
+           RunCommand(QStringLiteral("RNTO"), QStringLiteral("RNTO ") + to);
+}
+
+void FtpClient::TellProgress() {
+    const int descriptor = DrainDescriptor();
+    int queued = 0;
+    if (descriptor < 0 || ::ioctl(descriptor, SIOCOUTQ, &queued) != 0)
+        queued = 0;
+    m_host.UploadProgress(m_uploadLocalPath,
+                          qBound<qint64>(0, m_uploadBytes - queued, m_uploadSize), m_uploadSize);
 }
 
 // Why the transfer under way failed: the fault that ended the connection, a stop, or the reply
@@ -982,14 +1037,21 @@ bool FtpClient::StreamFile(UploadSource& file) {
     m_uploadBroken = false;
     m_uploadProgress = 0;
     m_uploadQueued = 0;
+    m_progress.start();
     RefillUpload();
     WaitUntil([this] { return blnFtpDone || blnAbend; },
               m_uploadSent ? Channel::Control : Channel::Data);
-    return blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
+    m_progress.stop();
+    const bool stored = blnFtpDone && !blnFtpError && !blnAbend && m_uploadSent && !m_uploadBroken;
+    if (stored)
+        m_host.UploadProgress(m_uploadLocalPath, m_uploadSize, m_uploadSize);
+    return stored;
 }
 
 void FtpClient::OnDataBytesWritten(qint64 bytes) {
     UploadMoved(bytes);
+    if (m_upload)
+        m_uploadBytes += bytes;
     RefillUpload();
 }
 
@@ -1030,6 +1092,7 @@ int FtpClient::DrainDescriptor() const {
 // the connection until the server has confirmed the file.
 void FtpClient::EndUpload() {
     m_uploadSent = true;
+    m_uploadBytes = m_uploadSize;
     m_waitChannel = Channel::Control;
     const int descriptor = static_cast<int>(wsDataSocket->socketDescriptor());
     if (wsDataSocket->isEncrypted()) {

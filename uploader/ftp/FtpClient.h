@@ -64,6 +64,9 @@ public:
     bool FtpMakeDir(const QString& path);
     // Keeps an idle connection from being closed by the server's idle time limit.
     bool FtpNoop();
+    // DELE: for part files a run left behind, and for the old file where a server will not
+    // rename a part onto it; for nothing else.
+    bool FtpDeleteFile(const QString& path);
     // Sends QUIT and closes both connections without waiting for the answer.
     void FtpQuit();
     void CloseSockets();
@@ -75,7 +78,9 @@ public:
     static QString PortArgument(const QHostAddress& address, quint16 port);
 
     // Sends the local file (a regular file only) under the remote path; true once the server has
-    // confirmed the whole file and the file did not change while it went.
+    // confirmed the whole file and the file did not change while it went. With the server's
+    // TempUpload on, the file goes under its part name and true comes only once the part has
+    // been renamed to the remote path.
     bool FtpPutFile(const QString& localPath, const QString& remotePath);
     // Why the last FtpPutFile failed, on one line: the system's words for a file that could not
     // be read, the server's reply (a 426, a 553 ...), the fault that broke the connection.
@@ -188,6 +193,11 @@ private:
     void EndUpload();
     bool StreamFile(UploadSource& file);
     bool PutFailed(const QString& reason, bool changed = false);
+    bool RenameIntoPlace(const QString& part, const QString& remotePath);
+    bool Rename(const QString& from, const QString& to);
+    // Tells the host how much of the file has left this machine: handed to the system and no
+    // longer in its send queue.
+    void TellProgress();
     QString TransferFailure() const;
 
     FtpHost& m_host;
@@ -230,6 +240,10 @@ private:
     qint64 m_uploadProgress = 0;       // bytes sent since the deadline last started afresh
     qint64 m_uploadQueued = 0;         // bytes the system held at the last look, once all went
     int m_drainDescriptor = -1;        // a TLS upload's connection, kept after Qt closed its own
+    QString m_uploadLocalPath;         // the file being sent, for its progress
+    qint64 m_uploadSize = 0;
+    qint64 m_uploadBytes = 0;  // of it, handed to the system
+    QTimer m_progress;         // tells its progress while it goes
 
     ListMode m_listMode = ListMode::Unknown;
     bool m_listByPath = false;

@@ -19,6 +19,15 @@ public:
     virtual void ShowSocketError(const QString& text) = 0;
     // mnuSeek is ticked: FtpPutFile sends nothing and reports success.
     virtual bool InvestigateMode() = 0;
+    // The file being sent: how many of its bytes the system has taken, 0 as its transfer starts,
+    // then at most a few times a second and once all have gone.
+    virtual void UploadProgress(const QString& localPath, qint64 sent, qint64 size) {
+        Q_UNUSED(localPath);
+        Q_UNUSED(sent);
+        Q_UNUSED(size);
+    }
+    // The transfer UploadProgress told of is over, whatever came of it.
+    virtual void UploadEnded() {}
     // How the server host:port is reached. A host that keeps no options: the defaults.
     virtual Typ_ServerOptions ServerOptions(const QString& hostPort) {
         Q_UNUSED(hostPort);

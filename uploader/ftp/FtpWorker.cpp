@@ -106,6 +106,10 @@ void FtpWorker::ShowSocketError(const QString& text) {
     Logging(m_socketError);
 }
 
+void FtpWorker::UploadProgress(const QString& localPath, qint64 sent, qint64 size) {
+    emit Progress(m_number, localPath, sent, size);
+}
+
 Typ_ServerOptions FtpWorker::ServerOptions(const QString&) {
     return m_options;
 }

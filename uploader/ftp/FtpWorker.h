@@ -43,6 +43,8 @@ signals:
     void Sent(int number, qint64 job, bool stored, bool broken, bool changed,
               const QString& reason);
     void Listed(int number, const QString& dir, bool ok, bool broken, const QStringList& paths);
+    // How far the file being sent has gone (FtpHost::UploadProgress).
+    void Progress(int number, const QString& localPath, qint64 sent, qint64 size);
     void CommandLogged(const QString& line);
     void RunLogged(const QString& line);
     void Closed(int number);
@@ -53,6 +55,7 @@ private:
     void WriteLog(const QString& line) override;
     void ShowSocketError(const QString& text) override;
     bool InvestigateMode() override { return false; }
+    void UploadProgress(const QString& localPath, qint64 sent, qint64 size) override;
     Typ_ServerOptions ServerOptions(const QString& hostPort) override;
 
     // Whether the last failure was the connection's rather than the file's or the folder's.

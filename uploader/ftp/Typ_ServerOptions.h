@@ -8,6 +8,7 @@
 // server connects to us for each transfer, and nothing is encrypted.
 enum enmDataConnection { DC_Active, DC_Passive };
 enum enmTls { TLS_Off, TLS_Require };
+enum enmTempUpload { TU_Off, TU_On };
 
 struct Typ_ServerOptions {
     enmDataConnection DataConnection = DC_Active;
@@ -18,6 +19,9 @@ struct Typ_ServerOptions {
     // Connections a run opens to the server: one walks the tree, the others send files at the
     // same time (kMinConnections to kMaxConnections).
     int Connections = 1;
+    // On: each file is stored under a part name in its folder and renamed to its own once the
+    // server has all of it, so that nobody ever fetches half a file under its real name.
+    enmTempUpload TempUpload = TU_Off;
 };
 
 constexpr int kMinConnections = 1;
@@ -32,4 +36,5 @@ inline const QString kDataConnection = QStringLiteral("DataConnection");
 inline const QString kTls = QStringLiteral("Tls");
 inline const QString kTrustedCertificate = QStringLiteral("TrustedCertificate");
 inline const QString kConnections = QStringLiteral("Connections");
+inline const QString kTempUpload = QStringLiteral("TempUpload");
 }  // namespace ServerOptionKeys

@@ -25,6 +25,8 @@ public:
     // After Read gave 0: false when the file is no longer what was opened (Changed() is then
     // true) or its status cannot be read.
     bool Unchanged();
+    // The file's size when it was opened.
+    qint64 Size() const { return opened_.st_size; }
     // The file changed while it was read.
     bool Changed() const { return changed_; }
     QString Error() const { return error_; }

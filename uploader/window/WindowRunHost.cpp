@@ -66,6 +66,10 @@ void WindowRunHost::SetTimerRunning(bool running) {
         form_.tmrSec->stop();
 }
 
+void WindowRunHost::ShowProgress(const TransferStatus& status) {
+    form_.ShowTransfer(status);
+}
+
 bool WindowRunHost::InvestigateMode() {
     return form_.InvestigateMode();
 }

@@ -28,6 +28,7 @@ public:
     void SetPanelText(int panel, const QString& text) override;
     int PanelCount() override { return 5; }
     void SetTimerRunning(bool running) override;
+    void ShowProgress(const TransferStatus& status) override;
     bool InvestigateMode() override;
     QString ConvTablePath() override;
     void SaveSetting() override;

@@ -19,6 +19,7 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
       cboTls(new QComboBox(this)),
       txtTrustedCertificate(new QLineEdit(this)),
       spnConnections(new QSpinBox(this)),
+      cboTempUpload(new QComboBox(this)),
       m_hostPort(hostPort),
       m_messages(messages) {
     setObjectName(QStringLiteral("frmServerSetting"));
@@ -35,7 +36,13 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
         QStringLiteral("1 より大きいと、その数の接続でﾌｧｲﾙを同時に送ります。遠いｻｰﾊﾞｰには 4 を"
                        "お勧めします。"));
 
+    cboTempUpload->addItems({QStringLiteral("使用しない"), QStringLiteral("使用する")});
+    cboTempUpload->setToolTip(
+        QStringLiteral("ﾌｧｲﾙを一時名 (.名前.skerrowex-part) で送り、全て届いてから名前を変えます。"
+                       "閲覧者が送信途中のﾌｧｲﾙを見ることはありません。Web ｻｲﾄにお勧めします。"));
+
     const Typ_ServerOptions options = ServerSettings::Read(hostPort);
+    cboTempUpload->setCurrentIndex(options.TempUpload == TU_On ? 1 : 0);
     spnConnections->setValue(options.Connections);
     cboDataConnection->setCurrentIndex(options.DataConnection == DC_Passive ? 1 : 0);
     cboTls->setCurrentIndex(options.Tls == TLS_Require ? 1 : 0);
@@ -49,6 +56,7 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     form->addRow(QStringLiteral("TLS(&T):"), cboTls);
     form->addRow(QStringLiteral("信頼する証明書(&C):"), txtTrustedCertificate);
     form->addRow(QStringLiteral("同時接続数(&N):"), spnConnections);
+    form->addRow(QStringLiteral("一時名で転送(&U):"), cboTempUpload);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &frmServerSetting::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &frmServerSetting::reject);
@@ -64,6 +72,7 @@ void frmServerSetting::accept() {
     options.DataConnection = cboDataConnection->currentIndex() == 1 ? DC_Passive : DC_Active;
     options.Tls = cboTls->currentIndex() == 1 ? TLS_Require : TLS_Off;
     options.Connections = spnConnections->value();
+    options.TempUpload = cboTempUpload->currentIndex() == 1 ? TU_On : TU_Off;
     const QString fingerprint = txtTrustedCertificate->text().trimmed();
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(fingerprint);
     if (!fingerprint.isEmpty() && options.TrustedCertificate.isEmpty()) {

@@ -10,7 +10,8 @@ class QSpinBox;
 
 // The connection options of one server (host:port), shared by every profile that names it: how
 // data connections are made, whether TLS is required, the certificate trusted although it does
-// not verify, and how many connections a run opens. Read from and stored in the settings file.
+// not verify, how many connections a run opens, and whether files go under a temporary name. Read
+// from and stored in the settings file.
 class frmServerSetting : public QDialog {
     Q_OBJECT
 
@@ -21,6 +22,7 @@ public:
     QComboBox* cboTls;             // 使用しない, 必須
     QLineEdit* txtTrustedCertificate;
     QSpinBox* spnConnections;  // 1 to 16
+    QComboBox* cboTempUpload;  // 使用しない, 使用する
 
     // Stores the options and closes; a fingerprint that is not one is refused with a message and
     // the dialog stays open.

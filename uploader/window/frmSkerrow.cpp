@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QProxyStyle>
 #include <QPushButton>
 #include <QScreen>
@@ -46,6 +48,15 @@ const QString kCrLf = QStringLiteral("\r\n");
 const QString kSettingSection = QStringLiteral("Setting");
 const QString kConvTableKey = QStringLiteral("ConvNameTable");
 const QString kByline = QStringLiteral("the SkerrowEx developers <skerrowex@example.org>");
+// What each status panel counts, as its tooltip says.
+const std::array<QString, 5> kPanelTips{
+    QStringLiteral("実行の状態: 実行中・調査中、終わった実行の結果"),
+    QStringLiteral("調べたﾌｧｲﾙの数 (files)"),
+    QStringLiteral("送ったﾌｧｲﾙの数 (copies)"),
+    QStringLiteral("ｴﾗｰの数 (err)"),
+    QStringLiteral("実行の経過秒数 (sec)"),
+};
+constexpr int kProgressSteps = 1000;
 
 // Every character of the password shows as "*", whatever the style's own mask character is.
 class PasswordStarStyle : public QProxyStyle {
@@ -83,6 +94,8 @@ frmSkerrow::frmSkerrow(MessageHost& host, QWidget* parent)
       txtAmbiguousSecond(new QLineEdit(this)),
       txtKey(new QLineEdit(this)),
       sbPanel(new QStatusBar(this)),
+      lblTransfer(new QLabel(sbPanel)),
+      prgTransfer(new QProgressBar(sbPanel)),
       tmrSec(new QTimer(this)),
       m_host(host),
       m_runHost(std::make_unique<WindowRunHost>(*this, host)),
@@ -169,12 +182,27 @@ QWidget* frmSkerrow::BuildFields() {
 void frmSkerrow::BuildStatusBar() {
     setStatusBar(sbPanel);
     sbPanel->setSizeGripEnabled(true);
-    for (QLabel*& panel : m_panels) {
+    for (std::size_t i = 0; i < m_panels.size(); ++i) {
+        QLabel*& panel = m_panels[i];
         panel = new QLabel(sbPanel);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         panel->setMinimumWidth(90);
+        panel->setToolTip(kPanelTips[i]);
         sbPanel->addWidget(panel, 1);
     }
+    // A long reason of an abnormal end is cut off here; its tooltip holds all of it.
+    m_panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    lblTransfer->setObjectName(QStringLiteral("lblTransfer"));
+    lblTransfer->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    lblTransfer->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    prgTransfer->setObjectName(QStringLiteral("prgTransfer"));
+    prgTransfer->setRange(0, kProgressSteps);
+    prgTransfer->setTextVisible(false);
+    prgTransfer->setFixedWidth(100);
+    sbPanel->addWidget(lblTransfer, 3);
+    sbPanel->addWidget(prgTransfer);
+    lblTransfer->hide();
+    prgTransfer->hide();
 }
 
 void frmSkerrow::BuildMenus() {
@@ -607,6 +635,30 @@ void frmSkerrow::SetPanelText(int panel, const QString& text) {
         return;
     const bool idleInvestigate = panel == 1 && text.isEmpty() && !IsRunning() && InvestigateMode();
     m_panels[panel - 1]->setText(idleInvestigate ? QStringLiteral("調査") : text);
+    if (panel == 1)
+        m_panels[0]->setToolTip(text.isEmpty() ? kPanelTips[0] : kPanelTips[0] + u'\n' + text);
+}
+
+// One file: its name, bytes and size, per cent and rate; several: their number and their sums.
+void frmSkerrow::ShowTransfer(const TransferStatus& status) {
+    if (status.transfers == 0) {
+        lblTransfer->clear();
+        lblTransfer->setToolTip(QString());
+        prgTransfer->setValue(0);
+        return;
+    }
+    const QString what = status.transfers == 1 ? QFileInfo(status.localPath).fileName()
+                                               : QStringLiteral("%1 件").arg(status.transfers);
+    QString text = what + QStringLiteral("  ") + TransferProgress::ByteText(status.sent) +
+                   QStringLiteral(" / ") + TransferProgress::ByteText(status.size) +
+                   QStringLiteral("  %1%").arg(status.Percent());
+    if (status.rate > 0)
+        text += QStringLiteral("  ") + TransferProgress::RateText(status.rate);
+    lblTransfer->setText(text);
+    lblTransfer->setToolTip(status.transfers == 1 ? status.localPath : text);
+    prgTransfer->setValue(status.size > 0 ? static_cast<int>(qMin(status.sent, status.size) *
+                                                             kProgressSteps / status.size)
+                                          : kProgressSteps);
 }
 
 void frmSkerrow::CountUpFiles() {
@@ -639,6 +691,9 @@ void frmSkerrow::SetEditingEnabled(bool enabled) {
 }
 
 void frmSkerrow::SetRunning(bool running) {
+    ShowTransfer({});
+    lblTransfer->setVisible(running);
+    prgTransfer->setVisible(running);
     mnuRun->setVisible(!running);
     mnuQuitRunning->setVisible(running);
     // A run reads a server's options when it connects: they are not changed under it.

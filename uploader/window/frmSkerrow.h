@@ -12,6 +12,7 @@
 #include "MessageHost.h"
 #include "ProfileFile.h"
 #include "RunDriver.h"
+#include "TransferProgress.h"
 #include "Typ_Profile.h"
 #include "WindowRunHost.h"
 
@@ -20,6 +21,7 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QProgressBar;
 class QPushButton;
 class QStatusBar;
 class QTimer;
@@ -70,6 +72,8 @@ public:
     void CountUpFiles();
     void CountUpCopies();
     void CountUpError();
+    // The file or files being sent, beside the panels: shown during a run, empty between files.
+    void ShowTransfer(const TransferStatus& status);
 
     // The controls a run locks: the list, both selectors, the four edit boxes and the buttons.
     void SetEditingEnabled(bool enabled);
@@ -96,6 +100,8 @@ public:
     QList<QLabel*> lblGuide;
     std::array<QPushButton*, 3> btnAction;
     QStatusBar* sbPanel;
+    QLabel* lblTransfer;
+    QProgressBar* prgTransfer;
     QTimer* tmrSec;
     QMenu* mnuFile;
     QAction* mnuRun;
