@@ -112,7 +112,7 @@ QList<qint64> TransferPool::Drain() {
         if (!Stopping())
             orphans.append(m_retries.front().id);
         else if (OnSent)
-            OnSent(m_retries.front().id, {false, false, QStringLiteral("stopped")});
+            OnSent(m_retries.front().id, {false, false, QStringLiteral("stopped"), {}});
     }
     return orphans;
 }
@@ -207,7 +207,7 @@ void TransferPool::WorkerLoggedIn(int number, bool ok, const QString& reason) {
 }
 
 void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, bool changed,
-                              const QString& reason) {
+                              const QString& reason, const QString& digest) {
     Connection& connection = At(number);
     Job job = connection.job;
     connection.state = State::Idle;
@@ -224,7 +224,7 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
         }
     }
     if (OnSent)
-        OnSent(id, {stored, changed, reason});
+        OnSent(id, {stored, changed, reason, digest});
     if (connection.state == State::Idle)
         Employ(connection);
 }

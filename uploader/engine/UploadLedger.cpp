@@ -98,15 +98,16 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
     if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
         return false;
     AdoRecordset rds;
-    if (!db.Execute(
-            QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded "
-                           "from T_PUT_FILE where c_local_file_name = ?1 and c_target = ?2"),
-            {key.LocalPath, key.Target}, &rds, error) ||
+    if (!db.Execute(QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded, "
+                                   "c_local_file_digest from T_PUT_FILE "
+                                   "where c_local_file_name = ?1 and c_target = ?2"),
+                    {key.LocalPath, key.Target}, &rds, error) ||
         rds.EOF_())
         return false;
     const QString text = rds.Field(QStringLiteral("dt_local_file_date")).toString();
     const QVariant size = rds.Field(QStringLiteral("i_local_file_size"));
     const QString since = rds.Field(QStringLiteral("dt_recorded")).toString();
+    const QString digest = rds.Field(QStringLiteral("c_local_file_digest")).toString();
     rds.Close();
     if (text.isEmpty())  // pending: its upload never got the server's confirmation
         return false;
@@ -122,6 +123,7 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
         record.size = size.toLongLong();
     if (!since.isEmpty())
         record.recorded = moment;
+    record.digest = digest;
     *recorded = record;
     return true;
 }
@@ -175,32 +177,52 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
     const QVariant size = record.size ? QVariant(*record.size) : QVariant();
     const QVariant since =
         record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant();
+    const QVariant digest = record.digest.isEmpty() ? QVariant() : QVariant(record.digest);
     if (!db.Execute(QStringLiteral("Insert Into T_PUT_FILE( i_id_file, c_local_file_name, "
                                    "dt_local_file_date, c_remote_file_name, c_target, "
-                                   "i_local_file_size, dt_recorded )values( "
-                                   "?1, ?2, ?3, ?4, ?5, ?6, ?7 )"),
+                                   "i_local_file_size, dt_recorded, c_local_file_digest )values( "
+                                   "?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8 )"),
                     {id, key.LocalPath, StoredTimeText(record.modified), remotePath, key.Target,
-                     size, since},
+                     size, since, digest},
                     nullptr, &reason) ||
         !db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
         return Fail(db, reason, error);
     return true;
 }
 
+bool RefreshRecord(clsAdoJet& db, const LedgerKey& key, const PutRecord& record, QString* error) {
+    // Commits without waiting for the disk; the next commit of an upload's record (FULL) takes
+    // this one along.
+    if (!db.Execute(QStringLiteral("PRAGMA synchronous=NORMAL"), nullptr, error))
+        return false;
+    const bool done = db.Execute(
+        QStringLiteral("update T_PUT_FILE set dt_local_file_date = ?3, i_local_file_size = ?4, "
+                       "dt_recorded = ?5 where c_local_file_name = ?1 and c_target = ?2 "
+                       "and c_local_file_digest = ?6"),
+        {key.LocalPath, key.Target, StoredTimeText(record.modified),
+         record.size ? QVariant(*record.size) : QVariant(),
+         record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant(), record.digest},
+        nullptr, error);
+    return db.Execute(QStringLiteral("PRAGMA synchronous=FULL"), nullptr, done ? error : nullptr) &&
+           done;
+}
+
 bool LocalFileState(const QString& path, FileState* state) {
     struct stat st {};
     if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    state->modified = TimeOf(st.st_mtim);
-    state->changed = TimeOf(st.st_ctim);
-    state->size = static_cast<qint64>(st.st_size);
+    *state = StateOf(st);
     return true;
+}
+
+FileState StateOf(const struct stat& st) {
+    return {TimeOf(st.st_mtim), TimeOf(st.st_ctim), static_cast<qint64>(st.st_size)};
 }
 
 PutRecord RecordOf(const FileState& state) {
     struct timespec now {};
     clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return {state.modified, state.size, TimeOf(now)};
+    return {state.modified, state.size, TimeOf(now), {}};
 }
 
 bool ChangedSinceRecord(const PutRecord& recorded, const FileState& current) {

@@ -44,7 +44,7 @@ void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remote
     m_keepAlive.start();
     const bool changed = !stored && m_client && m_client->LastPutFileChanged();
     emit Sent(m_number, job, stored, !stored && !changed && Broken(), changed,
-              stored ? QString() : FailureReason());
+              stored ? QString() : FailureReason(), stored ? m_client->LastPutDigest() : QString());
     CloseIfAsked();
 }
 
