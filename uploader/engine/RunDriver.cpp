@@ -39,13 +39,26 @@ QString LockRefusal(qint64 holder, const QString& reason) {
 
 }  // namespace
 
-RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {}
+RunDriver::RunDriver(RunHost& host)
+    : host_(host), ftp_(*this), logPath_(Fun_Error_Success::GetLogPath()) {}
 
 RunDriver::~RunDriver() = default;
 
 void RunDriver::mnuRun_Click() {
+    Start(false);
+}
+
+void RunDriver::mnuPreview_Click() {
+    Start(true);
+}
+
+void RunDriver::Start(bool preview) {
     if (running_)
         return;
+    preview_ = preview;
+    logPath_ = preview ? Fun_Error_Success::GetPreviewLogPath() : Fun_Error_Success::GetLogPath();
+    previewFolders_ = 0;
+    previewFiles_ = 0;
     outcome_ = RunOutcome::NotRun;
     if (host_.Editing() &&
         host_.ShowMessage(QStringLiteral("編集中のデータがあります。このまま実行すると編集は破棄"
@@ -123,12 +136,15 @@ void RunDriver::Lock() {
     host_.SetRunning(true);
     ftp_.blnAbend = false;
     ftp_.blnQuitAfterFile = false;
-    TextFile::DeleteQuietly(ConvTable::RequireConvPath());
+    // The names of the last run stay: a preview changes nothing of it.
+    if (!preview_)
+        TextFile::DeleteQuietly(ConvTable::RequireConvPath());
     host_.SaveSetting();
     for (int panel = 1; panel <= host_.PanelCount(); ++panel)
         host_.SetPanelText(panel, QString());
-    host_.SetPanelText(
-        kPanelMode, host_.InvestigateMode() ? QStringLiteral("調査中") : QStringLiteral("実行中"));
+    host_.SetPanelText(kPanelMode, preview_ ? QStringLiteral("ﾌﾟﾚﾋﾞｭｰ中")
+                                   : host_.InvestigateMode() ? QStringLiteral("調査中")
+                                                             : QStringLiteral("実行中"));
     ConvTable::LoadConvTable(conv_, host_.ConvTablePath());
     host_.SetTimerRunning(true);
     PrepareLogs();
@@ -137,9 +153,12 @@ void RunDriver::Lock() {
 void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
     appLog_->PlainMode(1);
-    appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
+    appLog_->Path(logPath_ + QStringLiteral(".sys.log"));
     appLog_->ClearLog();
-    Fun_Error_Success::KillLog();
+    if (preview_)
+        TextFile::DeleteQuietly(logPath_);
+    else
+        Fun_Error_Success::KillLog();
     WriteLog(QStringLiteral("START"));
 }
 
@@ -157,12 +176,12 @@ void RunDriver::WorkPass() {
     if (!logFailure_.isEmpty()) {
         outcome_ = RunOutcome::LogUnwritable;
         host_.ShowMessage(QStringLiteral("実行ログに書き込めないため、処理を中止しました。") +
-                              kCrLf + Fun_Error_Success::GetLogPath() + kCrLf + logFailure_,
+                              kCrLf + logPath_ + kCrLf + logFailure_,
                           MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
     if (connected)
-        host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+        host_.ShowRunLog(logPath_);
 }
 
 // Connects and walks each ticked profile; false after a failed connection, whose lines are
@@ -177,7 +196,7 @@ bool RunDriver::RunProfiles() {
         const int connections = ConnectionsFor(profile);
         commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
-        if (!ftp_.ConnectFtp(profile)) {
+        if (!Connect(profile)) {
             // Stopped while connecting: no fault, and the closing line says so.
             if (unloading_ || (ftp_.blnAbend && ftp_.FaultReason().isEmpty()))
                 break;
@@ -208,9 +227,27 @@ bool RunDriver::RunProfiles() {
     return true;
 }
 
+bool RunDriver::Connect(const Typ_Profile& profile) {
+    baseMissing_ = false;
+    if (!preview_)
+        return ftp_.ConnectFtp(profile);
+    if (!ftp_.FtpLogin(profile))
+        return false;
+    if (ftp_.FtpChangeDir(ftp_.strRemoteBaseDir)) {
+        ftp_.GetRemoteDirList(ftp_.strRemoteBaseDir, ftp_.strRemoteList, ftp_.lngRemoteListCount);
+        return true;
+    }
+    // Refused, not broken: the base is not there.
+    baseMissing_ = true;
+    ftp_.lngRemoteListCount = 0;
+    return !ftp_.blnAbend && ftp_.FaultReason().isEmpty() &&
+           ftp_.wsControl.state() == QAbstractSocket::ConnectedState;
+}
+
+// One connection for a preview, which sends nothing.
 int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
     FtpAddress address;
-    if (InvestigateMode() || !ParseFtpAddress(profile.FtpDir, &address))
+    if (InvestigateMode() || preview_ || !ParseFtpAddress(profile.FtpDir, &address))
         return 1;
     return ServerOptions(address.HostPort()).Connections;
 }
@@ -218,7 +255,11 @@ int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
 QString RunDriver::Walk(int connections) {
     if (connections <= 1) {
         SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_);
+        if (preview_)
+            walk.Preview(logPath_, baseMissing_);
         walk.Run();
+        previewFolders_ += walk.PreviewFolders();
+        previewFiles_ += walk.PreviewFiles();
         return walk.LogFailure();
     }
     TransferPool pool(
@@ -255,7 +296,12 @@ void RunDriver::WriteClosingLine() {
         return;
     }
     const qint64 copies = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
-    WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
+    if (preview_)
+        WriteLog(QStringLiteral("END PREVIEW (%1 folders to make, %2 files to send)")
+                     .arg(previewFolders_)
+                     .arg(previewFiles_));
+    else
+        WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
     outcome_ = StatusCounters::LeadingNumber(host_.PanelText(kPanelErrors)) > 0
                    ? RunOutcome::EndedWithErrors
                    : RunOutcome::Ended;
@@ -321,7 +367,7 @@ void RunDriver::Logging(const QString& line) {
 
 void RunDriver::WriteLog(const QString& line) {
     QString error;
-    if (!Fun_Error_Success::WriteLog(line, &error))
+    if (!Fun_Error_Success::WriteLogTo(logPath_, line, &error))
         LogWriteFailed(error);
 }
 

@@ -37,6 +37,10 @@ public:
 
     // The run command.
     void mnuRun_Click();
+    // The preview command: a run that connects, lists and walks but changes nothing; its log
+    // (Fun_Error_Success::GetPreviewLogPath) names each folder it would make and each file it
+    // would send, and ends with their numbers.
+    void mnuPreview_Click();
     // The stop command: asks whether to stop after the current file or at once.
     void mnuQuitRunning_Click();
     // Stop after the current file, or at once, without asking (the headless runner's Ctrl-C).
@@ -47,6 +51,7 @@ public:
     void UnloadApplication();
 
     bool Running() const { return running_; }
+    bool Previewing() const { return preview_; }
     RunOutcome Outcome() const { return outcome_; }
     FtpClient& Ftp() { return ftp_; }
     const Typ_ConvTable& Conv() const { return conv_; }
@@ -65,6 +70,7 @@ public:
                           const QString& question) override;
 
 private:
+    void Start(bool preview);
     bool ValidateTicked(int* ticked);
     void Lock();
     void PrepareLogs();
@@ -72,6 +78,8 @@ private:
     bool RunProfiles();
     void LogWriteFailed(const QString& reason);
     QString ConnectionFailure(const Typ_Profile& profile) const;
+    // Connects as ConnectFtp does; a preview never makes the remote base (baseMissing_ then).
+    bool Connect(const Typ_Profile& profile);
     // How many connections the profile's server takes: 1 in investigate mode, where nothing is
     // sent.
     int ConnectionsFor(const Typ_Profile& profile);
@@ -89,6 +97,11 @@ private:
     TransferPool* pool_ = nullptr;  // the further connections of the profile being walked
     QString commandPrefix_;         // "[1] " for the walk's own connection when there are more
     bool running_ = false;
+    bool preview_ = false;
+    QString logPath_;           // the run log, or the preview's
+    bool baseMissing_ = false;  // a preview found no remote base
+    int previewFolders_ = 0;
+    int previewFiles_ = 0;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
     QString logFailure_;  // why a run log line could not be written; empty while all went
