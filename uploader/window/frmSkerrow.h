@@ -73,7 +73,7 @@ public:
 
     // The controls a run locks: the list, both selectors, the four edit boxes and the buttons.
     void SetEditingEnabled(bool enabled);
-    // Running: mnuQuitRunning shown and mnuRun hidden; idle: the reverse.
+    // Running: mnuQuitRunning shown and mnuRun and mnuPreview hidden; idle: the reverse.
     void SetRunning(bool running);
     bool IsRunning() const;
     bool InvestigateMode() const;
@@ -99,6 +99,7 @@ public:
     QTimer* tmrSec;
     QMenu* mnuFile;
     QAction* mnuRun;
+    QAction* mnuPreview;
     QAction* mnuQuitRunning;
     QAction* mnuWithOutConvTable;
     QAction* mnuSeek;
