@@ -51,7 +51,6 @@ public:
     void UnloadApplication();
 
     bool Running() const { return running_; }
-    bool Previewing() const { return preview_; }
     RunOutcome Outcome() const { return outcome_; }
     FtpClient& Ftp() { return ftp_; }
     const Typ_ConvTable& Conv() const { return conv_; }
