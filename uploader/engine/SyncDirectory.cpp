@@ -26,6 +26,9 @@ constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
 
+// Rows of files found unchanged in content written in one transaction.
+constexpr qsizetype kRefreshBatch = 500;
+
 // The largest file the walk sends on its own connection while the pool's are all busy.
 constexpr qint64 kOwnSendMax = 1024 * 1024;
 
@@ -115,6 +118,7 @@ void SyncWalk::Run() {
     SyncDirectory(folder, base);
     if (pool_)
         DrainPool();
+    FlushRefreshes();
 }
 
 bool SyncWalk::MakeRemoteName(const QString& localPath, QString* remotePath) const {
@@ -175,11 +179,23 @@ bool SyncWalk::SameContent(const UploadLedger::LedgerKey& key, const QString& re
     now.modified = read.modified;
     now.size = read.size;
     now.digest = recorded.digest;
-    QString reason;
-    if (!UploadLedger::RefreshRecord(ledger_, key, now, &reason))
-        Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(key.LocalPath, remotePath) + kTab +
-              Fun_Error_Success::LogText(reason));
+    refreshes_.append({key, now});
+    refreshedRemote_.append(remotePath);
+    if (refreshes_.size() >= kRefreshBatch)
+        FlushRefreshes();
     return true;
+}
+
+void SyncWalk::FlushRefreshes() {
+    QString reason;
+    if (!refreshes_.isEmpty() && !UploadLedger::RefreshRecords(ledger_, refreshes_, &reason)) {
+        for (qsizetype i = 0; i < refreshes_.size(); ++i)
+            Error(QStringLiteral("ERROR - CAN NOT RECORD ") +
+                  Paths(refreshes_.at(i).key.LocalPath, refreshedRemote_.at(i)) + kTab +
+                  Fun_Error_Success::LogText(reason));
+    }
+    refreshes_.clear();
+    refreshedRemote_.clear();
 }
 
 bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, bool link,

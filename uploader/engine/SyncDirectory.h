@@ -113,6 +113,8 @@ private:
     bool SameContent(const UploadLedger::LedgerKey& key, const QString& remotePath,
                      const UploadLedger::PutRecord& recorded,
                      const UploadLedger::FileState& current);
+    // Writes the rows SameContent gathered.
+    void FlushRefreshes();
     void PreviewFile(const QString& localPath, const QString& remotePath, bool onServer);
     void PreviewFolder(const QString& localPath, const QString& remotePath);
     void UploadFile(const QString& localPath, const QString& remotePath);
@@ -159,6 +161,10 @@ private:
     IgnoreRules exclude_;
     // CompareContent: a file whose time changed is looked at for its bytes.
     bool compareContent_ = true;
+    // Rows of files found unchanged in content, to take their new times: written together,
+    // which costs a rebuilt tree one commit for many files instead of one each.
+    QVector<UploadLedger::Refresh> refreshes_;
+    QStringList refreshedRemote_;  // their remote paths, for the error lines
     QString logPath_;
     bool preview_ = false;
     bool baseMissing_ = false;

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include <QDateTime>
@@ -9,7 +11,6 @@
 
 #include "AppFiles.h"
 #include "FtpAddress.h"
-#include "Fun_EscSingleQuote.h"
 
 namespace UploadLedger {
 
@@ -21,6 +22,8 @@ constexpr qint64 kNsPerSec = 1'000'000'000;
 constexpr qint64 kFarSecs = 4'000'000'000;
 constexpr int kFractionAt = 19;  // "yyyy-MM-dd HH:mm:ss" comes first
 constexpr int kFractionDigits = 9;
+// Far below SQLite's limit of 32,766 parameters a statement, at six a row.
+constexpr qsizetype kRefreshesPerStatement = 500;
 
 // The key's own row first, then the row the path had before targets were kept.
 const QString kWhereKeyOrUnknown =
@@ -63,12 +66,20 @@ QString TargetOf(const QString& ftpDir) {
     return address.HostPort() + base;
 }
 
+// localtime_r rather than Qt's conversions, which read the zone file again each time: a rebuilt
+// tree stores two times for each of its files.
 QString StoredTimeText(const FileTime& time) {
-    const QString whole =
-        Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(time.secs));
-    return whole.left(kFractionAt) + QLatin1Char('.') +
-           QStringLiteral("%1").arg(time.nsecs, kFractionDigits, 10, QLatin1Char('0')) +
-           whole.mid(kFractionAt);
+    const time_t secs = static_cast<time_t>(time.secs);
+    struct tm local {};
+    if (!localtime_r(&secs, &local))
+        return QString();
+    const long minutes = std::labs(local.tm_gmtoff) / 60;
+    char text[128];  // room for any int the fields may hold
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%09d%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, time.nsecs, local.tm_gmtoff < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
 bool ParseStoredTime(const QString& text, FileTime* time) {
@@ -190,21 +201,35 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
     return true;
 }
 
-bool RefreshRecord(clsAdoJet& db, const LedgerKey& key, const PutRecord& record, QString* error) {
-    // Commits without waiting for the disk; the next commit of an upload's record (FULL) takes
-    // this one along.
-    if (!db.Execute(QStringLiteral("PRAGMA synchronous=NORMAL"), nullptr, error))
-        return false;
-    const bool done = db.Execute(
-        QStringLiteral("update T_PUT_FILE set dt_local_file_date = ?3, i_local_file_size = ?4, "
-                       "dt_recorded = ?5 where c_local_file_name = ?1 and c_target = ?2 "
-                       "and c_local_file_digest = ?6"),
-        {key.LocalPath, key.Target, StoredTimeText(record.modified),
-         record.size ? QVariant(*record.size) : QVariant(),
-         record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant(), record.digest},
-        nullptr, error);
-    return db.Execute(QStringLiteral("PRAGMA synchronous=FULL"), nullptr, done ? error : nullptr) &&
-           done;
+bool RefreshRecords(clsAdoJet& db, const QVector<Refresh>& refreshes, QString* error) {
+    QString reason;
+    if (!db.Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr, &reason))
+        return Fail(db, reason, error);
+    // Many rows a statement: a statement's preparation costs more than its rows.
+    for (qsizetype from = 0; from < refreshes.size(); from += kRefreshesPerStatement) {
+        QStringList values;
+        QVariantList params;
+        for (const Refresh& refresh : refreshes.mid(from, kRefreshesPerStatement)) {
+            const PutRecord& record = refresh.record;
+            values.append(QStringLiteral("(?, ?, ?, ?, ?, ?)"));
+            params << refresh.key.LocalPath << refresh.key.Target << StoredTimeText(record.modified)
+                   << (record.size ? QVariant(*record.size) : QVariant())
+                   << (record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant())
+                   << record.digest;
+        }
+        if (!db.Execute(QStringLiteral("update T_PUT_FILE set dt_local_file_date = v.column3, "
+                                       "i_local_file_size = v.column4, dt_recorded = v.column5 "
+                                       "from (values ") +
+                            values.join(QStringLiteral(", ")) +
+                            QStringLiteral(") as v where c_local_file_name = v.column1 "
+                                           "and c_target = v.column2 "
+                                           "and c_local_file_digest = v.column6"),
+                        params, nullptr, &reason))
+            return Fail(db, reason, error);
+    }
+    if (!db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
+        return Fail(db, reason, error);
+    return true;
 }
 
 bool LocalFileState(const QString& path, FileState* state) {

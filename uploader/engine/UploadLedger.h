@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
@@ -83,12 +84,15 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
                    QString* error = nullptr);
 
-// The key's row, whose digest is that of the file as it is now, vouches for the file from the
-// record on: its time, size and moment are replaced, its id, remote path and digest kept (only a
-// row that still holds digest changes). Not made durable at once, unlike an upload's record: a
+// A row whose digest is that of its file as it is now: from the record on it vouches for the
+// file with the record's time, size and moment; its id, remote path and digest stay.
+struct Refresh {
+    LedgerKey key;
+    PutRecord record;  // its digest: the row's, which only a row still holding it takes
+};
+// All of them in one transaction, durable when this returns true; on false none changed. A
 // refresh that is lost costs the next run one more digest and nothing else.
-bool RefreshRecord(clsAdoJet& db, const LedgerKey& key, const PutRecord& record,
-                   QString* error = nullptr);
+bool RefreshRecords(clsAdoJet& db, const QVector<Refresh>& refreshes, QString* error = nullptr);
 
 // The file's state now (links followed); false when it cannot be read.
 bool LocalFileState(const QString& path, FileState* state);
