@@ -1,6 +1,9 @@
 // Mirrors a tree of 20,000 small files in 1,000 folders with skerrowex-run and with lftp's
 // "mirror -R" to the same server in the same run, and prints lftp's time / ours for the first
-// upload, a rerun with no change and a rerun after touching ten files. Then it uploads trees of
+// upload, a rerun with no change, a rerun after touching ten files and one after a rebuild (every
+// file rewritten with its own bytes and a new time, ten of them changed: lftp sends them all, we
+// send ten), with our rebuilt run against our own no-change rerun and SHA-256's throughput
+// beside it. Then it uploads trees of
 // 2,000 and 20,000 files in 40-file folders (clear text in active mode, TLS in passive mode) and
 // prints how peak memory and CPU time per file grow with the tree: a run must hold no more for
 // more files, and cost no more a file.
@@ -25,6 +28,7 @@
 
 #include <cstdio>
 
+#include "ContentDigest.h"
 #include "FtpTestServer.h"
 #include "RunnerPath.h"
 #include "ServerCertificate.h"
@@ -204,6 +208,38 @@ void Touch(const QStringList& files) {
     }
 }
 
+// Every file written anew with its own bytes and a time later than any before; ten of them get
+// other bytes of the same size.
+void Rebuild(const QStringList& files) {
+    const QDateTime later = QDateTime::currentDateTime().addSecs(120);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        QFile f(files.at(i));
+        if (!f.open(QIODevice::ReadWrite))
+            qFatal("cannot rebuild %s", qPrintable(files.at(i)));
+        QByteArray bytes = f.readAll();
+        if (i % (files.size() / 10) == 1)
+            bytes[0] = static_cast<char>(~bytes.at(0));
+        if (!f.resize(0) || !f.seek(0) || f.write(bytes) != bytes.size() ||
+            !f.setFileTime(later, QFileDevice::FileModificationTime))
+            qFatal("cannot rebuild %s", qPrintable(files.at(i)));
+    }
+}
+
+// SHA-256 through ContentDigest, in MB/s, over data in memory.
+double DigestMegabytesPerSecond() {
+    const QByteArray chunk(256 * 1024, 'x');
+    constexpr int kChunks = 2048;  // 512 MiB
+    ContentDigest digest;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < kChunks; ++i)
+        digest.Add(chunk.constData(), chunk.size());
+    if (digest.Hex().isEmpty())
+        qFatal("SHA-256 failed");
+    return static_cast<double>(chunk.size()) * kChunks / 1e6 /
+           (static_cast<double>(timer.nsecsElapsed()) / 1e9);
+}
+
 void Bench(FtpServerKind kind, int filesPerFolder) {
     FtpTestServer server;
     QString why;
@@ -225,6 +261,10 @@ void Bench(FtpServerKind kind, int filesPerFolder) {
     Touch(files);
     const double lftpTouched = run.Lftp();
     const double oursTouched = run.Ours();
+    Rebuild(files);
+    const double lftpRebuilt = run.Lftp();
+    const double oursRebuilt = run.Ours();
+    const double oursAfter = run.Ours();
     // The same first upload again, elsewhere on the server, over four connections.
     WriteProfile(home.path(), local, server, QStringLiteral("/ours4"));
     WriteFile(home.path() + QStringLiteral("/data/SkerrowEx/SkerrowEx.ini"),
@@ -243,6 +283,11 @@ void Bench(FtpServerKind kind, int filesPerFolder) {
                 lftpSame / oursSame);
     std::printf("  ten touched      %7.2f / %7.2f = %5.2f\n", lftpTouched, oursTouched,
                 lftpTouched / oursTouched);
+    std::printf("  rebuilt, 10 new  %7.2f / %7.2f = %5.2f (goal >= 20)\n", lftpRebuilt, oursRebuilt,
+                lftpRebuilt / oursRebuilt);
+    std::printf(
+        "  rebuilt / our no-change rerun %.2f / %.2f = %.2f (goal <= 2); SHA-256 %.0f MB/s\n",
+        oursRebuilt, oursAfter, oursRebuilt / oursAfter, DigestMegabytesPerSecond());
     std::printf(
         "  first upload, Connections=1 / Connections=4: %7.2f / %7.2f = %5.2f (goal >= "
         "1.5)\n",

@@ -8,12 +8,12 @@ apt_opts=(-y -q -o DPkg::Lock::Timeout=600)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
-# dpkg-dev: dpkg-shlibdeps, which finds the Debian package's library dependencies. The build
-# always builds the tests: googletest, and Qt's private headers for the test that reads the
-# posted-event queue.
+# dpkg-dev: dpkg-shlibdeps, which finds the Debian package's library dependencies. libssl-dev:
+# the ledger's content digests (OpenSSL's EVP). The build always builds the tests: googletest,
+# and Qt's private headers for the test that reads the posted-event queue.
 packages=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev
-          libsqlite3-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho dpkg-dev
-          libgtest-dev qt6-base-private-dev)
+          libsqlite3-dev libssl-dev qt6-translations-l10n fonts-ipafont-gothic fonts-ipafont-mincho
+          dpkg-dev libgtest-dev qt6-base-private-dev)
 if [ "${1:-}" = "--test" ]; then
     # desktop-file-utils, appstream and man-db check the installed desktop entry, metainfo and
     # manual pages; openssl makes the TLS servers' certificate, python3-openssl is pyftpdlib's TLS.

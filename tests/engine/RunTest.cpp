@@ -2,6 +2,7 @@
 // host and a real ledger, logs and local tree.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,8 +84,8 @@ public:
     void Record(const QString& path, const QString& remote, qint64 secs) const {
         clsAdoJet db;
         ASSERT_TRUE(db.Connect(UploadLedger::LedgerPath(), clsAdoJet::JetProvider()));
-        ASSERT_TRUE(
-            UploadLedger::RecordPutFile(db, {path, Target()}, remote, {{secs, 0, false}, {}, {}}));
+        ASSERT_TRUE(UploadLedger::RecordPutFile(db, {path, Target()}, remote,
+                                                {{secs, 0, false}, {}, {}, {}}));
     }
 
     bool Recorded(const QString& path, const QString& base = QStringLiteral("/www")) const {
@@ -178,6 +179,37 @@ TEST_F(Run, LedgerTimeDecidesAtExactlyTheTolerance) {
         EXPECT_EQ(server.File("/www/" + QString::fromLatin1(c.name)), c.sent ? "data" : "old")
             << c.name;
     EXPECT_EQ(log.size(), 4) << log.join('\n').toStdString();  // START, connection, one copy, END
+}
+
+// A ledger of the version before digests gains the column in place. Its row sends a rebuilt
+// file as it did (no digest, so the time decides); the row written then has a digest, so the
+// next rebuild stays, and so does a file whose only change is its mode.
+TEST_F(Run, OldLedgerRowsSendARebuiltFileOnceThenTheirDigestKeepsIt) {
+    const QString path = Write(QStringLiteral("a.txt"), "same");
+    server.AddFile(QStringLiteral("/www/a.txt"), "same");
+    sqlite3* old = nullptr;
+    ASSERT_EQ(sqlite3_open(QFile::encodeName(UploadLedger::LedgerPath()).constData(), &old),
+              SQLITE_OK);
+    const QByteArray sql =
+        "CREATE TABLE T_PUT_FILE(i_id_file INTEGER NOT NULL, c_local_file_name TEXT NOT NULL, "
+        "dt_local_file_date TEXT NOT NULL, c_remote_file_name TEXT NOT NULL, c_target TEXT NOT "
+        "NULL DEFAULT '', i_local_file_size INTEGER, dt_recorded TEXT);"
+        "INSERT INTO T_PUT_FILE VALUES(1, '" +
+        path.toUtf8() + "', '2023-11-14 22:13:20+00:00', '/www/a.txt', '" + Target().toUtf8() +
+        "', 4, '2023-11-14 22:13:20+00:00');";
+    ASSERT_EQ(sqlite3_exec(old, sql.constData(), nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(old);
+    AddProfile();
+    for (const qint64 rebuilt : {1'700'000'100, 1'700'000'200}) {
+        Write(QStringLiteral("a.txt"), "same");
+        SetTime(path, rebuilt);
+        driver->mnuRun_Click();
+        EXPECT_EQ(Log().last(), rebuilt == 1'700'000'100 ? "END (1 copies)" : "END (0 copies)");
+    }
+    ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner));
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (0 copies)");
+    EXPECT_EQ(server.CountCommands("STOR"), 1);
 }
 
 TEST_F(Run, FilesMissingFromAShortListingAreAskedFor) {

@@ -72,9 +72,9 @@ TEST(clsAdoJet, ConnectCreatesIndexedLedgerInWalModeWithFullSync) {
     QStringList names;
     for (; !cols.EOF_(); cols.MoveNext())
         names << cols.Field(QStringLiteral("NAME")).toString();
-    EXPECT_EQ(names,
-              (QStringList{"i_id_file", "c_local_file_name", "dt_local_file_date",
-                           "c_remote_file_name", "c_target", "i_local_file_size", "dt_recorded"}));
+    EXPECT_EQ(names, (QStringList{"i_id_file", "c_local_file_name", "dt_local_file_date",
+                                  "c_remote_file_name", "c_target", "i_local_file_size",
+                                  "dt_recorded", "c_local_file_digest"}));
     AdoRecordset plan;
     ASSERT_TRUE(db.Execute(QStringLiteral("EXPLAIN QUERY PLAN select dt_local_file_date from "
                                           "T_PUT_FILE where c_local_file_name = ?1 and "

@@ -190,7 +190,7 @@ protected:
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"), text.toUtf8());
     }
 
-    // Rows of the ledger, and how many local files they name.
+    // Rows of the ledger that hold a digest, and how many local files they name.
     QPair<int, int> LedgerRows() const {
         sqlite3* db = nullptr;
         sqlite3_stmt* query = nullptr;
@@ -199,13 +199,50 @@ protected:
                             SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
             sqlite3_prepare_v2(db,
                                "select count(*), count(distinct c_local_file_name) from "
-                               "T_PUT_FILE where dt_local_file_date <> ''",
+                               "T_PUT_FILE where dt_local_file_date <> '' and "
+                               "c_local_file_digest is not null",
                                -1, &query, nullptr) == SQLITE_OK &&
             sqlite3_step(query) == SQLITE_ROW)
             rows = {sqlite3_column_int(query, 0), sqlite3_column_int(query, 1)};
         sqlite3_finalize(query);
         sqlite3_close(db);
         return rows;
+    }
+
+    // Every row of the ledger, as text.
+    QStringList LedgerDump() const {
+        sqlite3* db = nullptr;
+        sqlite3_stmt* query = nullptr;
+        QStringList rows;
+        if (sqlite3_open_v2(QFile::encodeName(dataDir_ + QStringLiteral("/SkerrowEx.db")), &db,
+                            SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK &&
+            sqlite3_prepare_v2(db, "select * from T_PUT_FILE order by i_id_file", -1, &query,
+                               nullptr) == SQLITE_OK) {
+            while (sqlite3_step(query) == SQLITE_ROW) {
+                QStringList row;
+                for (int c = 0; c < sqlite3_column_count(query); ++c)
+                    row.append(QString::fromUtf8(
+                        reinterpret_cast<const char*>(sqlite3_column_text(query, c))));
+                rows.append(row.join(QLatin1Char('|')));
+            }
+        }
+        sqlite3_finalize(query);
+        sqlite3_close(db);
+        return rows;
+    }
+
+    // Every file written anew, with the bytes changes gives it or its own, and a later time.
+    void Rebuild(const QMap<QString, QByteArray>& changes = {}) {
+        const QDateTime later = QDateTime::currentDateTime().addSecs(10 * ++rebuilds_);
+        for (const QString& rel : TreeOf(local_)) {
+            const QString path = local_ + QLatin1Char('/') + rel;
+            if (rel.endsWith(QLatin1Char('/')))
+                continue;
+            WriteFile(path, changes.value(rel, ReadFile(path)));
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite) &&
+                        f.setFileTime(later, QFileDevice::FileModificationTime));
+        }
     }
 
     void ExpectServerEqualsLocal(const QString& remoteRoot = QString()) {
@@ -220,6 +257,7 @@ protected:
         }
     }
 
+    int rebuilds_ = 0;
     QTemporaryDir home_;
     FtpTestServer server_;
     QString local_;
@@ -287,6 +325,77 @@ TEST_P(EndToEnd, InvestigateRecordsWhatIsAlreadyThere) {
     EXPECT_EQ(normal.log.last(), QStringLiteral("END (0 copies)"))
         << normal.log.join('\n').toStdString();
     EXPECT_EQ(Count(normal.commandLog, QStringLiteral("STOR")), 0);
+    // The digests it recorded keep a rebuilt tree where it is.
+    Rebuild();
+    EXPECT_EQ(Run().log.last(), QStringLiteral("END (0 copies)"));
+}
+
+// A site generator rewrites every file with a new time: only the three whose bytes changed go
+// (two of them keep their size), and the rows take the new times, so that a run that compares
+// times alone (CompareContent=0) sends nothing after it, and everything after the next rebuild.
+TEST_P(EndToEnd, RebuiltTreeSendsOnlyWhatReallyChanged) {
+    ASSERT_EQ(Run().exitCode, 0);
+    Rebuild({{"index.html", "<html>HELLO</html>\n"},
+             {"bin/big.dat", Random(100)},
+             {"deep/a/b/c/leaf.txt", "LEAF\n"}});
+    RunResult rebuilt = Run();
+    EXPECT_EQ(rebuilt.log.last(), QStringLiteral("END (3 copies)"))
+        << rebuilt.log.join('\n').toStdString();
+    EXPECT_EQ(Count(rebuilt.commandLog, QStringLiteral("STOR")), 3);
+    ExpectServerEqualsLocal();
+    WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"), "[Setting]\r\nCompareContent=0\r\n");
+    EXPECT_EQ(Run().log.last(), QStringLiteral("END (0 copies)"));
+    Rebuild();
+    EXPECT_EQ(Run().log.last(), QStringLiteral("END (%1 copies)").arg(FileCount()));
+}
+
+// A preview says what the next run sends and why, makes nothing (a missing remote base
+// included), sends nothing and writes no ledger row.
+TEST_P(EndToEnd, DryRunListsWhatTheNextRunSendsAndChangesNothing) {
+    const auto lines = [](const QStringList& items, const QString& kind) {
+        QStringList found;
+        for (const QString& item : items)
+            if (item.startsWith(kind))
+                found.append(item.section(QLatin1Char('\t'), 1));
+        found.sort();
+        return found;
+    };
+    const auto remote = [this] {
+        QMap<QString, QByteArray> files;
+        for (const QString& rel : TreeOf(remoteRoot_))
+            files.insert(rel, ReadFile(remoteRoot_ + QLatin1Char('/') + rel));
+        return files;
+    };
+    const auto expectNextRunAsPreviewed = [&](const QString& why) {
+        const QMap<QString, QByteArray> before = remote();
+        const QStringList ledger = LedgerDump();
+        RunResult preview = Run({QStringLiteral("--dry-run")});
+        EXPECT_EQ(preview.exitCode, 0) << why.toStdString() << preview.stdErr.toStdString();
+        EXPECT_EQ(remote(), before) << why.toStdString();
+        EXPECT_EQ(LedgerDump(), ledger) << why.toStdString();
+        const QStringList listed = preview.stdOut.split(QLatin1Char('\n'));
+        const QStringList files = lines(listed, QStringLiteral("PREVIEW - SEND FILE "));
+        QStringList paths;  // without the reason
+        for (const QString& file : files)
+            paths.append(file.section(QLatin1Char('\t'), 0, 0));
+        RunResult run = Run();
+        EXPECT_EQ(paths, lines(run.log, QStringLiteral("SUCCESS - FILE COPYED ")))
+            << why.toStdString() << preview.stdOut.toStdString();
+        EXPECT_EQ(lines(listed, QStringLiteral("PREVIEW - MAKE FOLDER ")).size(),
+                  Count(run.commandLog, QStringLiteral("MKD")))
+            << why.toStdString();
+        return files;
+    };
+    expectNextRunAsPreviewed(QStringLiteral("no remote base"));
+    Rebuild({{"index.html", "<html>HELLO</html>\n"}});
+    WriteFile(local_ + QStringLiteral("/new folder/n.txt"), "new\n");
+    ASSERT_TRUE(QFile::remove(remoteRoot_ + QStringLiteral("/deep/a/b/c/leaf.txt")));
+    const QString to = QStringLiteral(" [to] ") + kBase;
+    EXPECT_EQ(expectNextRunAsPreviewed(QStringLiteral("changes")),
+              (QStringList{local_ + "/deep/a/b/c/leaf.txt" + to +
+                               "/deep/a/b/c/leaf.txt\tmissing on the server",
+                           local_ + "/index.html" + to + "/index.html\tchanged",
+                           local_ + "/new folder/n.txt" + to + "/new folder/n.txt\tnew"}));
 }
 
 TEST_P(EndToEnd, InvestigateIntoAnEmptyFolderMakesFoldersOnly) {
@@ -547,6 +656,77 @@ TEST_F(EndToEndTlsOnly, RunnerTrustsOnlyTheCertificateSetThenMirrors) {
         << mirrored.log.join('\n').toStdString();
     ExpectServerEqualsLocal();
     EXPECT_EQ(Count(mirrored.commandLog, "PORT") + Count(mirrored.commandLog, "EPRT"), 0);
+}
+
+// The examples of the gitignore documentation, and the lines a web site wants, as exclude files
+// of profiles run together: what a rule leaves out never reaches the server, a folder left out
+// is never made, the exclude file never goes, and a faulty line is an error of its own while
+// the others apply.
+struct ExcludeCase {
+    const char* lines;
+    QStringList local;  // folders end in "/"
+    QStringList sent;   // the remote tree below the base, sorted
+};
+const ExcludeCase kExcludeCases[] = {
+    {"hello.*", {"hello.txt", "a/hello.java", "a/other.c"}, {"a/", "a/other.c"}},
+    {"/hello.*", {"hello.txt", "hello.c", "a/hello.java"}, {"a/", "a/hello.java"}},
+    {"foo/", {"foo/x", "a/foo/y", "b/foo"}, {"a/", "b/", "b/foo"}},
+    {"doc/frotz/",
+     {"doc/frotz/x", "a/doc/frotz/y"},
+     {"a/", "a/doc/", "a/doc/frotz/", "a/doc/frotz/y", "doc/"}},
+    {"foo/*", {"foo/test.json", "foo/bar/hello.c", "foo2/x"}, {"foo/", "foo2/", "foo2/x"}},
+    {"**/foo/bar",
+     {"foo/bar", "a/foo/bar", "a/foo/baz", "bar"},
+     {"a/", "a/foo/", "a/foo/baz", "bar", "foo/"}},
+    {"abc/**", {"abc/x", "abc/d/y", "abcd"}, {"abc/", "abcd"}},
+    {"a/**/b", {"a/b", "a/x/b", "a/x/y/b", "a/c"}, {"a/", "a/c", "a/x/", "a/x/y/"}},
+    {"/*\n!/foo\n/foo/*\n!/foo/bar",
+     {"foo/bar/x", "foo/baz/y", "top.txt", "other/z"},
+     {"foo/", "foo/bar/", "foo/bar/x"}},
+    {"\\!important!.txt\n\\#hash\n# comment\n\nspace\\ \ntrail   ",
+     {"!important!.txt", "#hash", "comment", "space ", "trail"},
+     {"comment"}},
+    {"[a-c].txt\n?.dat\n[!x]y\n[[:digit:]]*.png",
+     {"a.txt", "d.txt", "1.dat", "12.dat", "zy", "xy", "7up.png", "up.png"},
+     {"12.dat", "d.txt", "up.png", "xy"}},
+    {".git/\n*~\n.DS_Store\nThumbs.db",
+     {".git/config", "index.html", "index.html~", ".DS_Store", "img/Thumbs.db", "img/a.png",
+      ".htaccess"},
+     {".htaccess", "img/", "img/a.png", "index.html"}},
+    {"[abc\n*.bak\nx\\", {"a.bak", "b.txt", "[abc"}, {"[abc", "b.txt"}},
+};
+
+class ExcludeFile : public EndToEndRun {
+protected:
+    void SetUp() override { StartOn(FtpServerKind::VsftpdRecursive); }
+};
+
+TEST_F(ExcludeFile, LeavesOutWhatItsRulesMatchAsGitDoes) {
+    QStringList profiles;
+    for (int i = 0; i < int(std::size(kExcludeCases)); ++i) {
+        const QString base = local_ + QStringLiteral("/case%1").arg(i);
+        WriteFile(base + QStringLiteral("/.skerrowexignore"), kExcludeCases[i].lines);
+        for (const QString& rel : kExcludeCases[i].local)
+            rel.endsWith(u'/') ? void(QDir().mkpath(base + u'/' + rel))
+                               : WriteFile(base + u'/' + rel, rel.toUtf8());
+        profiles.append(QStringList{"True", base, "2",
+                                    "ftp://" + server_.FtpDir(kBase + QStringLiteral("%1").arg(i)),
+                                    server_.User(), server_.Password()}
+                            .join(u'\t'));
+    }
+    WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.dat"), profiles.join("\r\n").toUtf8() + "\r\n");
+    RunResult run = Run();
+    EXPECT_EQ(run.exitCode, 3) << run.stdErr.toStdString();
+    const QString faulty =
+        local_ + QStringLiteral("/case%1/.skerrowexignore:").arg(int(std::size(kExcludeCases)) - 1);
+    EXPECT_EQ(
+        run.log.filter(QStringLiteral("ERROR")),
+        (QStringList{
+            "ERROR - INVALID EXCLUDE LINE \t" + faulty + "1\ta \"[\" without its \"]\"",
+            "ERROR - INVALID EXCLUDE LINE \t" + faulty + "3\ta \"\\\" with nothing after it"}));
+    for (int i = 0; i < int(std::size(kExcludeCases)); ++i)
+        EXPECT_EQ(TreeOf(remoteRoot_ + QString::number(i)), kExcludeCases[i].sent)
+            << kExcludeCases[i].lines;
 }
 
 // A server that refuses to rename onto a file (proftpd without AllowOverwrite).

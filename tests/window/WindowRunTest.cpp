@@ -81,7 +81,7 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         lockedDuringRun = !w.lvList->isEnabled() && !w.txtFtpDir->isEnabled() &&
                           !w.stLocalDir->ENABLED() && !w.stConvTable->ENABLED() &&
                           w.mnuQuitRunning->isVisible() && !w.mnuRun->isVisible() &&
-                          !w.mnuServerSetting->isEnabled();
+                          !w.mnuPreview->isVisible() && !w.mnuServerSetting->isEnabled();
         for (QPushButton* button : w.btnAction)
             lockedDuringRun = lockedDuringRun && !button->isEnabled();
         modeDuringRun = w.PanelText(1);
@@ -99,6 +99,20 @@ TEST(WindowRun, MenuRunMirrorsLocksAndRestoresTheWindow) {
         barShown = qMax(barShown, w.prgTransfer->value());
     });
     look.start(50);
+
+    // A preview first: locked as a run, it shows its own log and leaves the server as it was.
+    w.mnuPreview->trigger();
+    EXPECT_TRUE(lockedDuringRun);
+    EXPECT_EQ(modeDuringRun, QStringLiteral("ﾌﾟﾚﾋﾞｭｰ中"));
+    EXPECT_EQ(shown, QStringList{Fun_Error_Success::GetPreviewLogPath()});
+    QStringList preview;
+    TextFile::ReadLines(Fun_Error_Success::GetPreviewLogPath(), &preview);
+    EXPECT_TRUE(preview.value(preview.size() - 1)
+                    .endsWith(QStringLiteral(" END PREVIEW (1 folders to make, 3 files to send)")))
+        << preview.join('\n').toStdString();
+    EXPECT_EQ(server.CountCommands("STOR") + server.CountCommands("MKD"), 0);
+    shown.clear();
+    lockedDuringRun = false;
 
     w.mnuRun->trigger();
 

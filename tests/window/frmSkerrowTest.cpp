@@ -471,8 +471,9 @@ TEST_F(Window, MenusCaptionsAndCommands) {
     QStringList file;
     for (QAction* a : w->mnuFile->actions())
         file.append(a->isSeparator() ? "-" : a->text());
-    EXPECT_EQ(file, (QStringList{"実行(&R)", "中止(&Q)", "-", "変換テーブルを使用しない(&W)", "-",
-                                 "調査(&G)", "-", "ｻｰﾊﾞｰ接続設定(&S)...", "-", "閉じる(&C)"}));
+    EXPECT_EQ(file, (QStringList{"実行(&R)", "ﾌﾟﾚﾋﾞｭｰ(&P)", "中止(&Q)", "-",
+                                 "変換テーブルを使用しない(&W)", "-", "調査(&G)", "-",
+                                 "ｻｰﾊﾞｰ接続設定(&S)...", "-", "閉じる(&C)"}));
     QStringList help;
     for (QAction* a : w->mnuHelp->actions())
         help.append(a->isSeparator() ? "-" : a->text());

@@ -17,6 +17,7 @@
 #include "RunDriver.h"
 #include "RunLock.h"
 #include "Settings.h"
+#include "TextFile.h"
 #include "UnixSignalNotifier.h"
 #include "UploadLedger.h"
 
@@ -25,11 +26,12 @@ namespace {
 enum ExitStatus { Exit_Ended = 0, Exit_NotEnded = 1, Exit_Usage = 2, Exit_EndedWithErrors = 3 };
 
 const QString kUsage = QStringLiteral(
-    "usage: skerrowex-run [--investigate] [--progress | --quiet] [--profile N]...\n"
+    "usage: skerrowex-run [--investigate | --dry-run] [--progress | --quiet] [--profile N]...\n"
     "       skerrowex-run --list | --help | --version\n");
 
 struct Options {
     bool investigate = false;
+    bool dryRun = false;
     bool progress = false;
     bool quiet = false;
     bool list = false;
@@ -49,6 +51,8 @@ bool ParseOptions(const QStringList& args, Options* options, QString* error) {
         const QString& arg = args.at(i);
         if (arg == QLatin1String("--investigate")) {
             options->investigate = true;
+        } else if (arg == QLatin1String("--dry-run")) {
+            options->dryRun = true;
         } else if (arg == QLatin1String("--progress")) {
             options->progress = true;
         } else if (arg == QLatin1String("--quiet")) {
@@ -76,6 +80,10 @@ bool ParseOptions(const QStringList& args, Options* options, QString* error) {
         *error = QStringLiteral("--progress and --quiet exclude each other");
         return false;
     }
+    if (options->investigate && options->dryRun) {
+        *error = QStringLiteral("--investigate records and --dry-run changes nothing: choose one");
+        return false;
+    }
     return true;
 }
 
@@ -90,6 +98,9 @@ QString Help() {
                "last upload.\n\n"
                "  --investigate  record the files a run would send as sent, without sending "
                "them\n"
+               "  --dry-run      print each folder a run would make and each file it would send,\n"
+               "                 with the reason (new, changed, missing on the server), and the\n"
+               "                 numbers; nothing is made, sent or recorded\n"
                "  --profile N    run the profile at list position N (1 is the first), ticked or "
                "not;\n"
                "                 may be given more than once; without it the ticked profiles "
@@ -104,13 +115,16 @@ QString Help() {
                "Files:\n") +
            file(ProfileFile::DefaultPath(), "profiles (the window's list)") +
            file(AppFiles::AppFilePath(QStringLiteral(".ini")),
-                "settings: ConvNameTable, CodePage, ReplyTimeoutSec, FollowLinksOutside") +
+                "settings: ConvNameTable, CodePage, ReplyTimeoutSec, FollowLinksOutside,\n"
+                "      CompareContent") +
            file(UploadLedger::LedgerPath(), "upload ledger") +
            file(Fun_Error_Success::GetLogPath(),
                 "run log of the last run (its path is printed when a run wrote it); the runs "
                 "before\n      as .1, .2 ... up to KeepRunLogs (default 5)") +
            file(Fun_Error_Success::GetLogPath() + QStringLiteral(".sys.log"),
                 "command log of the last run, the earlier ones numbered alike") +
+           file(Fun_Error_Success::GetPreviewLogPath(),
+                "what the last --dry-run printed, with its command log beside it (.sys.log)") +
            file(ConvTable::RequireConvPath(),
                 "names of the last run that need a conversion table row") +
            file(RunLock::LockPath(), "held while a run goes on (one run at a time)") +
@@ -183,6 +197,15 @@ bool WroteLog(RunOutcome outcome) {
            outcome == RunOutcome::Ended || outcome == RunOutcome::EndedWithErrors;
 }
 
+// The preview's log without its timestamps: a line for each folder it would make and each file
+// it would send, its errors and its numbers.
+void PrintPreview() {
+    QStringList lines;
+    TextFile::ReadLines(Fun_Error_Success::GetPreviewLogPath(), &lines);
+    for (const QString& line : lines)
+        Print(stdout, line.section(QLatin1Char(' '), 2) + u'\n');
+}
+
 int ExitStatusOf(RunOutcome outcome) {
     switch (outcome) {
         case RunOutcome::Ended:
@@ -252,9 +275,15 @@ int main(int argc, char** argv) {
         }
     });
 
-    driver.mnuRun_Click();
-    // Quiet, only a run that did not end cleanly names its log.
-    if (WroteLog(driver.Outcome()) && (!options.quiet || driver.Outcome() != RunOutcome::Ended))
-        Print(stdout, Fun_Error_Success::GetLogPath() + u'\n');
+    if (options.dryRun) {
+        driver.mnuPreview_Click();
+        if (WroteLog(driver.Outcome()))
+            PrintPreview();
+    } else {
+        driver.mnuRun_Click();
+        // Quiet, only a run that did not end cleanly names its log.
+        if (WroteLog(driver.Outcome()) && (!options.quiet || driver.Outcome() != RunOutcome::Ended))
+            Print(stdout, Fun_Error_Success::GetLogPath() + u'\n');
+    }
     return ExitStatusOf(driver.Outcome());
 }

@@ -16,6 +16,10 @@ QString GetLogPath() {
     return AppFiles::AppFilePath(QStringLiteral(".log"));
 }
 
+QString GetPreviewLogPath() {
+    return AppFiles::AppFilePath(QStringLiteral(".preview.log"));
+}
+
 QString LogTimestamp() {
     return QDateTime::currentDateTime().toString(QStringLiteral("yyyy/MM/dd H:mm:ss"));
 }
@@ -29,6 +33,10 @@ bool WriteLog(const QStringList& items, QString* error) {
 
 bool WriteLog(const QString& item, QString* error) {
     return WriteLog(QStringList{item}, error);
+}
+
+bool WriteLogTo(const QString& path, const QString& item, QString* error) {
+    return TextFile::AppendLine(path, LogTimestamp() + u' ' + item, error);
 }
 
 QString LogText(const QString& text) {

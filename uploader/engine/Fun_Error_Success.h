@@ -7,10 +7,14 @@
 namespace Fun_Error_Success {
 
 QString GetLogPath();
+// The log of the last preview, which takes the run log's place while a preview goes on.
+QString GetPreviewLogPath();
 // Appends "yyyy/MM/dd H:mm:ss" (local time) and, for every item, one blank and the item.
 // False, with the reason in error, when the line could not be written.
 bool WriteLog(const QStringList& items, QString* error = nullptr);
 bool WriteLog(const QString& item, QString* error = nullptr);
+// The same into the log at path.
+bool WriteLogTo(const QString& path, const QString& item, QString* error = nullptr);
 // Deletes the run log; a missing file is no error.
 void KillLog();
 // Keeps the run log of the last run and its command log (the run log's name + ".sys.log") as

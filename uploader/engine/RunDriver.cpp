@@ -40,15 +40,28 @@ QString LockRefusal(qint64 holder, const QString& reason) {
 
 }  // namespace
 
-RunDriver::RunDriver(RunHost& host) : host_(host), ftp_(*this) {
+RunDriver::RunDriver(RunHost& host)
+    : host_(host), ftp_(*this), logPath_(Fun_Error_Success::GetLogPath()) {
     progress_.OnChanged = [this](const TransferStatus& status) { host_.ShowProgress(status); };
 }
 
 RunDriver::~RunDriver() = default;
 
 void RunDriver::mnuRun_Click() {
+    Start(false);
+}
+
+void RunDriver::mnuPreview_Click() {
+    Start(true);
+}
+
+void RunDriver::Start(bool preview) {
     if (running_)
         return;
+    preview_ = preview;
+    logPath_ = preview ? Fun_Error_Success::GetPreviewLogPath() : Fun_Error_Success::GetLogPath();
+    previewFolders_ = 0;
+    previewFiles_ = 0;
     outcome_ = RunOutcome::NotRun;
     if (host_.Editing() &&
         host_.ShowMessage(QStringLiteral("編集中のデータがあります。このまま実行すると編集は破棄"
@@ -127,12 +140,15 @@ void RunDriver::Lock() {
     host_.SetRunning(true);
     ftp_.blnAbend = false;
     ftp_.blnQuitAfterFile = false;
-    TextFile::DeleteQuietly(ConvTable::RequireConvPath());
+    // The names of the last run stay: a preview changes nothing of it.
+    if (!preview_)
+        TextFile::DeleteQuietly(ConvTable::RequireConvPath());
     host_.SaveSetting();
     for (int panel = 1; panel <= host_.PanelCount(); ++panel)
         host_.SetPanelText(panel, QString());
-    host_.SetPanelText(
-        kPanelMode, host_.InvestigateMode() ? QStringLiteral("調査中") : QStringLiteral("実行中"));
+    host_.SetPanelText(kPanelMode, preview_ ? QStringLiteral("ﾌﾟﾚﾋﾞｭｰ中")
+                                   : host_.InvestigateMode() ? QStringLiteral("調査中")
+                                                             : QStringLiteral("実行中"));
     ConvTable::LoadConvTable(conv_, host_.ConvTablePath());
     host_.SetTimerRunning(true);
     PrepareLogs();
@@ -141,11 +157,16 @@ void RunDriver::Lock() {
 void RunDriver::PrepareLogs() {
     appLog_ = std::make_unique<clsAppLog>();
     appLog_->PlainMode(1);
-    appLog_->Path(appLog_->Path() + QStringLiteral(".sys.log"));
-    Fun_Error_Success::KeepEarlierLogs(Settings::KeepRunLogs());
+    appLog_->Path(logPath_ + QStringLiteral(".sys.log"));
+    // A preview keeps its own pair of logs, and no earlier ones.
+    if (!preview_)
+        Fun_Error_Success::KeepEarlierLogs(Settings::KeepRunLogs());
     toldOnce_.clear();
     appLog_->ClearLog();
-    Fun_Error_Success::KillLog();
+    if (preview_)
+        TextFile::DeleteQuietly(logPath_);
+    else
+        Fun_Error_Success::KillLog();
     WriteLog(QStringLiteral("START"));
 }
 
@@ -164,12 +185,12 @@ void RunDriver::WorkPass() {
         outcome_ = RunOutcome::LogUnwritable;
         abendReason_ = QStringLiteral("実行ログに書き込めません");
         host_.ShowMessage(QStringLiteral("実行ログに書き込めないため、処理を中止しました。") +
-                              kCrLf + Fun_Error_Success::GetLogPath() + kCrLf + logFailure_,
+                              kCrLf + logPath_ + kCrLf + logFailure_,
                           MsgIcon::Exclamation, MsgButtons::Ok);
         return;
     }
     if (connected)
-        host_.ShowRunLog(Fun_Error_Success::GetLogPath());
+        host_.ShowRunLog(logPath_);
 }
 
 // Connects and walks each ticked profile; false after a failed connection, whose lines are
@@ -184,11 +205,7 @@ bool RunDriver::RunProfiles() {
         const int connections = ConnectionsFor(profile);
         commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
-        // The further connections log in while the first enters and lists the remote base.
-        const bool loggedIn = ftp_.FtpLogin(profile);
-        if (loggedIn && connections > 1)
-            StartPool(connections);
-        if (!loggedIn || !ftp_.EnterBase()) {
+        if (!Connect(profile, connections)) {
             ClosePool();
             // Stopped while connecting: no fault, and the closing line says so.
             if (unloading_ || (ftp_.blnAbend && ftp_.FaultReason().isEmpty()))
@@ -212,8 +229,12 @@ bool RunDriver::RunProfiles() {
         }
         host_.MarkItemRunning(item, true);
         SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, pool_.get());
+        if (preview_)
+            walk.Preview(logPath_, baseMissing_);
         walk.Run();
         ClosePool();
+        previewFolders_ += walk.PreviewFolders();
+        previewFiles_ += walk.PreviewFiles();
         const QString logFailure = walk.LogFailure();
         if (!logFailure.isEmpty())
             LogWriteFailed(logFailure);
@@ -224,9 +245,30 @@ bool RunDriver::RunProfiles() {
     return true;
 }
 
+bool RunDriver::Connect(const Typ_Profile& profile, int connections) {
+    baseMissing_ = false;
+    if (!ftp_.FtpLogin(profile))
+        return false;
+    // The further connections log in while the first enters and lists the remote base.
+    if (connections > 1)
+        StartPool(connections);
+    if (!preview_)
+        return ftp_.EnterBase();
+    if (ftp_.FtpChangeDir(ftp_.strRemoteBaseDir)) {
+        ftp_.GetRemoteDirList(ftp_.strRemoteBaseDir, ftp_.strRemoteList, ftp_.lngRemoteListCount);
+        return true;
+    }
+    // Refused, not broken: the base is not there.
+    baseMissing_ = true;
+    ftp_.lngRemoteListCount = 0;
+    return !ftp_.blnAbend && ftp_.FaultReason().isEmpty() &&
+           ftp_.wsControl.state() == QAbstractSocket::ConnectedState;
+}
+
+// One connection for a preview, which sends nothing.
 int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
     FtpAddress address;
-    if (InvestigateMode() || !ParseFtpAddress(profile.FtpDir, &address))
+    if (InvestigateMode() || preview_ || !ParseFtpAddress(profile.FtpDir, &address))
         return 1;
     return ServerOptions(address.HostPort()).Connections;
 }
@@ -267,7 +309,12 @@ void RunDriver::WriteClosingLine() {
         return;
     }
     const qint64 copies = StatusCounters::LeadingNumber(host_.PanelText(kPanelCopies));
-    WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
+    if (preview_)
+        WriteLog(QStringLiteral("END PREVIEW (%1 folders to make, %2 files to send)")
+                     .arg(previewFolders_)
+                     .arg(previewFiles_));
+    else
+        WriteLog(QStringLiteral("END (") + QString::number(copies) + QStringLiteral(" copies)"));
     outcome_ = StatusCounters::LeadingNumber(host_.PanelText(kPanelErrors)) > 0
                    ? RunOutcome::EndedWithErrors
                    : RunOutcome::Ended;
@@ -360,7 +407,7 @@ void RunDriver::WriteLog(const QString& line) {
         toldOnce_.insert(line);
     }
     QString error;
-    if (!Fun_Error_Success::WriteLog(line, &error))
+    if (!Fun_Error_Success::WriteLogTo(logPath_, line, &error))
         LogWriteFailed(error);
 }
 

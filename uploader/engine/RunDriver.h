@@ -39,6 +39,10 @@ public:
 
     // The run command.
     void mnuRun_Click();
+    // The preview command: a run that connects, lists and walks but changes nothing; its log
+    // (Fun_Error_Success::GetPreviewLogPath) names each folder it would make and each file it
+    // would send, and ends with their numbers.
+    void mnuPreview_Click();
     // The stop command: asks whether to stop after the current file or at once.
     void mnuQuitRunning_Click();
     // Stop after the current file, or at once, without asking (the headless runner's Ctrl-C).
@@ -69,6 +73,7 @@ public:
                           const QString& question) override;
 
 private:
+    void Start(bool preview);
     bool ValidateTicked(int* ticked);
     void Lock();
     void PrepareLogs();
@@ -76,8 +81,11 @@ private:
     bool RunProfiles();
     void LogWriteFailed(const QString& reason);
     QString ConnectionFailure(const Typ_Profile& profile) const;
-    // How many connections the profile's server takes: 1 in investigate mode, where nothing is
-    // sent.
+    // Connects as ConnectFtp does, starting the further connections once logged in; a preview
+    // never makes the remote base (baseMissing_ then).
+    bool Connect(const Typ_Profile& profile, int connections);
+    // How many connections the profile's server takes: 1 in investigate mode and in a preview,
+    // where nothing is sent.
     int ConnectionsFor(const Typ_Profile& profile);
     // The further connections of the profile being run, logging in as the first goes on.
     void StartPool(int connections);
@@ -97,6 +105,11 @@ private:
     std::unique_ptr<TransferPool> pool_;  // the further connections of the profile being run
     QString commandPrefix_;  // "[1] " for the walk's own connection when there are more
     bool running_ = false;
+    bool preview_ = false;
+    QString logPath_;           // the run log, or the preview's
+    bool baseMissing_ = false;  // a preview found no remote base
+    int previewFolders_ = 0;
+    int previewFiles_ = 0;
     RunOutcome outcome_ = RunOutcome::NotRun;
     bool unloading_ = false;
     QString logFailure_;   // why a run log line could not be written; empty while all went

@@ -39,6 +39,10 @@ bool FollowLinksOutside() {
     return Read(QStringLiteral("FollowLinksOutside")).trimmed() == QLatin1String("1");
 }
 
+bool CompareContent() {
+    return Read(QStringLiteral("CompareContent")).trimmed() != QLatin1String("0");
+}
+
 bool ApplyCodePage() {
     return CodePage::SetOverride(Read(QStringLiteral("CodePage")));
 }

@@ -15,6 +15,10 @@ int KeepRunLogs();
 // Key FollowLinksOutside: "1" lets the walk follow links that lead outside a profile's local base
 // folder; anything else keeps them unfollowed.
 bool FollowLinksOutside();
+// Key CompareContent: "0" sends a file whose time says it changed without looking at its
+// content; anything else (the default) sends it only when its bytes differ from those the
+// ledger's digest names.
+bool CompareContent();
 // Key CodePage: the character set of files and FTP names when it is not the locale's. False when
 // the key names a character set that is not known (the locale's stays in force).
 bool ApplyCodePage();

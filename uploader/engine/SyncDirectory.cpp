@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QFileInfo>
 
 #include "CodePage.h"
@@ -14,8 +15,10 @@
 #include "ServerText.h"
 #include "Settings.h"
 #include "StatusCounters.h"
+#include "TextFile.h"
 #include "TransferPool.h"
 #include "UploadLedger.h"
+#include "UploadSource.h"
 
 namespace {
 
@@ -24,6 +27,9 @@ const QString kTo = QStringLiteral(" [to] ");
 constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
+
+// Rows of files found unchanged in content written in one transaction.
+constexpr qsizetype kRefreshBatch = 500;
 
 // The largest file the walk sends on its own connection when the pool's have files enough
 // waiting: the walk hands them nothing while it sends.
@@ -52,7 +58,14 @@ SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_C
       ledger_(ledger),
       conv_(conv),
       programEnded_(programEnded),
+      logPath_(Fun_Error_Success::GetLogPath()),
       pool_(pool) {}
+
+void SyncWalk::Preview(const QString& logPath, bool baseMissing) {
+    preview_ = true;
+    logPath_ = logPath;
+    baseMissing_ = baseMissing;
+}
 
 QString SyncWalk::RemoteKey(const QString& remotePath) {
     QString key;
@@ -75,6 +88,7 @@ void SyncWalk::Run() {
     visited_.clear();
     baseReal_ = QFileInfo(ftp_.strLocalBaseDir).canonicalFilePath();
     followOutside_ = Settings::FollowLinksOutside();
+    compareContent_ = Settings::CompareContent();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     if (recursive_) {
@@ -86,6 +100,9 @@ void SyncWalk::Run() {
     Folder folder;
     if (!OpenFolder(ftp_.strLocalBaseDir, base, false, &folder))
         return;
+    baseDir_ = folder.dir;
+    if (!LoadExcludeFile())
+        return;
     if (pool_) {
         pool_->OnSent = [this](qint64 job, const TransferPool::Outcome& outcome) {
             Ended(inFlight_.take(job), outcome);
@@ -95,12 +112,18 @@ void SyncWalk::Run() {
                 Listed(dir, paths);
         };
     }
-    if (!recursive_)
+    if (preview_ && baseMissing_) {
+        PreviewFolder(ftp_.strLocalBaseDir, base);
+        complete_.insert(RemoteKey(base));
+        listingUsable_ = true;
+    } else if (!recursive_) {
         ListOnEntering(base);
+    }
     SyncDirectory(folder, base);
     if (pool_)
         DrainPool();
     DeleteParts();
+    FlushRefreshes();
 }
 
 bool SyncWalk::MakeRemoteName(const QString& localPath, QString* remotePath) const {
@@ -125,15 +148,59 @@ bool SyncWalk::IsInRemoteList(const QString& remotePath) const {
     return remote_.contains(RemoteKey(remotePath));
 }
 
-int SyncWalk::CompareFileDate(const QString& localPath) const {
+int SyncWalk::CompareFileDate(const QString& localPath, const QString& remotePath) {
+    const UploadLedger::LedgerKey key{localPath, target_};
     UploadLedger::PutRecord recorded;
     UploadLedger::FileState current;
-    if (!UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded) ||
-        !UploadLedger::LocalFileState(localPath, &current) ||
-        UploadLedger::ChangedSinceRecord(recorded, current))
+    if (!UploadLedger::GetPutFileDate(ledger_, key, &recorded) ||
+        !UploadLedger::LocalFileState(localPath, &current))
         return UploadLedger::DateCompare_Upload;
-    return UploadLedger::CompareRecordedTime(recorded.modified, current.modified,
-                                             ftp_.udtProfile.AmbiguousSecond);
+    const int outcome = UploadLedger::ChangedSinceRecord(recorded, current)
+                            ? UploadLedger::DateCompare_Upload
+                            : UploadLedger::CompareRecordedTime(recorded.modified, current.modified,
+                                                                ftp_.udtProfile.AmbiguousSecond);
+    if (outcome == UploadLedger::DateCompare_Upload &&
+        SameContent(key, remotePath, recorded, current))
+        return UploadLedger::DateCompare_Same;
+    return outcome;
+}
+
+// The file's time says it changed, yet it holds the bytes the row's digest names, which the
+// server confirmed: it stays as it is there. A size that differs goes without a look at the bytes.
+bool SyncWalk::SameContent(const UploadLedger::LedgerKey& key, const QString& remotePath,
+                           const UploadLedger::PutRecord& recorded,
+                           const UploadLedger::FileState& current) {
+    if (!compareContent_ || recorded.digest.isEmpty() || recorded.size != current.size)
+        return false;
+    // The moment is taken before the read: a change made from here on has a ctime at or after it.
+    UploadLedger::PutRecord now = UploadLedger::RecordOf(current);
+    UploadSource source;
+    if (!source.Open(key.LocalPath) || !source.ReadToEnd() || source.Digest() != recorded.digest)
+        return false;
+    if (preview_)
+        return true;
+    // The row takes the time of the bytes read, so the next run finds a plain time match.
+    const UploadLedger::FileState read = UploadLedger::StateOf(source.Opened());
+    now.modified = read.modified;
+    now.size = read.size;
+    now.digest = recorded.digest;
+    refreshes_.append({key, now});
+    refreshedRemote_.append(remotePath);
+    if (refreshes_.size() >= kRefreshBatch)
+        FlushRefreshes();
+    return true;
+}
+
+void SyncWalk::FlushRefreshes() {
+    QString reason;
+    if (!refreshes_.isEmpty() && !UploadLedger::RefreshRecords(ledger_, refreshes_, &reason)) {
+        for (qsizetype i = 0; i < refreshes_.size(); ++i)
+            Error(QStringLiteral("ERROR - CAN NOT RECORD ") +
+                  Paths(refreshes_.at(i).key.LocalPath, refreshedRemote_.at(i)) + kTab +
+                  Fun_Error_Success::LogText(reason));
+    }
+    refreshes_.clear();
+    refreshedRemote_.clear();
 }
 
 bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, bool link,
@@ -172,6 +239,8 @@ void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
 
 void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
                          const QString& remoteDir) {
+    if (Excluded(localPath, entry))
+        return;
     const bool folder = entry.kind == LocalEntry::Kind::Directory;
     QString remotePath;
     if (!MakeRemoteName(localPath, &remotePath)) {
@@ -188,12 +257,14 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
     } else if (!IsValidUnixName(remotePath)) {
         Error(QStringLiteral("ERROR - INVALID UNIX NAME WITH CODE 5C NOT INCLUDED CONV TABLE - ") +
               Paths(localPath, remotePath));
-        ConvTable::AddRequireConv(remotePath);
+        if (!preview_)
+            ConvTable::AddRequireConv(remotePath);
     } else if (!CodePage::Holds(remotePath)) {
         // Sent anyway it would arrive under another name, or under the name of another file.
         Error(QStringLiteral("ERROR - INVALID NAME NOT IN CODE PAGE ") + CodePage::Name() +
               QStringLiteral(" - ") + Paths(localPath, remotePath));
-        ConvTable::AddRequireConv(remotePath);
+        if (!preview_)
+            ConvTable::AddRequireConv(remotePath);
     } else if (entry.kind == LocalEntry::Kind::Special ||
                entry.kind == LocalEntry::Kind::Unreadable) {
         SkipEntry(entry, localPath, remotePath);
@@ -208,6 +279,43 @@ void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
     } else {
         SyncFileEntry(localPath, remotePath, remoteDir);
     }
+}
+
+bool SyncWalk::LoadExcludeFile() {
+    exclude_ = IgnoreRules();
+    const QString path = baseDir_ + IgnoreRules::FileName();
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return true;
+    QByteArray data;
+    QString reason;
+    if (!TextFile::ReadAll(path, &data, &reason)) {
+        Error(QStringLiteral("ERROR - CAN NOT READ EXCLUDE FILE ") + kTab +
+              Fun_Error_Success::LogText(path) + kTab + Fun_Error_Success::LogText(reason));
+        return false;
+    }
+    // In the file system's encoding, as the names it is matched with are read.
+    QStringList lines;
+    for (QByteArray line : data.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines.append(QFile::decodeName(line));
+    }
+    QList<IgnoreRules::Fault> faults;
+    exclude_ = IgnoreRules::Parse(lines, &faults);
+    for (const IgnoreRules::Fault& fault : faults)
+        Error(QStringLiteral("ERROR - INVALID EXCLUDE LINE ") + kTab +
+              Fun_Error_Success::LogText(path) + u':' + QString::number(fault.line) + kTab +
+              Fun_Error_Success::LogText(fault.reason));
+    return true;
+}
+
+bool SyncWalk::Excluded(const QString& localPath, const LocalEntry& entry) const {
+    const QString path = localPath.mid(baseDir_.size());
+    if (path == IgnoreRules::FileName())
+        return true;
+    return !exclude_.IsEmpty() &&
+           exclude_.Excluded(path, entry.kind == LocalEntry::Kind::Directory);
 }
 
 // Whoever can write into the mirrored folder must not be able to publish what lies outside it
@@ -248,6 +356,12 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
     if (exists) {
         if (!recursive_)
             ListOnEntering(remotePath);
+        SyncDirectory(folder, remotePath);
+        return;
+    }
+    if (preview_) {
+        PreviewFolder(localPath, remotePath);
+        complete_.insert(RemoteKey(remotePath));
         SyncDirectory(folder, remotePath);
         return;
     }
@@ -293,24 +407,39 @@ bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir)
 void SyncWalk::SyncFileEntry(const QString& localPath, const QString& remotePath,
                              const QString& remoteDir) {
     CountUp(kPanelFiles, StatusCounters::kFiles);
-    const int outcome = FileOutcome(localPath, remotePath, remoteDir);
-    if (outcome == 1 && !ftp_.blnAbend)
+    bool onServer = false;
+    const int outcome = FileOutcome(localPath, remotePath, remoteDir, &onServer);
+    if (outcome != 1 || ftp_.blnAbend)
+        return;
+    if (preview_)
+        PreviewFile(localPath, remotePath, onServer);
+    else
         UploadFile(localPath, remotePath);
 }
 
 int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
-                          const QString& remoteDir) {
-    if (!listingUsable_)
-        return 1;
-    if (IsInRemoteList(remotePath))
-        return CompareFileDate(localPath);
+                          const QString& remoteDir, bool* onServer) {
     // Only where this run knows the folder's whole content may a miss stand without asking: the
     // connection-time listing may have been cut short by the server.
-    if (complete_.contains(RemoteKey(remoteDir)))
-        return 1;
-    if (ftp_.FtpExistFile(remotePath))
-        return CompareFileDate(localPath);
-    return 1;
+    *onServer = listingUsable_ &&
+                (IsInRemoteList(remotePath) ||
+                 (!complete_.contains(RemoteKey(remoteDir)) && ftp_.FtpExistFile(remotePath)));
+    return *onServer ? CompareFileDate(localPath, remotePath) : 1;
+}
+
+void SyncWalk::PreviewFile(const QString& localPath, const QString& remotePath, bool onServer) {
+    UploadLedger::PutRecord recorded;
+    const QString reason = !UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded)
+                               ? QStringLiteral("new")
+                           : onServer ? QStringLiteral("changed")
+                                      : QStringLiteral("missing on the server");
+    ++previewFiles_;
+    Log(QStringLiteral("PREVIEW - SEND FILE ") + Paths(localPath, remotePath) + kTab + reason);
+}
+
+void SyncWalk::PreviewFolder(const QString& localPath, const QString& remotePath) {
+    ++previewFolders_;
+    Log(QStringLiteral("PREVIEW - MAKE FOLDER ") + Paths(localPath, remotePath));
 }
 
 void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
@@ -340,7 +469,8 @@ void SyncWalk::UploadFile(const QString& localPath, const QString& remotePath) {
         return;
     }
     const bool stored = ftp_.FtpPutFile(localPath, remotePath);
-    Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), true});
+    Ended(upload,
+          {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), true, ftp_.LastPutDigest()});
 }
 
 // The row is written only now, after the server confirmed the whole file.
@@ -366,9 +496,10 @@ void SyncWalk::Ended(const Upload& upload, const TransferPool::Outcome& outcome)
     } else {
         CountUp(kPanelCopies, StatusCounters::kCopies);
         QString reason = QStringLiteral("the file's status cannot be read");
-        const bool recorded =
-            upload.known &&
-            UploadLedger::RecordPutFile(ledger_, upload.key, remotePath, upload.record, &reason);
+        UploadLedger::PutRecord record = upload.record;
+        record.digest = outcome.digest;
+        const bool recorded = upload.known && UploadLedger::RecordPutFile(
+                                                  ledger_, upload.key, remotePath, record, &reason);
         Log(QStringLiteral("SUCCESS - FILE COPYED ") + Paths(localPath, remotePath));
         if (!recorded)
             Error(QStringLiteral("ERROR - CAN NOT RECORD ") + Paths(localPath, remotePath) + kTab +
@@ -383,7 +514,8 @@ void SyncWalk::DrainPool() {
         const Upload upload = inFlight_.take(job);
         const bool stored =
             !ftp_.blnAbend && ftp_.FtpPutFile(upload.key.LocalPath, upload.remotePath);
-        Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), !ftp_.blnAbend});
+        Ended(upload, {stored, ftp_.LastPutFileChanged(), ftp_.LastPutFailure(), !ftp_.blnAbend,
+                       ftp_.LastPutDigest()});
     }
     pool_->OnSent = nullptr;
     pool_->OnListed = nullptr;
@@ -439,6 +571,7 @@ void SyncWalk::ListAhead(const Folder& folder) {
     for (const LocalEntry& entry : folder.entries) {
         QString remotePath;
         if (entry.kind != LocalEntry::Kind::Directory || !entry.nameValid ||
+            Excluded(folder.dir + entry.name, entry) ||
             !MakeRemoteName(folder.dir + entry.name, &remotePath))
             continue;
         remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
@@ -476,7 +609,7 @@ void SyncWalk::Log(const QString& line) {
 // A run whose log loses lines stops: it could not say what it did.
 void SyncWalk::Write(const QString& line) {
     QString error;
-    if (Fun_Error_Success::WriteLog(line, &error))
+    if (Fun_Error_Success::WriteLogTo(logPath_, line, &error))
         return;
     if (logFailure_.isEmpty())
         logFailure_ = error.isEmpty() ? QStringLiteral("the line could not be written") : error;

@@ -7,6 +7,7 @@
 #include <QVector>
 #include <memory>
 
+#include "IgnoreRules.h"
 #include "LocalDir.h"
 #include "TransferPool.h"
 #include "UploadLedger.h"
@@ -35,6 +36,14 @@ public:
     // while every line went.
     QString LogFailure() const { return logFailure_; }
 
+    // Makes the walk a preview: it decides as a run does but makes no folder, sends no file and
+    // writes no ledger row. Each folder it would make and each file it would send gets a line,
+    // the file's with the reason, in the log at logPath, which takes the run log's place.
+    // baseMissing: the remote base is not there; it is the first folder to make.
+    void Preview(const QString& logPath, bool baseMissing);
+    int PreviewFolders() const { return previewFolders_; }
+    int PreviewFiles() const { return previewFiles_; }
+
     // The remote path of a local path below the local base; false when the local path holds a
     // character that can never be sent (CR or LF).
     bool MakeRemoteName(const QString& localPath, QString* remotePath) const;
@@ -44,8 +53,9 @@ public:
     bool IsInRemoteList(const QString& remotePath) const;
     // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance
     // (the ledger's row for this file and this profile's target). A file whose size or ctime
-    // says it changed since its row was written is 1 whatever its time.
-    int CompareFileDate(const QString& localPath) const;
+    // says it changed since its row was written is 1 whatever its time. A file that would be 1
+    // but holds the bytes the row's digest names is 3, and its row takes its new time.
+    int CompareFileDate(const QString& localPath, const QString& remotePath);
 
     static QString RemoteKey(const QString& remotePath);
 
@@ -82,6 +92,11 @@ private:
     bool OpenFolder(const QString& localPath, const QString& remotePath, bool link, Folder* folder);
     void SyncDirectory(const Folder& folder, const QString& remoteDir);
     void SyncEntry(const LocalEntry& entry, const QString& localPath, const QString& remoteDir);
+    // Reads the exclude file of the local base folder; false, with an error line, when it is
+    // there but cannot be read: what it keeps back must not go. A faulty line is an error line.
+    bool LoadExcludeFile();
+    // The entry is left out: the exclude file itself, or what its rules match.
+    bool Excluded(const QString& localPath, const LocalEntry& entry) const;
     // A link is followed when it leads into the local base folder, or anywhere with
     // FollowLinksOutside=1; otherwise a warning line names it.
     bool LinkFollowed(const QString& localPath, const QString& remotePath);
@@ -92,7 +107,16 @@ private:
     void SyncFileEntry(const QString& localPath, const QString& remotePath,
                        const QString& remoteDir);
     bool FolderExists(const QString& remotePath, const QString& remoteDir);
-    int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir);
+    // onServer: the file is known to be on the server.
+    int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir,
+                    bool* onServer);
+    bool SameContent(const UploadLedger::LedgerKey& key, const QString& remotePath,
+                     const UploadLedger::PutRecord& recorded,
+                     const UploadLedger::FileState& current);
+    // Writes the rows SameContent gathered.
+    void FlushRefreshes();
+    void PreviewFile(const QString& localPath, const QString& remotePath, bool onServer);
+    void PreviewFolder(const QString& localPath, const QString& remotePath);
     void UploadFile(const QString& localPath, const QString& remotePath);
     void Ended(const Upload& upload, const TransferPool::Outcome& outcome);
     void Settle(MadeFolder& made);
@@ -138,6 +162,20 @@ private:
     // The local base folder with every link resolved: where links may lead.
     QString baseReal_;
     bool followOutside_ = false;
+    // The local base folder as its entries' paths begin ("/" at the end), and its exclude rules.
+    QString baseDir_;
+    IgnoreRules exclude_;
+    // CompareContent: a file whose time changed is looked at for its bytes.
+    bool compareContent_ = true;
+    // Rows of files found unchanged in content, to take their new times: written together,
+    // which costs a rebuilt tree one commit for many files instead of one each.
+    QVector<UploadLedger::Refresh> refreshes_;
+    QStringList refreshedRemote_;  // their remote paths, for the error lines
+    QString logPath_;
+    bool preview_ = false;
+    bool baseMissing_ = false;
+    int previewFolders_ = 0;
+    int previewFiles_ = 0;
     QString logFailure_;
     TransferPool* pool_;
     // The folders of the current branch that this run made.

@@ -122,7 +122,7 @@ QList<qint64> TransferPool::Drain() {
         if (!Stopping())
             orphans.append(job.id);
         else if (OnSent)
-            OnSent(job.id, {false, false, QStringLiteral("stopped"), job.breaks > 0});
+            OnSent(job.id, {false, false, QStringLiteral("stopped"), job.breaks > 0, {}});
     }
     return orphans;
 }
@@ -228,7 +228,7 @@ void TransferPool::WorkerLoggedIn(int number, bool ok, const QString& reason) {
 }
 
 void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, bool changed,
-                              const QString& reason) {
+                              const QString& reason, const QString& digest) {
     Connection& connection = At(number);
     Job job = connection.job;
     connection.state = State::Idle;
@@ -248,7 +248,7 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
         }
     }
     if (OnSent)
-        OnSent(id, {stored, changed, reason, true});
+        OnSent(id, {stored, changed, reason, true, digest});
     if (connection.state == State::Idle)
         Employ(connection);
 }

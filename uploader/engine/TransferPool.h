@@ -61,6 +61,7 @@ public:
         bool changed = false;  // the file changed while it was read: the copy does not count
         QString reason;        // why it was not stored
         bool tried = true;     // false: a stop came before it left
+        QString digest;        // SHA-256 of the bytes stored (hex); "" when not stored
     };
     // Called once for each file handed over, when it has ended.
     std::function<void(qint64 job, const Outcome& outcome)> OnSent;
@@ -117,7 +118,7 @@ private:
 
     void WorkerLoggedIn(int number, bool ok, const QString& reason);
     void WorkerSent(int number, qint64 job, bool stored, bool broken, bool changed,
-                    const QString& reason);
+                    const QString& reason, const QString& digest);
     void WorkerListed(int number, const QString& dir, bool ok, bool broken,
                       const QStringList& paths);
     void WorkerClosed(int number);

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <ctime>
 
 #include <QDateTime>
@@ -9,7 +11,6 @@
 
 #include "AppFiles.h"
 #include "FtpAddress.h"
-#include "Fun_EscSingleQuote.h"
 
 namespace UploadLedger {
 
@@ -21,6 +22,8 @@ constexpr qint64 kNsPerSec = 1'000'000'000;
 constexpr qint64 kFarSecs = 4'000'000'000;
 constexpr int kFractionAt = 19;  // "yyyy-MM-dd HH:mm:ss" comes first
 constexpr int kFractionDigits = 9;
+// Far below SQLite's limit of 32,766 parameters a statement, at six a row.
+constexpr qsizetype kRefreshesPerStatement = 500;
 
 // The key's own row first, then the row the path had before targets were kept.
 const QString kWhereKeyOrUnknown =
@@ -63,12 +66,20 @@ QString TargetOf(const QString& ftpDir) {
     return address.HostPort() + base;
 }
 
+// localtime_r rather than Qt's conversions, which read the zone file again each time: a rebuilt
+// tree stores two times for each of its files.
 QString StoredTimeText(const FileTime& time) {
-    const QString whole =
-        Fun_EscSingleQuote::DateTimeText(QDateTime::fromSecsSinceEpoch(time.secs));
-    return whole.left(kFractionAt) + QLatin1Char('.') +
-           QStringLiteral("%1").arg(time.nsecs, kFractionDigits, 10, QLatin1Char('0')) +
-           whole.mid(kFractionAt);
+    const time_t secs = static_cast<time_t>(time.secs);
+    struct tm local {};
+    if (!localtime_r(&secs, &local))
+        return QString();
+    const long minutes = std::labs(local.tm_gmtoff) / 60;
+    char text[128];  // room for any int the fields may hold
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%09d%c%02ld:%02ld",
+                  local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                  local.tm_min, local.tm_sec, time.nsecs, local.tm_gmtoff < 0 ? '-' : '+',
+                  minutes / 60, minutes % 60);
+    return QString::fromLatin1(text);
 }
 
 bool ParseStoredTime(const QString& text, FileTime* time) {
@@ -98,15 +109,16 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
     if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
         return false;
     AdoRecordset rds;
-    if (!db.Execute(
-            QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded "
-                           "from T_PUT_FILE where c_local_file_name = ?1 and c_target = ?2"),
-            {key.LocalPath, key.Target}, &rds, error) ||
+    if (!db.Execute(QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded, "
+                                   "c_local_file_digest from T_PUT_FILE "
+                                   "where c_local_file_name = ?1 and c_target = ?2"),
+                    {key.LocalPath, key.Target}, &rds, error) ||
         rds.EOF_())
         return false;
     const QString text = rds.Field(QStringLiteral("dt_local_file_date")).toString();
     const QVariant size = rds.Field(QStringLiteral("i_local_file_size"));
     const QString since = rds.Field(QStringLiteral("dt_recorded")).toString();
+    const QString digest = rds.Field(QStringLiteral("c_local_file_digest")).toString();
     rds.Close();
     if (text.isEmpty())  // pending: its upload never got the server's confirmation
         return false;
@@ -122,6 +134,7 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
         record.size = size.toLongLong();
     if (!since.isEmpty())
         record.recorded = moment;
+    record.digest = digest;
     *recorded = record;
     return true;
 }
@@ -175,14 +188,46 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
     const QVariant size = record.size ? QVariant(*record.size) : QVariant();
     const QVariant since =
         record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant();
+    const QVariant digest = record.digest.isEmpty() ? QVariant() : QVariant(record.digest);
     if (!db.Execute(QStringLiteral("Insert Into T_PUT_FILE( i_id_file, c_local_file_name, "
                                    "dt_local_file_date, c_remote_file_name, c_target, "
-                                   "i_local_file_size, dt_recorded )values( "
-                                   "?1, ?2, ?3, ?4, ?5, ?6, ?7 )"),
+                                   "i_local_file_size, dt_recorded, c_local_file_digest )values( "
+                                   "?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8 )"),
                     {id, key.LocalPath, StoredTimeText(record.modified), remotePath, key.Target,
-                     size, since},
+                     size, since, digest},
                     nullptr, &reason) ||
         !db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
+        return Fail(db, reason, error);
+    return true;
+}
+
+bool RefreshRecords(clsAdoJet& db, const QVector<Refresh>& refreshes, QString* error) {
+    QString reason;
+    if (!db.Execute(QStringLiteral("BEGIN IMMEDIATE"), nullptr, &reason))
+        return Fail(db, reason, error);
+    // Many rows a statement: a statement's preparation costs more than its rows.
+    for (qsizetype from = 0; from < refreshes.size(); from += kRefreshesPerStatement) {
+        QStringList values;
+        QVariantList params;
+        for (const Refresh& refresh : refreshes.mid(from, kRefreshesPerStatement)) {
+            const PutRecord& record = refresh.record;
+            values.append(QStringLiteral("(?, ?, ?, ?, ?, ?)"));
+            params << refresh.key.LocalPath << refresh.key.Target << StoredTimeText(record.modified)
+                   << (record.size ? QVariant(*record.size) : QVariant())
+                   << (record.recorded ? QVariant(StoredTimeText(*record.recorded)) : QVariant())
+                   << record.digest;
+        }
+        if (!db.Execute(QStringLiteral("update T_PUT_FILE set dt_local_file_date = v.column3, "
+                                       "i_local_file_size = v.column4, dt_recorded = v.column5 "
+                                       "from (values ") +
+                            values.join(QStringLiteral(", ")) +
+                            QStringLiteral(") as v where c_local_file_name = v.column1 "
+                                           "and c_target = v.column2 "
+                                           "and c_local_file_digest = v.column6"),
+                        params, nullptr, &reason))
+            return Fail(db, reason, error);
+    }
+    if (!db.Execute(QStringLiteral("COMMIT"), nullptr, &reason))
         return Fail(db, reason, error);
     return true;
 }
@@ -191,16 +236,18 @@ bool LocalFileState(const QString& path, FileState* state) {
     struct stat st {};
     if (stat(QFile::encodeName(path).constData(), &st) != 0)
         return false;
-    state->modified = TimeOf(st.st_mtim);
-    state->changed = TimeOf(st.st_ctim);
-    state->size = static_cast<qint64>(st.st_size);
+    *state = StateOf(st);
     return true;
+}
+
+FileState StateOf(const struct stat& st) {
+    return {TimeOf(st.st_mtim), TimeOf(st.st_ctim), static_cast<qint64>(st.st_size)};
 }
 
 PutRecord RecordOf(const FileState& state) {
     struct timespec now {};
     clock_gettime(CLOCK_REALTIME_COARSE, &now);
-    return {state.modified, state.size, TimeOf(now)};
+    return {state.modified, state.size, TimeOf(now), {}};
 }
 
 bool ChangedSinceRecord(const PutRecord& recorded, const FileState& current) {

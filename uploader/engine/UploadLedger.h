@@ -1,6 +1,9 @@
 #pragma once
 
+#include <sys/stat.h>
+
 #include <QString>
+#include <QVector>
 
 #include <optional>
 
@@ -44,6 +47,9 @@ struct PutRecord {
     FileTime modified;                 // dt_local_file_date
     std::optional<qint64> size;        // i_local_file_size: the size that was sent
     std::optional<FileTime> recorded;  // dt_recorded: the row vouches for the file from here on
+    // c_local_file_digest: SHA-256 (hex) of the bytes the server confirmed; "" when unknown (rows
+    // of earlier versions, files that could not be read whole).
+    QString digest;
 };
 
 // What a row is about: a local file mirrored to a target.
@@ -78,8 +84,20 @@ bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePat
 bool RecordPutFile(clsAdoJet& db, const LedgerKey& key, const QString& remotePath,
                    QString* error = nullptr);
 
+// A row whose digest is that of its file as it is now: from the record on it vouches for the
+// file with the record's time, size and moment; its id, remote path and digest stay.
+struct Refresh {
+    LedgerKey key;
+    PutRecord record;  // its digest: the row's, which only a row still holding it takes
+};
+// All of them in one transaction, durable when this returns true; on false none changed. A
+// refresh that is lost costs the next run one more digest and nothing else.
+bool RefreshRecords(clsAdoJet& db, const QVector<Refresh>& refreshes, QString* error = nullptr);
+
 // The file's state now (links followed); false when it cannot be read.
 bool LocalFileState(const QString& path, FileState* state);
+// The state in a status the system gave.
+FileState StateOf(const struct stat& st);
 
 // The row an upload of a file in this state writes, taken just before its bytes are read: the
 // file's time and size, and the moment now, read from the clock the file system stamps ctimes

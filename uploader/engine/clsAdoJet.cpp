@@ -31,7 +31,7 @@ const char* const kSchema[] = {
 // Every column the table has gained since its first form, with its definition. A ledger of an
 // earlier version gains the ones it lacks in place; its rows then hold the defaults, with which
 // they behave as they did: c_target '' (an unknown target), no size and no moment (judged by the
-// time alone).
+// time alone), no digest (a changed time sends the file).
 struct AddedColumn {
     const char* name;
     const char* definition;
@@ -40,6 +40,7 @@ const AddedColumn kAddedColumns[] = {
     {"c_target", "TEXT NOT NULL DEFAULT ''"},
     {"i_local_file_size", "INTEGER"},
     {"dt_recorded", "TEXT"},
+    {"c_local_file_digest", "TEXT"},
 };
 
 // After the target column: the key's index replaces the one on the local path alone.

@@ -941,8 +941,15 @@ bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
 bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) {
     m_putFailure.clear();
     m_putChanged = false;
-    if (m_host.InvestigateMode())
+    m_putDigest.clear();
+    if (m_host.InvestigateMode()) {
+        // Nothing goes, but the file is read for its digest: a tree that is on the server
+        // already starts with full rows. A file that cannot be read is recorded without one.
+        UploadSource source;
+        if (source.Open(localPath) && source.ReadToEnd())
+            m_putDigest = source.Digest();
         return true;
+    }
     if (HasLineBreak(remotePath))
         return PutFailed(QStringLiteral("a line break in the remote name cannot be sent"));
     // An unreadable file, or something that is no regular file, never reaches the server.
@@ -975,6 +982,7 @@ bool FtpClient::FtpPutFile(const QString& localPath, const QString& remotePath) 
     // it.
     if (temporary && !RenameIntoPlace(storePath, remotePath))
         return PutFailed(TransferFailure());
+    m_putDigest = source.Digest();
     if (blnQuitAfterFile)
         blnAbend = true;
     return true;

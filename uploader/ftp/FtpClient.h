@@ -87,6 +87,9 @@ public:
     QString LastPutFailure() const { return m_putFailure; }
     // The last FtpPutFile failed because the file changed while it was sent.
     bool LastPutFileChanged() const { return m_putChanged; }
+    // The SHA-256 (hex) of the bytes the last FtpPutFile sent, or in investigate mode read; ""
+    // when it failed or the file could not be read whole.
+    QString LastPutDigest() const { return m_putDigest; }
     // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
     // with at least one entry.
     void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
@@ -234,6 +237,7 @@ private:
     QByteArray m_uploadChunk;          // one read of the file, reused for every chunk
     QString m_putFailure;              // why the last FtpPutFile failed
     bool m_putChanged = false;         // ... because the file changed while it went
+    QString m_putDigest;               // of the bytes the last FtpPutFile sent
     UploadSource* m_upload = nullptr;  // the file being streamed, while it is
     bool m_uploadSent = false;         // every byte handed over and the connection closed
     bool m_uploadBroken = false;       // read error or the server dropped the connection early

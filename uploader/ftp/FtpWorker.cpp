@@ -49,7 +49,8 @@ void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remote
         !stored && !changed && (Broken() || (!m_stopped && m_client && !m_client->FtpNoop()));
     m_busy = false;
     m_keepAlive.start();
-    emit Sent(m_number, job, stored, broken, changed, reason);
+    emit Sent(m_number, job, stored, broken, changed, reason,
+              stored ? m_client->LastPutDigest() : QString());
     CloseIfAsked();
 }
 

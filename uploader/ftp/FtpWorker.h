@@ -39,9 +39,9 @@ public:
 signals:
     void LoggedIn(int number, bool ok, const QString& reason);
     // stored: the server confirmed the whole file. broken: the connection failed (not the file).
-    // changed: the file changed while it was read.
-    void Sent(int number, qint64 job, bool stored, bool broken, bool changed,
-              const QString& reason);
+    // changed: the file changed while it was read. digest: of the bytes stored (hex).
+    void Sent(int number, qint64 job, bool stored, bool broken, bool changed, const QString& reason,
+              const QString& digest);
     void Listed(int number, const QString& dir, bool ok, bool broken, const QStringList& paths);
     // How far the file being sent has gone (FtpHost::UploadProgress).
     void Progress(int number, const QString& localPath, qint64 sent, qint64 size);

@@ -4,11 +4,13 @@
 
 #include <QString>
 
+#include "ContentDigest.h"
+
 // The local file an upload sends. It is opened without blocking and must be a regular file (a
 // fifo or device put in its place is that file's error, never a wait). Its status at the open is
 // kept, and once the last chunk has been read it is looked at again: a file whose size, mtime or
 // ctime changed meanwhile was rewritten while it went, and the server holds a mix of two
-// versions. Every read of the file's bytes goes through Read.
+// versions. Every read of the file's bytes goes through Read, which hashes them on the way.
 class UploadSource {
 public:
     UploadSource() = default;
@@ -30,6 +32,13 @@ public:
     // The file changed while it was read.
     bool Changed() const { return changed_; }
     QString Error() const { return error_; }
+    // Reads the rest of the file without sending it; true when all of it came and it did not
+    // change meanwhile (Unchanged).
+    bool ReadToEnd();
+    // The SHA-256 of every byte read, as hex, once Unchanged() said true; "" before.
+    QString Digest() const { return digestHex_; }
+    // The file's status when it was opened.
+    const struct stat& Opened() const { return opened_; }
 
 private:
     void Close();
@@ -39,4 +48,6 @@ private:
     qint64 read_ = 0;
     bool changed_ = false;
     QString error_;
+    ContentDigest digest_;
+    QString digestHex_;
 };

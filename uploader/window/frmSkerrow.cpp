@@ -208,6 +208,7 @@ void frmSkerrow::BuildStatusBar() {
 void frmSkerrow::BuildMenus() {
     mnuFile = menuBar()->addMenu(QStringLiteral("ﾌｧｲﾙ(&F)"));
     mnuRun = mnuFile->addAction(QStringLiteral("実行(&R)"));
+    mnuPreview = mnuFile->addAction(QStringLiteral("ﾌﾟﾚﾋﾞｭｰ(&P)"));
     mnuQuitRunning = mnuFile->addAction(QStringLiteral("中止(&Q)"));
     mnuQuitRunning->setVisible(false);
     mnuFile->addSeparator();
@@ -248,6 +249,10 @@ void frmSkerrow::Connect() {
     connect(mnuRun, &QAction::triggered, this, [this] {
         if (IntervalAccepted())
             m_driver->mnuRun_Click();
+    });
+    connect(mnuPreview, &QAction::triggered, this, [this] {
+        if (IntervalAccepted())
+            m_driver->mnuPreview_Click();
     });
     connect(mnuQuitRunning, &QAction::triggered, this,
             [this] { m_driver->mnuQuitRunning_Click(); });
@@ -695,6 +700,7 @@ void frmSkerrow::SetRunning(bool running) {
     lblTransfer->setVisible(running);
     prgTransfer->setVisible(running);
     mnuRun->setVisible(!running);
+    mnuPreview->setVisible(!running);
     mnuQuitRunning->setVisible(running);
     // A run reads a server's options when it connects: they are not changed under it.
     mnuServerSetting->setEnabled(!running);

@@ -77,7 +77,7 @@ public:
 
     // The controls a run locks: the list, both selectors, the four edit boxes and the buttons.
     void SetEditingEnabled(bool enabled);
-    // Running: mnuQuitRunning shown and mnuRun hidden; idle: the reverse.
+    // Running: mnuQuitRunning shown and mnuRun and mnuPreview hidden; idle: the reverse.
     void SetRunning(bool running);
     bool IsRunning() const;
     bool InvestigateMode() const;
@@ -105,6 +105,7 @@ public:
     QTimer* tmrSec;
     QMenu* mnuFile;
     QAction* mnuRun;
+    QAction* mnuPreview;
     QAction* mnuQuitRunning;
     QAction* mnuWithOutConvTable;
     QAction* mnuSeek;
