@@ -46,25 +46,29 @@ void WriteFile(const QString& path, const QByteArray& bytes) {
         qFatal("cannot write %s", qPrintable(path));
 }
 
+// filesPerFolder files of random bytes, minBytes to maxBytes each, in dir.
+void FillFolder(const QString& dir, int filesPerFolder, int minBytes, int maxBytes,
+                QRandomGenerator& gen, QStringList* files) {
+    QDir().mkpath(dir);
+    for (int i = 0; i < filesPerFolder; ++i) {
+        QByteArray data(gen.bounded(minBytes, maxBytes + 1), Qt::Uninitialized);
+        for (char& c : data)
+            c = static_cast<char>(gen.bounded(256));
+        const QString path = dir + QStringLiteral("/file%1.dat").arg(i);
+        WriteFile(path, data);
+        files->append(path);
+    }
+}
+
 QStringList MakeTree(const QString& root, int filesPerFolder) {
     QRandomGenerator gen(7);
     QStringList files;
-    auto fill = [&](const QString& dir) {
-        QDir().mkpath(dir);
-        for (int i = 0; i < filesPerFolder; ++i) {
-            QByteArray data(gen.bounded(1024, 16 * 1024 + 1), Qt::Uninitialized);
-            for (char& c : data)
-                c = static_cast<char>(gen.bounded(256));
-            const QString path = dir + QStringLiteral("/file%1.dat").arg(i);
-            WriteFile(path, data);
-            files.append(path);
-        }
-    };
     for (int t = 0; t < kTopFolders; ++t) {
         const QString top = root + QStringLiteral("/dir%1").arg(t);
-        fill(top);
+        FillFolder(top, filesPerFolder, 1024, 16 * 1024, gen, &files);
         for (int s = 0; s < kSubFolders; ++s)
-            fill(top + QStringLiteral("/sub%1").arg(s));
+            FillFolder(top + QStringLiteral("/sub%1").arg(s), filesPerFolder, 1024, 16 * 1024, gen,
+                       &files);
     }
     return files;
 }
@@ -170,18 +174,9 @@ void WriteProfile(const QString& home, const QString& local, const FtpTestServer
 QStringList MakeFlatTree(const QString& root, int folders, int filesPerFolder) {
     QRandomGenerator gen(11);
     QStringList files;
-    for (int f = 0; f < folders; ++f) {
-        const QString dir = root + QStringLiteral("/dir%1").arg(f);
-        QDir().mkpath(dir);
-        for (int i = 0; i < filesPerFolder; ++i) {
-            QByteArray data(gen.bounded(1024, 8 * 1024 + 1), Qt::Uninitialized);
-            for (char& c : data)
-                c = static_cast<char>(gen.bounded(256));
-            const QString path = dir + QStringLiteral("/file%1.dat").arg(i);
-            WriteFile(path, data);
-            files.append(path);
-        }
-    }
+    for (int f = 0; f < folders; ++f)
+        FillFolder(root + QStringLiteral("/dir%1").arg(f), filesPerFolder, 1024, 8 * 1024, gen,
+                   &files);
     return files;
 }
 
