@@ -401,7 +401,8 @@ void RunDriver::Logging(const QString& line) {
 
 void RunDriver::WriteLog(const QString& line) {
     // Every connection that meets such a server says so; the run log once.
-    if (line.startsWith(PartFile::kRenameNotAtomic)) {
+    static const QString kPasvAddressNotUsed = QStringLiteral("WARNING - PASV ADDRESS NOT USED");
+    if (line.startsWith(PartFile::kRenameNotAtomic) || line.startsWith(kPasvAddressNotUsed)) {
         if (toldOnce_.contains(line))
             return;
         toldOnce_.insert(line);
