@@ -6,7 +6,8 @@
 //  - a no-change rerun on pure-ftpd (no recursive listing: a listing a folder) by
 //    `lftp mirror -R --parallel=8` and by skerrowex-run with Connections=1 and 8.
 // Prints the times, the ratios against their goals and the round trips each file costs.
-//   slow_link_bench [files, default 2000] [delay ms each way, default 25]
+//   slow_link_bench [files, default 2000] [delay ms each way, default 25] [first | rerun]
+//   (the last: one of the two parts only)
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -149,6 +150,9 @@ void Row(const char* who, const Measure& m, int stored) {
                 m.tripsPerFile, stored);
 }
 
+void FirstUpload(int files, int delayMs);
+void Rerun(int files, int delayMs);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -160,6 +164,17 @@ int main(int argc, char** argv) {
         "passive mode\n",
         files, kFolders, delayMs);
 
+    const QByteArray part = argc > 3 ? QByteArray(argv[3]) : QByteArray();
+    if (part != "rerun")
+        FirstUpload(files, delayMs);
+    if (part != "first")
+        Rerun(files, delayMs);
+    return 0;
+}
+
+namespace {
+
+void FirstUpload(int files, int delayMs) {
     FarServer vsftpd(FtpServerKind::VsftpdRecursive, files, delayMs);
     std::printf("first upload, vsftpd\n");
     const Measure lftp = vsftpd.Lftp(QStringLiteral("/lftp"), 1);
@@ -175,7 +190,9 @@ int main(int argc, char** argv) {
         "1.5)\n",
         lftp.seconds / ours8.seconds, lftp8.seconds / ours8.seconds);
     std::fflush(stdout);
+}
 
+void Rerun(int files, int delayMs) {
     FarServer pure(FtpServerKind::PureFtpd, files, delayMs);
     pure.Lftp(QStringLiteral("/lftp8"), 8);
     pure.Ours(QStringLiteral("/ours8"), 8);
@@ -188,5 +205,6 @@ int main(int argc, char** argv) {
     Row("ours, Connections=8", ours8Same, pure.Stored(QStringLiteral("/ours8")));
     std::printf("  lftp --parallel=8 / ours(8) = %.2f (goal >= 2)\n",
                 lftpSame.seconds / ours8Same.seconds);
-    return 0;
 }
+
+}  // namespace

@@ -117,6 +117,10 @@ void SyncWalk::Run() {
         complete_.insert(RemoteKey(base));
         listingUsable_ = true;
     } else if (!recursive_) {
+        // The others need not wait for the base's listing: a folder that is not there only
+        // costs a refused listing.
+        if (pool_)
+            ListAhead(folder, false);
         ListOnEntering(base);
     }
     SyncDirectory(folder, base);
@@ -565,8 +569,9 @@ void SyncWalk::DeleteParts() {
     }
 }
 
-// Only folders the listing of this one shows: the others are made, and a made folder is known.
-void SyncWalk::ListAhead(const Folder& folder) {
+// Only folders the listing of this one shows (when it is known): the others are made, and a made
+// folder is known.
+void SyncWalk::ListAhead(const Folder& folder, bool listed) {
     QStringList dirs;
     for (const LocalEntry& entry : folder.entries) {
         QString remotePath;
@@ -576,7 +581,7 @@ void SyncWalk::ListAhead(const Folder& folder) {
             continue;
         remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
         if (IsValidUnixName(remotePath) && CodePage::Holds(remotePath) &&
-            IsInRemoteList(remotePath) && !complete_.contains(RemoteKey(remotePath)))
+            (!listed || IsInRemoteList(remotePath)) && !complete_.contains(RemoteKey(remotePath)))
             dirs.append(remotePath);
     }
     if (!dirs.isEmpty())

@@ -129,7 +129,7 @@ private:
     // wait, where a listing of the pool may end.
     void DeleteParts();
     // Asks the pool to list the remote folders the walk will enter below this one.
-    void ListAhead(const Folder& folder);
+    void ListAhead(const Folder& folder, bool listed = true);
     // Waits for the pool's files to end; sends those it has no connection left for.
     void DrainPool();
     bool StopAfterEntry();

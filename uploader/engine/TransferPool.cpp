@@ -85,8 +85,12 @@ void TransferPool::Send(qint64 job, const QString& localPath, const QString& rem
 }
 
 void TransferPool::ListAhead(const QStringList& dirs) {
-    for (auto dir = dirs.crbegin(); dir != dirs.crend(); ++dir)
-        m_ahead.push_front(*dir);
+    for (auto dir = dirs.crbegin(); dir != dirs.crend(); ++dir) {
+        if (!m_asked.contains(*dir)) {
+            m_asked.insert(*dir);
+            m_ahead.push_front(*dir);
+        }
+    }
     for (const auto& connection : m_connections) {
         if (connection->state == State::Idle)
             Employ(*connection);

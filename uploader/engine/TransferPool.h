@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QThread>
@@ -137,6 +138,7 @@ private:
     std::vector<std::unique_ptr<Connection>> m_connections;
     std::deque<Job> m_waiting;    // files for the next idle connection, those that broke first
     std::deque<QString> m_ahead;  // folders to list, next first
+    QSet<QString> m_asked;        // every folder ever asked for: each is listed once
     bool m_walkWaiting = false;   // the walk waits for a connection: keep the next idle one
     int m_firstLogins = 0;        // logins of the start that have ended
     int m_accepted = 1;           // the walk's, and those the server accepted at the start
