@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Prepares the FTP servers that the real-server tests start on loopback.
+# Prepares the FTP and SFTP servers that the real-server tests start on loopback.
 #
 # vsftpd only logs a real account into a chroot of our choosing (anonymous logins refuse a writable
 # root), so this makes the system account skerrowftp (no home, no shell) with a fixed password and a
 # PAM service of its own for it; every server stores files as that account. Loopback tests only.
 #
-# pure-ftpd and proftpd (with mod_tls, from proftpd-mod-crypto) are unpacked into
-# tests/integration/servers/root.
-# Both conflict with vsftpd as packages, so they are never installed: `apt-get download` + `dpkg -x`,
+# pure-ftpd, proftpd (with mod_tls, from proftpd-mod-crypto) and OpenSSH's sshd (openssh-server)
+# are unpacked into tests/integration/servers/root.
+# The FTP servers conflict with vsftpd as packages, and installing openssh-server would start and
+# enable a system SSH service, so none is installed: `apt-get download` + `dpkg -x`,
 # together with any library they need that the system lacks (found through their Depends lines).
 # The tests find the binaries there and run them with LD_LIBRARY_PATH pointing into the tree.
 # Idempotent: a second run only checks that the binaries still start.
@@ -17,9 +18,9 @@ cd "$(dirname "$0")/.."
 dest=tests/integration/servers
 root=$dest/root
 debs=$dest/debs
-servers=(pure-ftpd proftpd-core proftpd-mod-crypto)
+servers=(pure-ftpd proftpd-core proftpd-mod-crypto openssh-server)
 binaries=("$root/usr/sbin/pure-ftpd" "$root/usr/bin/pure-pw" "$root/usr/sbin/proftpd"
-          "$root/usr/lib/proftpd/mod_tls.so")
+          "$root/usr/lib/proftpd/mod_tls.so" "$root/usr/sbin/sshd")
 # The unpacked folders that hold shared libraries, kept in $dest/libpath (relative to $dest, one a
 # line) for the tests.
 libpath=""
@@ -54,6 +55,13 @@ if [ ! -f "$pam_service" ]; then
         "$account" $'@include common-auth\n@include common-account\n@include common-session' |
         $sudo tee "$pam_service" >/dev/null
 fi
+
+# sshd drops its privileges to this account, in this empty folder (/run is emptied at boot: the
+# tests make the folder again when it is gone).
+if ! getent passwd sshd >/dev/null; then
+    $sudo useradd --system --no-create-home --home-dir /run/sshd --shell /usr/sbin/nologin sshd
+fi
+$sudo install -d -m 0755 /run/sshd
 
 if [ -f "$dest/.complete" ] && all_ready; then
     exit 0
@@ -108,4 +116,4 @@ LD_LIBRARY_PATH="$libpath" "$root/usr/sbin/pure-ftpd" --help >/dev/null
 LD_LIBRARY_PATH="$libpath" "$root/usr/bin/pure-pw" --help >/dev/null
 rm -rf "$debs"
 touch "$dest/.complete"
-echo "fetch-test-servers: pure-ftpd and proftpd unpacked into $root"
+echo "fetch-test-servers: pure-ftpd, proftpd and sshd unpacked into $root"

@@ -1,8 +1,13 @@
 // The headless runner against real FTP servers on loopback: whole runs, compared byte for byte
 // with the server's disk.
+#include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 
+#include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QDirIterator>
@@ -13,6 +18,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <QThread>
 #include <csignal>
 
 #include "FtpTestServer.h"
@@ -116,15 +122,18 @@ protected:
     }
 
     void WriteProfile(int tolerance, const FtpTestServer* server = nullptr,
-                      const QString& base = kBase) {
-        const QString line =
-            QStringList{QStringLiteral("True"),
-                        local_,
-                        QString::number(tolerance),
-                        QStringLiteral("ftp://") + (server ? *server : server_).FtpDir(base),
-                        server_.User(),
-                        server_.Password()}
-                .join(QLatin1Char('\t'));
+                      const QString& base = kBase, bool withPassword = true) {
+        // An SFTP address carries its own scheme.
+        QString address = (server ? *server : server_).FtpDir(base);
+        if (!address.startsWith(QStringLiteral("sftp://")))
+            address.prepend(QStringLiteral("ftp://"));
+        const QString line = QStringList{QStringLiteral("True"),
+                                         local_,
+                                         QString::number(tolerance),
+                                         address,
+                                         server_.User(),
+                                         withPassword ? server_.Password() : QString()}
+                                 .join(QLatin1Char('\t'));
         WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.dat"), line.toUtf8() + "\r\n\r\n");
     }
 
@@ -139,6 +148,9 @@ protected:
         env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
         env.insert(QStringLiteral("HOME"), home_.path());
         env.insert(QStringLiteral("LANG"), QStringLiteral("C.UTF-8"));
+        env.remove(QStringLiteral("SSH_AUTH_SOCK"));
+        if (!agentSocket_.isEmpty())
+            env.insert(QStringLiteral("SSH_AUTH_SOCK"), agentSocket_);
         p.setProcessEnvironment(env);
         p.start(QStringLiteral(SKERROWEX_RUN_PATH), args);
     }
@@ -260,6 +272,7 @@ protected:
     int rebuilds_ = 0;
     QTemporaryDir home_;
     FtpTestServer server_;
+    QString agentSocket_;  // the SSH agent the runner sees, none when empty
     QString local_;
     QString dataDir_;
     QString remoteRoot_;
@@ -764,5 +777,258 @@ INSTANTIATE_TEST_SUITE_P(Servers, EndToEnd, ::testing::ValuesIn(FtpTestServer::A
                          ServerName);
 INSTANTIATE_TEST_SUITE_P(Servers, EndToEndSlow, ::testing::ValuesIn(FtpTestServer::AllKinds()),
                          ServerName);
+
+// ---- SFTP: OpenSSH's sshd on loopback --------------------------------------------------------
+
+// Relative paths of every file and folder below root as the bytes the server stored ("dir/" for
+// folders), sorted: names in CP932 are no UTF-8, which Qt's file names would garble.
+QList<QByteArray> RawTreeOf(const QByteArray& root, const QByteArray& prefix = {}) {
+    QList<QByteArray> paths;
+    DIR* dir = ::opendir(root.constData());
+    if (!dir)
+        return paths;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        if (name == "." || name == "..")
+            continue;
+        struct stat st {};
+        ::lstat((root + '/' + name).constData(), &st);
+        if (S_ISDIR(st.st_mode)) {
+            paths.append(prefix + name + '/');
+            paths += RawTreeOf(root + '/' + name, prefix + name + '/');
+        } else {
+            paths.append(prefix + name);
+        }
+    }
+    ::closedir(dir);
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+QByteArray ReadRawFile(const QByteArray& path) {
+    QFile file;
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return QByteArray("<missing>");
+    return file.readAll();
+}
+
+QString FingerprintOfPublicKey(const QString& pubFile) {
+    const QList<QByteArray> fields = ReadFile(pubFile).split(' ');
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(QCryptographicHash::hash(QByteArray::fromBase64(fields.value(1)),
+                                                        QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::OmitTrailingEquals));
+}
+
+class EndToEndSftpRun : public EndToEndRun {
+protected:
+    void SetUp() override { StartOn(FtpServerKind::Sshd); }
+
+    void WriteKnownHosts(const QString& line) {
+        WriteFile(home_.path() + QStringLiteral("/.ssh/known_hosts"), line.toUtf8() + '\n');
+    }
+    // The settings file: the code page, and the server's section.
+    void WriteSettings(const QString& codePage, const QString& trustedHostKey, int connections) {
+        WriteFile(dataDir_ + QStringLiteral("/SkerrowEx.ini"),
+                  QStringLiteral("[Setting]\r\nCodePage=%1\r\n[Server_127.0.0.1:%2]\r\n"
+                                 "TrustedHostKey=%3\r\nConnections=%4\r\n")
+                      .arg(codePage)
+                      .arg(server_.Port())
+                      .arg(trustedHostKey)
+                      .arg(connections)
+                      .toUtf8());
+    }
+};
+
+// How a row logs in, which code page names travel in, how many connections it opens.
+struct SftpRow {
+    const char* name;
+    enum { Password, KeyFile, Agent } login;
+    bool cp932;
+    int connections;
+};
+
+class EndToEndSftp : public EndToEndSftpRun, public ::testing::WithParamInterface<SftpRow> {};
+
+// A whole mirror and a rerun that sends nothing: Japanese names arrive in the code page's bytes,
+// a name that holds the byte 0x5C as it would be sent is refused, an empty file and one of 50 MB
+// arrive byte for byte, and the command log says each request's kind, never the password.
+TEST_P(EndToEndSftp, MirrorsThenSendsNothingUnchanged) {
+    const SftpRow& row = GetParam();
+    WriteFile(local_ + QStringLiteral("/bin/fifty.dat"), Random(50 * 1000 * 1000));
+    WriteFile(local_ + QStringLiteral("/日本語 フォルダ/日本語.txt"), "本文\n");
+    WriteFile(local_ + QStringLiteral("/back\\slash.txt"), "never\n");
+    WriteProfile(2, nullptr, kBase, row.login == SftpRow::Password);
+    QProcess agent;
+    if (row.login == SftpRow::Agent) {
+        agentSocket_ = home_.path() + QStringLiteral("/agent.sock");
+        agent.start(QStringLiteral("ssh-agent"),
+                    {QStringLiteral("-D"), QStringLiteral("-a"), agentSocket_});
+        ASSERT_TRUE(agent.waitForStarted());
+        for (int i = 0; i < 100 && !QFileInfo::exists(agentSocket_); ++i)
+            QThread::msleep(20);
+        QProcess add;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("SSH_AUTH_SOCK"), agentSocket_);
+        add.setProcessEnvironment(env);
+        add.start(QStringLiteral("ssh-add"), {FtpTestServer::UserKeyFile()});
+        ASSERT_TRUE(add.waitForFinished() && add.exitCode() == 0) << add.readAll().constData();
+    } else if (row.login == SftpRow::KeyFile) {
+        ASSERT_TRUE(QDir().mkpath(home_.path() + QStringLiteral("/.ssh")));
+        ASSERT_TRUE(QFile::copy(FtpTestServer::UserKeyFile(),
+                                home_.path() + QStringLiteral("/.ssh/id_ed25519")));
+    }
+    // Hashed known_hosts for one row, the settings' trusted key for the others.
+    if (row.login == SftpRow::Password)
+        WriteKnownHosts(server_.KnownHostsLine(true));
+    WriteSettings(row.cp932 ? "CP932" : "UTF-8",
+                  row.login == SftpRow::Password ? QString() : server_.HostKeyFingerprint(),
+                  row.connections);
+
+    // What the server holds then, in the code page's bytes.
+    const QByteArray folder =
+        row.cp932 ? QByteArray("\x93\xfa\x96\x7b\x8c\xea \x83\x74\x83\x48\x83\x8b\x83\x5f")
+                  : QByteArray("日本語 フォルダ");
+    const QByteArray japanese =
+        row.cp932 ? QByteArray("\x93\xfa\x96\x7b\x8c\xea.txt") : QByteArray("日本語.txt");
+    QStringList refused{QStringLiteral("back\\slash.txt")};
+    if (row.cp932)
+        refused.append(QStringLiteral("日本語 フォルダ/ソース.txt"));  // ソ is 0x83 0x5C
+    QList<QByteArray> expected;
+    QList<QPair<QByteArray, QString>> files;  // server path, local path
+    for (const QString& rel : TreeOf(local_)) {
+        if (refused.contains(rel))
+            continue;
+        QByteArray bytes = rel.toUtf8();
+        bytes.replace(QByteArray("日本語 フォルダ"), folder).replace("日本語.txt", japanese);
+        expected.append(bytes);
+        if (!rel.endsWith(QLatin1Char('/')))
+            files.append({bytes, local_ + QLatin1Char('/') + rel});
+    }
+    std::sort(expected.begin(), expected.end());
+
+    const RunResult first = Run();
+    const std::string label = row.name + ("\n" + first.log.join('\n')).toStdString();
+    EXPECT_EQ(first.exitCode, 3) << label << first.stdErr.toStdString();
+    EXPECT_EQ(first.log.at(1),
+              QStringLiteral("SUCCESS - FTP CONNECTION - 127.0.0.1:%1").arg(server_.Port()))
+        << label;
+    EXPECT_EQ(first.log.last(), QStringLiteral("END (%1 copies)").arg(files.size())) << label;
+    EXPECT_EQ(Count(first.log, "ERROR - INVALID UNIX NAME WITH CODE 5C"), refused.size()) << label;
+    EXPECT_EQ(Count(first.log, "ERROR"), refused.size()) << label;
+    const QByteArray root = QFile::encodeName(remoteRoot_);
+    EXPECT_EQ(RawTreeOf(root), expected) << label;
+    for (const auto& [remote, localPath] : files)
+        EXPECT_EQ(ReadRawFile(root + '/' + remote), ReadFile(localPath))
+            << row.name << ' ' << remote.constData();
+    EXPECT_EQ(LedgerRows().first, files.size()) << label;
+    const QStringList& wire = first.commandLog;
+    EXPECT_TRUE(wire.filter(server_.Password()).isEmpty()) << label;
+    const QString prefix = row.connections > 1 ? QStringLiteral("[1] ") : QString();
+    for (const char* kind : {"OPEN ", "WRITE ", "CLOSE ", "MKDIR ", "READDIR "})
+        EXPECT_GT(Count(wire, prefix + kind), 0) << label << kind;
+    EXPECT_EQ(wire.filter(QRegularExpression(QStringLiteral("^(\\[\\d\\] )?CLOSE "))).size(),
+              files.size())
+        << label;
+    if (row.connections > 1) {
+        EXPECT_GT(Count(wire, QStringLiteral("[2] OPEN ")), 0) << label;
+    }
+
+    const RunResult second = Run();
+    EXPECT_EQ(second.exitCode, 3) << row.name;
+    EXPECT_EQ(second.log.last(), QStringLiteral("END (0 copies)"))
+        << row.name << second.log.join('\n').toStdString();
+    EXPECT_EQ(second.commandLog.filter(QStringLiteral("OPEN ")).size(), 0) << row.name;
+    EXPECT_GT(Count(second.commandLog, prefix + "READDIR "), 1) << row.name;
+    // Names Qt cannot spell, which the server's temporary folder could not remove.
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), remoteRoot_});
+    agent.kill();
+    agent.waitForFinished();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Logins, EndToEndSftp,
+    ::testing::Values(SftpRow{"PasswordUtf8", SftpRow::Password, false, 1},
+                      SftpRow{"KeyFileCp932FourConnections", SftpRow::KeyFile, true, 4},
+                      SftpRow{"AgentUtf8", SftpRow::Agent, false, 1}),
+    [](const ::testing::TestParamInfo<SftpRow>& row) { return std::string(row.param.name); });
+
+// The runner refuses a host key nothing vouches for, naming the line that trusts it; refuses a
+// key that differs from the one known_hosts or the settings hold, naming both; and logs in only
+// once the key is trusted.
+TEST_F(EndToEndSftpRun, HostKeysUnknownChangedAndTrusted) {
+    const QString fingerprint = server_.HostKeyFingerprint();
+    const QString section = QStringLiteral("[Server_127.0.0.1:%1]").arg(server_.Port());
+    const QString other = FingerprintOfPublicKey(FtpTestServer::UserKeyFile() + ".pub");
+
+    const RunResult unknown = Run();
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_TRUE(unknown.stdErr.contains(section + " TrustedHostKey=" + fingerprint))
+        << unknown.stdErr.toStdString();
+    EXPECT_TRUE(unknown.log.join('\n').contains("host key not trusted: ssh-ed25519 " + fingerprint))
+        << unknown.log.join('\n').toStdString();
+
+    // The client's own key stands in for the server's old one.
+    const QString oldKey = QString::fromLatin1(ReadFile(FtpTestServer::UserKeyFile() + ".pub"));
+    WriteKnownHosts(QStringLiteral("[127.0.0.1]:%1 ").arg(server_.Port()) +
+                    oldKey.section(' ', 0, 1));
+    const RunResult changedKnown = Run();
+    WriteKnownHosts(QString());
+    WriteSettings("UTF-8", other, 1);
+    const RunResult changedTrusted = Run();
+    for (const RunResult& changed : {changedKnown, changedTrusted}) {
+        EXPECT_EQ(changed.exitCode, 1);
+        EXPECT_TRUE(
+            changed.stdErr.contains(QStringLiteral("ホスト鍵が、以前の鍵から変わっています")) &&
+            changed.stdErr.contains(fingerprint) && changed.stdErr.contains(other))
+            << changed.stdErr.toStdString();
+        EXPECT_TRUE(changed.log.join('\n').contains("host key changed"));
+    }
+    for (const RunResult& refused : {unknown, changedKnown, changedTrusted})
+        EXPECT_EQ(refused.commandLog.filter(QStringLiteral("AUTH")).size(), 0);
+    EXPECT_FALSE(QFileInfo::exists(remoteRoot_));
+
+    WriteSettings("UTF-8", fingerprint, 1);
+    const RunResult trusted = Run();
+    EXPECT_EQ(trusted.exitCode, 0) << trusted.stdErr.toStdString();
+    ExpectServerEqualsLocal();
+}
+
+// A run killed in the middle of a file leaves part of it on the server; the next run sends it
+// again, whole.
+TEST_F(EndToEndSftpRun, AFileCutByKill9GoesWholeAtTheNextRun) {
+    QDir(local_).removeRecursively();
+    QByteArray block = Random(1024 * 1024);
+    QByteArray big;
+    for (int i = 0; i < 300; ++i)
+        big += block.replace(0, 4, QByteArray::number(i).rightJustified(4, '0'));
+    WriteFile(local_ + QStringLiteral("/big.bin"), big);
+    WriteKnownHosts(server_.KnownHostsLine(false));
+    const QString remote = remoteRoot_ + QStringLiteral("/big.bin");
+
+    QProcess runner;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_HOME"), home_.path() + QStringLiteral("/data"));
+    env.insert(QStringLiteral("HOME"), home_.path());
+    runner.setProcessEnvironment(env);
+    runner.start(QStringLiteral(SKERROWEX_RUN_PATH), QStringList());
+    ASSERT_TRUE(runner.waitForStarted());
+    QDeadlineTimer deadline(60000);
+    while (QFileInfo(remote).size() < 8 * 1024 * 1024 && !deadline.hasExpired() &&
+           runner.state() == QProcess::Running)
+        QThread::msleep(2);
+    ::kill(static_cast<pid_t>(runner.processId()), SIGKILL);
+    runner.waitForFinished();
+    const qint64 cut = QFileInfo(remote).size();
+    EXPECT_GT(cut, 0);
+    EXPECT_LT(cut, big.size());
+
+    const RunResult next = Run();
+    EXPECT_EQ(next.exitCode, 0) << next.stdErr.toStdString();
+    EXPECT_EQ(next.log.last(), QStringLiteral("END (1 copies)"))
+        << next.log.join('\n').toStdString();
+    EXPECT_TRUE(ReadFile(remote) == big);
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QMessageAuthenticationCode>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QSslCertificate>
@@ -84,12 +86,16 @@ QStringList ProgramsOf(FtpServerKind kind) {
             return {Unpacked(QStringLiteral("/usr/sbin/proftpd"))};
         case FtpServerKind::PyFtpdLib:
             return {PythonPath()};
+        case FtpServerKind::Sshd:
+            return {Unpacked(QStringLiteral("/usr/sbin/sshd")),
+                    QStringLiteral("/usr/bin/ssh-keygen")};
     }
     return {};
 }
 
 bool UsesUnpackedTree(FtpServerKind kind) {
-    return kind == FtpServerKind::PureFtpd || kind == FtpServerKind::ProFtpd;
+    return kind == FtpServerKind::PureFtpd || kind == FtpServerKind::ProFtpd ||
+           kind == FtpServerKind::Sshd;
 }
 
 QProcessEnvironment ServerEnvironment(FtpServerKind kind) {
@@ -171,9 +177,10 @@ quint16 FreeLoopbackPort() {
     return 0;
 }
 
-// True when a server answers on the port with a complete 220 reply that carries the banner token
-// before the deadline. The token tells our server from another one that took the port first.
-bool GreetsWith220(quint16 port, const QByteArray& token, const QDeadlineTimer& deadline) {
+// True when a server answers on the port with a complete 220 reply (or an SSH version line) that
+// carries the banner token before the deadline. The token tells our server from another one that
+// took the port first.
+bool Greets(quint16 port, const QByteArray& token, const QDeadlineTimer& deadline) {
     const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
     if (fd < 0) {
         return false;
@@ -196,7 +203,8 @@ bool GreetsWith220(quint16 port, const QByteArray& token, const QDeadlineTimer& 
                 break;
             }
             received.append(buffer, count);
-            greeted = received.startsWith("220 ") || received.contains("\n220 ");
+            greeted = received.startsWith("220 ") || received.contains("\n220 ") ||
+                      received.startsWith("SSH-2.0-");
             greeted = greeted && received.endsWith('\n') && received.contains(token);
         }
     }
@@ -409,6 +417,61 @@ if SlowDTPHandler.read_limit:
 FTPServer(("127.0.0.1", port), handler).serve_forever()
 )";
 
+// An ed25519 key pair made with ssh-keygen in the folder: false with the reason when it fails.
+bool MakeKey(const QString& file, QString* whyNot) {
+    return RunTool(QStringLiteral("/usr/bin/ssh-keygen"),
+                   {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"),
+                    QStringLiteral("-N"), QString(), QStringLiteral("-C"),
+                    QStringLiteral("SkerrowEx test"), QStringLiteral("-f"), file},
+                   {}, QProcessEnvironment::systemEnvironment(), whyNot);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The client key every sshd of this process authorises, made once in a folder of its own.
+struct UserKey {
+    QString file;
+    QString error;
+};
+
+const UserKey& TestUserKey() {
+    static QTemporaryDir dir;
+    static const UserKey made = [] {
+        UserKey key{dir.filePath(QStringLiteral("id_ed25519")), QString()};
+        if (!MakeKey(key.file, &key.error))
+            key.file.clear();
+        return key;
+    }();
+    return made;
+}
+
+// sshd with password and key logins for the test account only, OpenSSH's own SFTP, no PAM (the
+// password is checked against the system's shadow file) and no check of the key file's owner.
+QByteArray SshdConfig(quint16 port, const QString& work, const QString& banner) {
+    QByteArray config;
+    const auto line = [&config](const QString& text) { config += text.toLocal8Bit() + '\n'; };
+    line(QStringLiteral("ListenAddress 127.0.0.1"));
+    line(QStringLiteral("Port %1").arg(port));
+    line(QStringLiteral("HostKey ") + work + QStringLiteral("/ssh_host_ed25519_key"));
+    line(QStringLiteral("PidFile ") + work + QStringLiteral("/sshd.pid"));
+    line(QStringLiteral("AuthorizedKeysFile ") + work + QStringLiteral("/authorized_keys"));
+    line(QStringLiteral("StrictModes no"));
+    line(QStringLiteral("UsePAM no"));
+    line(QStringLiteral("PasswordAuthentication yes"));
+    line(QStringLiteral("KbdInteractiveAuthentication no"));
+    line(QStringLiteral("PubkeyAuthentication yes"));
+    line(QStringLiteral("PermitRootLogin no"));
+    line(QStringLiteral("AllowUsers ") + QLatin1String(kAccount));
+    line(QStringLiteral("Subsystem sftp internal-sftp"));
+    line(QStringLiteral("MaxStartups 64"));
+    line(QStringLiteral("VersionAddendum ") + banner);
+    line(QStringLiteral("LogLevel VERBOSE"));
+    return config;
+}
+
 // A passwd-style line for the test login with a crypt() hash of its password: name, hash, uid, gid,
 // an empty comment and the home folder, then what follows in the server's format. Empty when the
 // account is missing or crypt() fails.
@@ -434,6 +497,18 @@ bool SystemPrepared(FtpServerKind kind, QString* whyNot) {
         *whyNot = QStringLiteral("vsftpd's PAM service ") + QLatin1String(kPamService) + remedy;
         return false;
     }
+    if (kind == FtpServerKind::Sshd) {
+        if (getpwnam("sshd") == nullptr) {
+            *whyNot = QStringLiteral("sshd's privilege separation account sshd") + remedy;
+            return false;
+        }
+        // Its empty folder; /run is emptied at every boot.
+        ::mkdir("/run/sshd", 0755);
+        if (!TestUserKey().error.isEmpty()) {
+            *whyNot = QStringLiteral("no test key: ") + TestUserKey().error;
+            return false;
+        }
+    }
     return true;
 }
 
@@ -456,6 +531,8 @@ QString FtpTestServer::KindName(FtpServerKind kind) {
             return QStringLiteral("ProFtpd");
         case FtpServerKind::PyFtpdLib:
             return QStringLiteral("PyFtpdLib");
+        case FtpServerKind::Sshd:
+            return QStringLiteral("Sshd");
     }
     return {};
 }
@@ -628,6 +705,16 @@ bool FtpTestServer::WriteConfig(QStringList* arguments, QString* whyNot) {
                 *arguments << TestCertificate().certFile << TestCertificate().keyFile;
             return WriteFile(script, kPyFtpdLibScript, whyNot);
         }
+        case FtpServerKind::Sshd: {
+            const QString config = work_->filePath(QStringLiteral("sshd_config"));
+            // sshd must be started by its absolute path; -e: its log goes to server.out.
+            *arguments = {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), config};
+            return !TestUserKey().file.isEmpty() &&
+                   MakeKey(work_->filePath(QStringLiteral("ssh_host_ed25519_key")), whyNot) &&
+                   WriteFile(work_->filePath(QStringLiteral("authorized_keys")),
+                             ReadAll(TestUserKey().file + QStringLiteral(".pub")), whyNot) &&
+                   WriteFile(config, SshdConfig(port_, work, Banner()), whyNot);
+        }
     }
     return false;
 }
@@ -639,7 +726,7 @@ bool FtpTestServer::WaitUntilServing(QString* whyNot) {
             *whyNot = KindName(kind_) + QStringLiteral(" ended at start: ") + Diagnostics();
             return false;
         }
-        if (GreetsWith220(port_, Banner().toUtf8(), deadline)) {
+        if (Greets(port_, Banner().toUtf8(), deadline)) {
             return true;
         }
         process_->waitForFinished(100);  // a short pause that also notices an early end
@@ -711,7 +798,39 @@ QList<qint64> FtpTestServer::SessionProcesses() const {
 }
 
 QString FtpTestServer::FtpDir(const QString& remoteBase) const {
+    if (kind_ == FtpServerKind::Sshd)
+        return QStringLiteral("sftp://") + Host() + QLatin1Char(':') + QString::number(port_) +
+               RootDir() + remoteBase;
     return Host() + QLatin1Char(':') + QString::number(port_) + remoteBase;
+}
+
+QString FtpTestServer::HostKeyFingerprint() const {
+    const QList<QByteArray> fields =
+        ReadAll(work_->filePath(QStringLiteral("ssh_host_ed25519_key.pub"))).split(' ');
+    if (fields.size() < 2)
+        return QString();
+    return QStringLiteral("SHA256:") +
+           QString::fromLatin1(QCryptographicHash::hash(QByteArray::fromBase64(fields[1]),
+                                                        QCryptographicHash::Sha256)
+                                   .toBase64(QByteArray::OmitTrailingEquals));
+}
+
+// OpenSSH hashes a host name as HMAC-SHA1 keyed with a random salt: "|1|salt|hash".
+QString FtpTestServer::KnownHostsLine(bool hashed) const {
+    QByteArray host = "[" + Host().toLatin1() + "]:" + QByteArray::number(port_);
+    if (hashed) {
+        QByteArray salt(20, Qt::Uninitialized);
+        for (char& c : salt)
+            c = static_cast<char>(QRandomGenerator::global()->bounded(256));
+        host = "|1|" + salt.toBase64() + '|' +
+               QMessageAuthenticationCode::hash(host, salt, QCryptographicHash::Sha1).toBase64();
+    }
+    const QByteArray key = ReadAll(work_->filePath(QStringLiteral("ssh_host_ed25519_key.pub")));
+    return QString::fromLatin1(host + ' ' + key.trimmed());
+}
+
+QString FtpTestServer::UserKeyFile() {
+    return TestUserKey().file;
 }
 
 bool FtpTestServer::HandOver(const QString& localPath) const {

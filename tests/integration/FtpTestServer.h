@@ -10,7 +10,10 @@
 // 127.0.0.1 port with a fresh root folder and a temporary configuration. Every one of them takes
 // active mode (PORT to 127.0.0.1), shows its root folder as "/" and stores files as the system
 // account skerrowftp that tools/fetch-test-servers.sh makes.
-enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib };
+// Sshd is OpenSSH's server with its own SFTP (no FTP kind, so not among AllKinds): no chroot, so
+// its addresses name the root folder by its absolute path. It takes the account's password, and
+// the key UserKeyFile() holds; its host key is made at each start.
+enum class FtpServerKind { VsftpdRecursive, Vsftpd, PureFtpd, ProFtpd, PyFtpdLib, Sshd };
 
 // How a server is set up beyond its kind. With tls, it takes explicit TLS (AUTH TLS) only, for
 // the login and every data connection, with a self-signed certificate for 127.0.0.1 that the
@@ -50,7 +53,8 @@ public:
     QString User() const;
     QString Password() const;
     QString RootDir() const;  // local folder that the login sees as "/", writable by the server
-    // "127.0.0.1:PORT" + remoteBase, for Typ_Profile.FtpDir.
+    // "127.0.0.1:PORT" + remoteBase, for Typ_Profile.FtpDir; for Sshd
+    // "sftp://127.0.0.1:PORT" + RootDir() + remoteBase.
     QString FtpDir(const QString& remoteBase) const;
     // Gives a file or folder that a test put under RootDir itself (recursively) to the account
     // the server writes as, so that the server may overwrite or add to it like its own uploads.
@@ -62,6 +66,14 @@ public:
 
     // The SHA-256 digest of the certificate every TLS server of this process shows.
     static QByteArray CertificateFingerprint();
+
+    // Sshd: its host key's fingerprint as ssh-keygen -l shows it ("SHA256:..."), and its line for
+    // a known_hosts file, the host name hashed or not.
+    QString HostKeyFingerprint() const;
+    QString KnownHostsLine(bool hashed) const;
+    // The private key (ed25519, no passphrase) every Sshd of this process takes; empty when it
+    // could not be made.
+    static QString UserKeyFile();
 
 private:
     bool MakeFolders(QString* whyNot);

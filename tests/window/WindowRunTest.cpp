@@ -21,6 +21,7 @@
 #include "FtpTestServer.h"
 #include "Fun_CheckUnloadMode.h"
 #include "Fun_Error_Success.h"
+#include "HostKeyFingerprint.h"
 #include "ScriptedMessageHost.h"
 #include "ServerCertificate.h"
 #include "ServerSettings.h"
@@ -340,6 +341,57 @@ TEST(WindowRun, TlsOnlyPassiveOnlyServerMirrorsOnceItsCertificateIsTrusted) {
     ASSERT_EQ(host.shown.size(), 3);
     EXPECT_TRUE(host.shown[1].text.contains("変わっています") &&
                 host.shown[1].text.contains(AppFiles::AppFilePath(QStringLiteral(".ini"))));
+}
+
+// An SFTP server whose host key no known_hosts file holds: the question names the server, the
+// key's type and its fingerprint, Yes keeps the key for the server (the dialog shows it) and the
+// tree is mirrored; the next run asks nothing, and a key other than the kept one is refused,
+// naming both.
+TEST(WindowRun, SftpHostKeyIsAskedAboutOnceAndAChangedOneRefused) {
+    ForgetAppFiles();
+    FtpTestServer server;
+    QString why;
+    ASSERT_TRUE(server.Start(FtpServerKind::Sshd, &why)) << why.toStdString();
+    QTemporaryDir dir;
+    ASSERT_TRUE(TextFile::AppendLine(dir.filePath(QStringLiteral("index.html")), "hi"));
+    ScriptedMessageHost host;
+    frmSkerrow w(host);
+    w.stLocalDir->setInitDir(dir.path());
+    w.txtFtpDir->setText(server.FtpDir(QStringLiteral("/www")));
+    w.txtAccount->setText(server.User());
+    w.txtPasswd->setText(server.Password());
+    w.btnAction_Click(1);
+    w.RunSide().RunLogViewer = [](const QString&) { return true; };
+    const QString hostPort = QStringLiteral("127.0.0.1:%1").arg(server.Port());
+    const QString fingerprint = server.HostKeyFingerprint();
+
+    w.mnuRun->trigger();
+    ASSERT_EQ(host.shown.size(), 1);
+    EXPECT_EQ(host.shown[0].buttons, MsgButtons::YesNoDefaultNo);
+    for (const QString& fact : {hostPort, QStringLiteral("ssh-ed25519"), fingerprint})
+        EXPECT_TRUE(host.shown[0].text.contains(fact)) << host.shown[0].text.toStdString();
+    QFile sent(server.RootDir() + QStringLiteral("/www/index.html"));
+    ASSERT_TRUE(sent.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sent.readAll(), "hi\r\n");
+    EXPECT_EQ(HostKeyFingerprint::Text(ServerSettings::Read(hostPort).TrustedHostKey), fingerprint);
+    WithServerSetting(w, [&](frmServerSetting& d) {
+        EXPECT_EQ(d.txtTrustedHostKey->text(), fingerprint);
+        EXPECT_FALSE(d.cboTls->isVisibleTo(&d));
+    });
+
+    host.shown.clear();
+    w.mnuRun->trigger();
+    EXPECT_TRUE(host.shown.isEmpty());
+
+    const QByteArray other(32, '\xAB');
+    ASSERT_TRUE(ServerSettings::WriteTrustedHostKey(hostPort, other));
+    w.mnuRun->trigger();
+    ASSERT_EQ(host.shown.size(), 2);
+    EXPECT_TRUE(host.shown[0].text.contains(QStringLiteral("以前の鍵から変わっています")) &&
+                host.shown[0].text.contains(fingerprint) &&
+                host.shown[0].text.contains(HostKeyFingerprint::Text(other)))
+        << host.shown[0].text.toStdString();
+    EXPECT_TRUE(host.shown[1].text.startsWith(kConnectionFailed));
 }
 
 }  // namespace

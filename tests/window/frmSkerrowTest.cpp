@@ -654,11 +654,12 @@ TEST_F(Window, ABadIntervalStopsTheActionTheUserMovesTo) {
               QByteArray("True\t/a\t5\tftp://h\tu\tp\r\nTrue\t/b\t6\tftp://h2\tu2\tp2\r\n"));
 }
 
+// An SFTP address keeps its scheme in the list, in the fields and in the profile.
 TEST_F(Window, TheAddressPortIsCheckedAtRegister) {
     auto w = Open();
-    EXPECT_EQ(w->txtFtpDir->placeholderText(), "host[:port]/path");
-    for (const QString ftp :
-         {"127.0.0.1:abc/site", "h:0", "h:65536/x", "h:/x", ":21/x", "[::1/x"}) {
+    EXPECT_EQ(w->txtFtpDir->placeholderText(), "host[:port]/path, sftp://host[:port]/path");
+    for (const QString ftp : {"127.0.0.1:abc/site", "h:0", "h:65536/x", "h:/x", ":21/x", "[::1/x",
+                              "sftp://", "sftp://h:0/x", "sftp://:22/x"}) {
         host.shown.clear();
         Focus(w->txtAccount);
         Register(*w, "/l", ftp);
@@ -670,6 +671,12 @@ TEST_F(Window, TheAddressPortIsCheckedAtRegister) {
     Register(*w, "/l", "[::1]:2121/site");
     Register(*w, "/l", "h:65535");
     EXPECT_EQ(Column(*w, 2), (QStringList{"ftp://h:65535"}));
+    w->btnAction[0]->click();
+    Register(*w, "/l", "SFTP://h:2222/home/me");
+    EXPECT_EQ(Column(*w, 2), (QStringList{"ftp://h:65535", "sftp://h:2222/home/me"}));
+    EXPECT_EQ(w->GetProfileFromItem(w->Item(1)).FtpDir, "sftp://h:2222/home/me");
+    w->LoadItemIntoFields(w->Item(1));
+    EXPECT_EQ(w->txtFtpDir->text(), "sftp://h:2222/home/me");
 }
 
 TEST_F(Window, RegisterAndDeleteSaveAtOnceInTheListsVisibleOrder) {

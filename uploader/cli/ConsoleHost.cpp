@@ -3,6 +3,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "FtpAddress.h"
 #include "StatusCounters.h"
 
 namespace {
@@ -90,9 +91,9 @@ void ConsoleHost::PrintProfile(int item) {
         return;
     printed_ = item;
     const Typ_Profile& profile = items_.at(item).profile;
-    Tell(QStringLiteral("profile %1: %2 -> ftp://%3")
+    Tell(QStringLiteral("profile %1: %2 -> %3")
              .arg(item + 1)
-             .arg(profile.LocalBaseDir, profile.FtpDir));
+             .arg(profile.LocalBaseDir, AddressColumnText(profile.FtpDir)));
 }
 
 QString ConsoleHost::PanelText(int panel) {

@@ -7,6 +7,7 @@
 
 #include "AppFiles.h"
 #include "CodePage.h"
+#include "FtpAddress.h"
 #include "TextFile.h"
 
 namespace {
@@ -121,7 +122,7 @@ bool Save(const QString& path, const QList<ProfileRow>& rows, QString* error, QB
 Typ_Profile ProfileFromRow(const ProfileRow& row) {
     Typ_Profile profile;
     profile.LocalBaseDir = row.LocalBaseDir;
-    profile.FtpDir = row.FtpAddress.mid(6);
+    profile.FtpDir = FtpDirOfColumn(row.FtpAddress);
     profile.AmbiguousSecond = NumericText::LeadingNumberRounded(row.Interval);
     profile.Passwd = row.Passwd;
     profile.Account = row.Account;

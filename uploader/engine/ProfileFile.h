@@ -12,7 +12,7 @@ struct ProfileRow {
     bool Checked = false;
     QString LocalBaseDir;  // item text
     QString Interval;      // "Int." column, as typed
-    QString FtpAddress;    // "Ftp Base Dir" column, with its "ftp://" prefix
+    QString FtpAddress;    // "Ftp Base Dir" column, with its "ftp://" prefix (or "sftp://")
     QString Account;
     QString Passwd;  // the item's tag, plain text
 
@@ -51,7 +51,8 @@ LoadResult Load(const QString& path, QList<ProfileRow>* rows, QByteArray* stamp 
 QByteArray Stamp(const QString& path);
 
 // The profile a row stands for: the address without its first six characters (the "ftp://"
-// prefix), the interval's leading number rounded to a whole number.
+// prefix; an "sftp://" address stays whole), the interval's leading number rounded to a whole
+// number.
 Typ_Profile ProfileFromRow(const ProfileRow& row);
 
 // Replaces the file atomically, readable and writable by its owner only (it holds passwords).

@@ -41,7 +41,7 @@ QString LockRefusal(qint64 holder, const QString& reason) {
 }  // namespace
 
 RunDriver::RunDriver(RunHost& host)
-    : host_(host), ftp_(*this), logPath_(Fun_Error_Success::GetLogPath()) {
+    : host_(host), ftp_(*this), sftp_(*this), logPath_(Fun_Error_Success::GetLogPath()) {
     progress_.OnChanged = [this](const TransferStatus& status) { host_.ShowProgress(status); };
 }
 
@@ -138,8 +138,8 @@ bool RunDriver::CheckLocalDir(int item, const Typ_Profile& profile) {
 
 void RunDriver::Lock() {
     host_.SetRunning(true);
-    ftp_.blnAbend = false;
-    ftp_.blnQuitAfterFile = false;
+    remote_->blnAbend = false;
+    remote_->blnQuitAfterFile = false;
     // The names of the last run stay: a preview changes nothing of it.
     if (!preview_)
         TextFile::DeleteQuietly(ConvTable::RequireConvPath());
@@ -172,6 +172,7 @@ void RunDriver::PrepareLogs() {
 
 void RunDriver::WorkPass() {
     ftp_.SetReplyTimeoutSec(Settings::ReplyTimeoutSec());
+    sftp_.SetReplyTimeoutSec(Settings::ReplyTimeoutSec());
     const bool connected = RunProfiles();
     if (unloading_) {
         outcome_ = RunOutcome::Stopped;
@@ -205,18 +206,19 @@ bool RunDriver::RunProfiles() {
         const int connections = ConnectionsFor(profile);
         commandPrefix_ = connections > 1 ? QStringLiteral("[1] ") : QString();
         host_.ItemConnecting(item);
+        UseConnectionFor(profile);
         if (!Connect(profile, connections)) {
             ClosePool();
             // Stopped while connecting: no fault, and the closing line says so.
-            if (unloading_ || (ftp_.blnAbend && ftp_.FaultReason().isEmpty()))
+            if (unloading_ || (remote_->blnAbend && remote_->FaultReason().isEmpty()))
                 break;
             outcome_ = RunOutcome::ConnectionFailed;
             // Read before FEAT replaces the reply that refused the login.
             const QString failure = ConnectionFailure(profile);
             const QString reason =
-                ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+                ConnectionFailureText::Reason(remote_->FaultReason(), remote_->strLastReply);
             abendReason_ = reason.isEmpty() ? QStringLiteral("接続失敗") : reason;
-            const bool pointToTls = !ftp_.TlsRequired() &&
+            const bool pointToTls = remote_ == &ftp_ && !ftp_.TlsRequired() &&
                                     (ConnectionFailureText::MentionsTls(reason) ||
                                      ConnectionFailureText::OffersTls(ftp_.FeaturesAfterRefusal()));
             host_.ShowItemInFields(item);
@@ -228,7 +230,7 @@ bool RunDriver::RunProfiles() {
             return false;
         }
         host_.MarkItemRunning(item, true);
-        SyncWalk walk(ftp_, host_, *ledger_, conv_, unloading_, pool_.get());
+        SyncWalk walk(*remote_, host_, *ledger_, conv_, unloading_, pool_.get());
         if (preview_)
             walk.Preview(logPath_, baseMissing_);
         walk.Run();
@@ -239,7 +241,7 @@ bool RunDriver::RunProfiles() {
         if (!logFailure.isEmpty())
             LogWriteFailed(logFailure);
         host_.MarkItemRunning(item, false);
-        if (ftp_.blnAbend)
+        if (remote_->blnAbend)
             break;
     }
     return true;
@@ -247,22 +249,32 @@ bool RunDriver::RunProfiles() {
 
 bool RunDriver::Connect(const Typ_Profile& profile, int connections) {
     baseMissing_ = false;
-    if (!ftp_.FtpLogin(profile))
+    if (!remote_->FtpLogin(profile))
         return false;
     // The further connections log in while the first enters and lists the remote base.
     if (connections > 1)
         StartPool(connections);
     if (!preview_)
-        return ftp_.EnterBase();
-    if (ftp_.FtpChangeDir(ftp_.strRemoteBaseDir)) {
-        ftp_.GetRemoteDirList(ftp_.strRemoteBaseDir, ftp_.strRemoteList, ftp_.lngRemoteListCount);
-        return true;
-    }
+        return remote_->EnterBase();
+    // The base is entered once more to be listed: a preview asks first, so as never to make it.
+    if (remote_->FtpChangeDir(remote_->strRemoteBaseDir))
+        return remote_->EnterBase();
     // Refused, not broken: the base is not there.
     baseMissing_ = true;
-    ftp_.lngRemoteListCount = 0;
-    return !ftp_.blnAbend && ftp_.FaultReason().isEmpty() &&
-           ftp_.wsControl.state() == QAbstractSocket::ConnectedState;
+    remote_->lngRemoteListCount = 0;
+    return !remote_->blnAbend && remote_->FaultReason().isEmpty() && remote_->Connected();
+}
+
+void RunDriver::UseConnectionFor(const Typ_Profile& profile) {
+    RemoteConnection* next = &ftp_;
+    if (IsSftpAddress(profile.FtpDir))
+        next = &sftp_;
+    if (next == remote_)
+        return;
+    remote_->FtpQuit();
+    next->blnAbend = remote_->blnAbend;
+    next->blnQuitAfterFile = remote_->blnQuitAfterFile;
+    remote_ = next;
 }
 
 // One connection for a preview, which sends nothing.
@@ -275,7 +287,7 @@ int RunDriver::ConnectionsFor(const Typ_Profile& profile) {
 
 void RunDriver::StartPool(int connections) {
     pool_ = std::make_unique<TransferPool>(
-        ftp_, connections, [this](const QString& line) { appLog_->Logging(line); },
+        *remote_, connections, [this](const QString& line) { appLog_->Logging(line); },
         [this](const QString& line) { WriteLog(line); }, &progress_);
     pool_->Start(Settings::ReplyTimeoutSec());
 }
@@ -294,7 +306,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
     FtpAddress address;
     if (!ParseFtpAddress(profile.FtpDir, &address))
         return Fun_Error_Success::LogText(profile.FtpDir) + QStringLiteral("\tinvalid address");
-    QString reason = ConnectionFailureText::Reason(ftp_.FaultReason(), ftp_.strLastReply);
+    QString reason = ConnectionFailureText::Reason(remote_->FaultReason(), remote_->strLastReply);
     if (reason.isEmpty())
         reason = QStringLiteral("invalid account, password or path");
     return Fun_Error_Success::LogText(address.HostPort()) + QLatin1Char('\t') +
@@ -302,7 +314,7 @@ QString RunDriver::ConnectionFailure(const Typ_Profile& profile) const {
 }
 
 void RunDriver::WriteClosingLine() {
-    if (ftp_.blnAbend) {
+    if (remote_->blnAbend) {
         WriteFaultLine();
         WriteLog(QStringLiteral("USER QUIT"));
         outcome_ = RunOutcome::Stopped;
@@ -322,13 +334,13 @@ void RunDriver::WriteClosingLine() {
 
 // A run ended by the network rather than by the user says why before its closing line.
 void RunDriver::WriteFaultLine() {
-    if (ftp_.FaultReason().isEmpty())
+    if (remote_->FaultReason().isEmpty())
         return;
     host_.SetPanelText(kPanelErrors, StatusCounters::CountedUp(host_.PanelText(kPanelErrors),
                                                                StatusCounters::kErrors));
-    abendReason_ = ftp_.FaultReason();
+    abendReason_ = remote_->FaultReason();
     WriteLog(QStringLiteral("ERROR - CONNECTION ABORTED - ") + QLatin1Char('\t') +
-             ConnectionFailure(ftp_.udtProfile));
+             ConnectionFailure(remote_->udtProfile));
 }
 
 QString RunDriver::EndText() const {
@@ -356,7 +368,7 @@ void RunDriver::Restore() {
     host_.SetPanelText(kPanelMode, EndText());
     host_.SetTimerRunning(false);
     ledger_.reset();
-    ftp_.FtpQuit();
+    remote_->FtpQuit();
     commandPrefix_.clear();
     appLog_.reset();
     running_ = false;
@@ -374,24 +386,24 @@ void RunDriver::mnuQuitRunning_Click() {
 }
 
 void RunDriver::StopAfterFile() {
-    ftp_.blnQuitAfterFile = true;
+    remote_->blnQuitAfterFile = true;
 }
 
 void RunDriver::StopNow() {
-    ftp_.blnAbend = true;
+    remote_->blnAbend = true;
     if (pool_)
         pool_->StopNow();
 }
 
 void RunDriver::UnloadApplication() {
-    ftp_.blnAbend = true;
+    remote_->blnAbend = true;
     if (pool_)
         pool_->StopNow();
     if (running_) {
         unloading_ = true;
         WriteLog(QStringLiteral("USER QUIT - UNLOAD APPLICATION"));
     }
-    ftp_.CloseSockets();
+    remote_->CloseSockets();
 }
 
 void RunDriver::Logging(const QString& line) {
@@ -416,7 +428,7 @@ void RunDriver::WriteLog(const QString& line) {
 void RunDriver::LogWriteFailed(const QString& reason) {
     if (logFailure_.isEmpty())
         logFailure_ = reason.isEmpty() ? QStringLiteral("the line could not be written") : reason;
-    ftp_.blnAbend = true;
+    remote_->blnAbend = true;
 }
 
 void RunDriver::ShowSocketError(const QString& text) {
@@ -447,6 +459,18 @@ bool RunDriver::TrustCertificate(const QString& hostPort, const QByteArray& fing
         return false;
     QString error;
     if (!ServerSettings::WriteTrustedCertificate(hostPort, fingerprint, &error) && !error.isEmpty())
+        host_.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") + error,
+                          MsgIcon::Exclamation, MsgButtons::Ok);
+    return true;
+}
+
+bool RunDriver::TrustHostKey(const QString& hostPort, const QByteArray& fingerprint,
+                             const QString& question) {
+    if (host_.ShowMessage(question, MsgIcon::Question, MsgButtons::YesNoDefaultNo) !=
+        MsgAnswer::Yes)
+        return false;
+    QString error;
+    if (!ServerSettings::WriteTrustedHostKey(hostPort, fingerprint, &error) && !error.isEmpty())
         host_.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") + error,
                           MsgIcon::Exclamation, MsgButtons::Ok);
     return true;

@@ -8,6 +8,7 @@
 #include "ConvTable.h"
 #include "FtpClient.h"
 #include "FtpHost.h"
+#include "SftpClient.h"
 #include "TransferPool.h"
 #include "TransferProgress.h"
 
@@ -30,8 +31,8 @@ enum class RunOutcome {
 // Runs the ticked profiles of the list one after the other: opens the ledger, checks the local
 // folders, locks the window, prepares the logs and the conversion table, connects, walks, writes
 // the closing line, shows the run log and always restores the window. It owns the engine's state
-// for the run: the FTP client with its shared members, the loaded conversion table, the ledger and
-// the command log.
+// for the run: the FTP and SFTP clients with their shared members, the loaded conversion table,
+// the ledger and the command log.
 class RunDriver : public FtpHost {
 public:
     explicit RunDriver(RunHost& host);
@@ -54,7 +55,8 @@ public:
 
     bool Running() const { return running_; }
     RunOutcome Outcome() const { return outcome_; }
-    FtpClient& Ftp() { return ftp_; }
+    // The connection of the profile being run (of the last one, after the run).
+    RemoteConnection& Ftp() { return *remote_; }
     const Typ_ConvTable& Conv() const { return conv_; }
 
     // True when the profile's local base directory exists and is a directory; otherwise shows
@@ -71,6 +73,8 @@ public:
     Typ_ServerOptions ServerOptions(const QString& hostPort) override;
     bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                           const QString& question) override;
+    bool TrustHostKey(const QString& hostPort, const QByteArray& fingerprint,
+                      const QString& question) override;
 
 private:
     void Start(bool preview);
@@ -80,6 +84,8 @@ private:
     void WorkPass();
     bool RunProfiles();
     void LogWriteFailed(const QString& reason);
+    // The connection for the profile's address (FTP or SFTP); the stop flags go with the run.
+    void UseConnectionFor(const Typ_Profile& profile);
     QString ConnectionFailure(const Typ_Profile& profile) const;
     // Connects as ConnectFtp does, starting the further connections once logged in; a preview
     // never makes the remote base (baseMissing_ then).
@@ -99,6 +105,8 @@ private:
 
     RunHost& host_;
     FtpClient ftp_;
+    SftpClient sftp_;
+    RemoteConnection* remote_ = &ftp_;
     Typ_ConvTable conv_;
     std::unique_ptr<clsAdoJet> ledger_;
     std::unique_ptr<clsAppLog> appLog_;

@@ -1,6 +1,7 @@
 #include "ServerSettings.h"
 
 #include "API_IniFileAccess.h"
+#include "HostKeyFingerprint.h"
 #include "ServerCertificate.h"
 
 namespace {
@@ -36,6 +37,8 @@ Typ_ServerOptions Read(const QString& hostPort) {
     }
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(
         ReadKey(section, ServerOptionKeys::kTrustedCertificate));
+    options.TrustedHostKey =
+        HostKeyFingerprint::Parse(ReadKey(section, ServerOptionKeys::kTrustedHostKey));
     bool number = false;
     const int connections = ReadKey(section, ServerOptionKeys::kConnections).toInt(&number);
     if (number)
@@ -46,8 +49,12 @@ Typ_ServerOptions Read(const QString& hostPort) {
     return options;
 }
 
-bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error) {
+bool Write(const QString& hostPort, const Typ_ServerOptions& options, QString* error, bool sftp) {
     const QString section = ServerOptionKeys::Section(hostPort);
+    if (sftp)
+        return WriteKey(section, ServerOptionKeys::kConnections,
+                        QString::number(options.Connections), error) &&
+               WriteTrustedHostKey(hostPort, options.TrustedHostKey, error);
     return WriteKey(section, ServerOptionKeys::kDataConnection,
                     DataConnectionText(options.DataConnection), error) &&
            WriteKey(section, ServerOptionKeys::kTls, TlsText(options.Tls), error) &&
@@ -62,6 +69,12 @@ bool WriteTrustedCertificate(const QString& hostPort, const QByteArray& fingerpr
                              QString* error) {
     return WriteKey(ServerOptionKeys::Section(hostPort), ServerOptionKeys::kTrustedCertificate,
                     ServerCertificate::FingerprintText(fingerprint), error);
+}
+
+bool WriteTrustedHostKey(const QString& hostPort, const QByteArray& fingerprint, QString* error) {
+    return WriteKey(ServerOptionKeys::Section(hostPort), ServerOptionKeys::kTrustedHostKey,
+                    fingerprint.isEmpty() ? QString() : HostKeyFingerprint::Text(fingerprint),
+                    error);
 }
 
 QString DataConnectionText(enmDataConnection value) {

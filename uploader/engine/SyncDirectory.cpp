@@ -7,10 +7,10 @@
 
 #include "CodePage.h"
 #include "ConvTable.h"
-#include "FtpClient.h"
 #include "Fun_Error_Success.h"
 #include "LocalDir.h"
 #include "PartFile.h"
+#include "RemoteConnection.h"
 #include "RunHost.h"
 #include "ServerText.h"
 #include "Settings.h"
@@ -51,8 +51,8 @@ QString Paths(const QString& localPath, const QString& remotePath) {
 
 }  // namespace
 
-SyncWalk::SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
-                   const bool& programEnded, TransferPool* pool)
+SyncWalk::SyncWalk(RemoteConnection& ftp, RunHost& host, clsAdoJet& ledger,
+                   const Typ_ConvTable& conv, const bool& programEnded, TransferPool* pool)
     : ftp_(ftp),
       host_(host),
       ledger_(ledger),
@@ -107,8 +107,11 @@ void SyncWalk::Run() {
         pool_->OnSent = [this](qint64 job, const TransferPool::Outcome& outcome) {
             Ended(inFlight_.take(job), outcome);
         };
+        // A folder already known whole (listed, or made by this run) takes no later listing:
+        // one taken after the walk sent files into it shows their parts, which are not left
+        // behind but on their way.
         pool_->OnListed = [this](const QString& dir, bool ok, const QStringList& paths) {
-            if (ok)
+            if (ok && !complete_.contains(RemoteKey(dir)))
                 Listed(dir, paths);
         };
     }

@@ -13,11 +13,11 @@
 #include "UploadLedger.h"
 
 class clsAdoJet;
-class FtpClient;
+class RemoteConnection;
 class RunHost;
 struct Typ_ConvTable;
 
-// The walk of one profile's local tree over an open, logged-in FTP connection: makes missing
+// The walk of one profile's local tree over an open, logged-in connection: makes missing
 // remote folders and uploads every file that is new or changed since the ledger's record of it.
 // With a pool of further connections, files go on them while the walk goes on, and each one is
 // recorded and logged when it has ended.
@@ -26,7 +26,7 @@ public:
     // programEnded turns true when the window closes during the run: the program has ended
     // then, and the walk only unwinds, writing nothing more to the run log. pool: the run's
     // further connections, or none.
-    SyncWalk(FtpClient& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
+    SyncWalk(RemoteConnection& ftp, RunHost& host, clsAdoJet& ledger, const Typ_ConvTable& conv,
              const bool& programEnded, TransferPool* pool = nullptr);
 
     // Walks the profile's local base directory (the FTP client's strLocalBaseDir and
@@ -138,7 +138,7 @@ private:
     void Write(const QString& line);
     void CountUp(int panel, const QString& suffix);
 
-    FtpClient& ftp_;
+    RemoteConnection& ftp_;
     RunHost& host_;
     clsAdoJet& ledger_;
     const Typ_ConvTable& conv_;

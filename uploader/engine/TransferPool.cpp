@@ -2,9 +2,11 @@
 
 #include <QCoreApplication>
 
+#include "FtpAddress.h"
 #include "FtpClient.h"
 #include "FtpWorker.h"
 #include "Fun_Error_Success.h"
+#include "SftpClient.h"
 #include "TransferProgress.h"
 
 namespace {
@@ -13,9 +15,21 @@ namespace {
 // while the others send (servers close an idle control connection, vsftpd after 300 s).
 constexpr int kKeepAliveMs = 30 * 1000;
 
+// Connections of the same kind as the walk's.
+RemoteConnectionFactory FactoryFor(const QString& ftpDir) {
+    if (IsSftpAddress(ftpDir))
+        return [](FtpHost& host) { return std::make_unique<SftpClient>(host); };
+    // An FTP connection that only lists and sends names an MLSD folder instead of entering it.
+    return [](FtpHost& host) {
+        auto client = std::make_unique<FtpClient>(host);
+        client->SetListByPath(true);
+        return client;
+    };
+}
+
 }  // namespace
 
-TransferPool::TransferPool(FtpClient& walk, int connections,
+TransferPool::TransferPool(RemoteConnection& walk, int connections,
                            std::function<void(const QString&)> logCommand,
                            std::function<void(const QString&)> logRun, TransferProgress* progress)
     : m_walk(walk),
@@ -37,7 +51,7 @@ void TransferPool::Start(int replyTimeoutSec) {
     for (int number = 2; number <= m_size; ++number) {
         auto connection = std::make_unique<Connection>();
         connection->number = number;
-        connection->worker = new FtpWorker(number);
+        connection->worker = new FtpWorker(number, FactoryFor(profile.FtpDir));
         connection->thread = std::make_unique<QThread>();
         FtpWorker* worker = connection->worker;
         worker->moveToThread(connection->thread.get());

@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-class FtpClient;
 class FtpWorker;
+class RemoteConnection;
 class TransferProgress;
 
 // The connections of a run beyond the walk's own, when a server's Connections is more than one.
@@ -21,10 +21,10 @@ class TransferProgress;
 // The walk stays on the main thread, with its own connection ([1]): it lists, makes folders,
 // decides what goes and records it, and it sends a small file itself when the others have files
 // enough waiting. Each further connection ([2] ... [n]) is an FtpWorker in a thread of its own,
-// with its own FtpClient and event loop. The walk hands it a file to send, or a folder to list
-// ahead of the walk (servers without a recursive listing); the results come back as queued signals
-// and reach the walk through OnSent and OnListed, on the main thread, whenever it lets events run:
-// in its own waits as in the pool's.
+// with its own connection (FTP or SFTP, as the walk's) and event loop. The walk hands it a file to
+// send, or a folder to list ahead of the walk (servers without a recursive listing); the results
+// come back as queued signals and reach the walk through OnSent and OnListed, on the main thread,
+// whenever it lets events run: in its own waits as in the pool's.
 //
 // A connection that breaks is opened again once, and the file it was sending goes again on
 // another connection; the same file broken twice is that file's error. A connection the server
@@ -43,7 +43,8 @@ public:
     // walk: the run's first connection, logged in: its profile, options and stop flags hold for
     // the pool. connections: how many in all, the walk's included. progress: told how far each
     // file of the pool has gone, by its connection's number.
-    TransferPool(FtpClient& walk, int connections, std::function<void(const QString&)> logCommand,
+    TransferPool(RemoteConnection& walk, int connections,
+                 std::function<void(const QString&)> logCommand,
                  std::function<void(const QString&)> logRun, TransferProgress* progress = nullptr);
     ~TransferPool() override;
 
@@ -129,7 +130,7 @@ private:
     void Employ(Connection& connection);
     void StartSend(Connection& connection, const Job& job);
 
-    FtpClient& m_walk;
+    RemoteConnection& m_walk;
     int m_size;
     std::function<void(const QString&)> m_logCommand;
     std::function<void(const QString&)> m_logRun;

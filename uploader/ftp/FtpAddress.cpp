@@ -2,6 +2,9 @@
 
 namespace {
 
+const QString kFtpScheme = QStringLiteral("ftp://");
+const QString kSftpScheme = QStringLiteral("sftp://");
+
 bool ParsePort(const QString& text, quint16* port) {
     bool ok = false;
     const uint value = text.toUInt(&ok);
@@ -13,7 +16,6 @@ bool ParsePort(const QString& text, quint16* port) {
 
 // "host", "host:port", "[v6]", "[v6]:port"; an IPv6 address without brackets takes no port.
 bool ParseHostPart(const QString& part, QString* host, quint16* port) {
-    *port = 21;
     if (part.startsWith(QLatin1Char('['))) {
         const qsizetype close = part.indexOf(QLatin1Char(']'));
         if (close < 0)
@@ -42,7 +44,23 @@ QString FtpAddress::HostPort() const {
 }
 
 bool ParseFtpAddress(const QString& ftpDir, FtpAddress* address) {
-    const qsizetype slash = ftpDir.indexOf(QLatin1Char('/'));
-    address->RemoteBase = slash < 0 ? QStringLiteral("/") : ftpDir.mid(slash);
-    return ParseHostPart(slash < 0 ? ftpDir : ftpDir.left(slash), &address->Host, &address->Port);
+    address->Sftp = IsSftpAddress(ftpDir);
+    address->Port = address->Sftp ? 22 : 21;
+    const QString rest = address->Sftp ? ftpDir.mid(kSftpScheme.size()) : ftpDir;
+    const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+    address->RemoteBase = slash < 0 ? QStringLiteral("/") : rest.mid(slash);
+    return ParseHostPart(slash < 0 ? rest : rest.left(slash), &address->Host, &address->Port);
+}
+
+bool IsSftpAddress(const QString& ftpDir) {
+    return ftpDir.startsWith(kSftpScheme, Qt::CaseInsensitive);
+}
+
+QString AddressColumnText(const QString& ftpDir) {
+    return IsSftpAddress(ftpDir) ? kSftpScheme + ftpDir.mid(kSftpScheme.size())
+                                 : kFtpScheme + ftpDir;
+}
+
+QString FtpDirOfColumn(const QString& column) {
+    return IsSftpAddress(column) ? column : column.mid(kFtpScheme.size());
 }

@@ -230,6 +230,10 @@ bool FtpClient::FtpDeleteFile(const QString& path) {
     return RunCommand(QStringLiteral("DELE"), QStringLiteral("DELE ") + path);
 }
 
+bool FtpClient::Connected() const {
+    return wsControl.state() == QAbstractSocket::ConnectedState;
+}
+
 void FtpClient::FtpQuit() {
     strFtpState = QStringLiteral("QUIT");
     if (SendCommand(QStringLiteral("QUIT")))
@@ -325,8 +329,8 @@ void FtpClient::HandleReply(const QByteArray& bytes) {
 }
 
 // Each login reply in its own step only. A refused login (530, 421 ...) or a step out of order
-// ends the connection attempt; a preliminary reply waits. With TLS required, a refused AUTH, PBSZ
-// or PROT ends it too: there is no way back to clear text.
+// ends the connection attempt; a preliminary reply waits. With TLS required, a refused AUTH,
+// PBSZ or PROT ends it too: there is no way back to clear text.
 void FtpClient::HandleLoginReply(const QString& code) {
     const QString& state = strFtpState;
     const bool preliminary = code.startsWith(QLatin1Char('1'));
@@ -456,9 +460,9 @@ void FtpClient::ProtocolError(Channel channel, const QString& what) {
 
 // ---- waiting --------------------------------------------------------------------------------
 
-// Lets events run until done(), blnFtpError or blnAbend (a stop ends every wait at once). Blocks
-// in the event loop while nothing happens; the watchdog turns a silence longer than the reply
-// time limit into a socket error.
+// Lets events run until done(), blnFtpError or blnAbend (a stop ends every wait at once).
+// Blocks in the event loop while nothing happens; the watchdog turns a silence longer than the
+// reply time limit into a socket error.
 void FtpClient::WaitUntil(const std::function<bool()>& done, Channel channel) {
     // No signal of a retired socket can be on the stack here: waits start from our own calls.
     m_retiredData.clear();
@@ -663,9 +667,9 @@ bool FtpClient::OpenDataPort() {
     return RunCommand(QStringLiteral("PORT"), verb + argument);
 }
 
-// EPSV first; once a server refuses it, PASV for the rest of the connection. The connection goes
-// to the control connection's peer, whatever address a PASV reply names: behind NAT that is often
-// a private one, and any other would let the server send our files to a third host.
+// EPSV first; once a server refuses it, PASV for the rest of the connection. The connection
+// goes to the control connection's peer, whatever address a PASV reply names: behind NAT that
+// is often a private one, and any other would let the server send our files to a third host.
 bool FtpClient::OpenPassive() {
     CloseData();
     quint16 port = 0;
@@ -783,8 +787,8 @@ void FtpClient::CloseAfterPeer() {
 // A fresh socket for every data connection: Qt's TLS socket keeps state of the last connection
 // (a peer's close message, for one) that would silence the close message of the next.
 // The old one is retired rather than deleted: this may run inside one of its own signals (an
-// error that ends the run). It is freed at the next wait, never later, since a deleteLater() inside
-// the walk's nested waits would keep every socket of the run until the run ends.
+// error that ends the run). It is freed at the next wait, never later, since a deleteLater()
+// inside the walk's nested waits would keep every socket of the run until the run ends.
 void FtpClient::NewDataSocket() {
     if (wsDataSocket) {
         disconnect(wsDataSocket, nullptr, this, nullptr);
@@ -994,8 +998,8 @@ bool FtpClient::PutFailed(const QString& reason, bool changed) {
     return false;
 }
 
-// Some servers refuse to rename onto an existing name: the old file is deleted first then, and the
-// run log says so once (for a moment the file is missing).
+// Some servers refuse to rename onto an existing name: the old file is deleted first then, and
+// the run log says so once (for a moment the file is missing).
 bool FtpClient::RenameIntoPlace(const QString& part, const QString& remotePath) {
     if (Rename(part, remotePath))
         return true;
@@ -1034,8 +1038,8 @@ QString FtpClient::TransferFailure() const {
 }
 
 // Sends the file on the data connection once the server has opened it, closes it at the end
-// and waits for the server's verdict. True only for a whole, unchanged file the server confirmed
-// with 226.
+// and waits for the server's verdict. True only for a whole, unchanged file the server
+// confirmed with 226.
 bool FtpClient::StreamFile(UploadSource& file) {
     WaitUntil([this] { return m_dataConnected || blnFtpDone || blnAbend; }, Channel::Data);
     if (!m_dataConnected || blnFtpError || blnAbend || blnFtpDone)
@@ -1073,8 +1077,8 @@ void FtpClient::UploadMoved(qint64 bytes) {
     }
 }
 
-// Once the whole file is handed over, the system still sends what it holds of it, on a slow link
-// for long: true when some of that has left since the last look.
+// Once the whole file is handed over, the system still sends what it holds of it, on a slow
+// link for long: true when some of that has left since the last look.
 bool FtpClient::UploadDrained() {
     const int descriptor = DrainDescriptor();
     if (!m_upload || !m_uploadSent || m_uploadQueued <= 0 || descriptor < 0)
@@ -1096,8 +1100,8 @@ int FtpClient::DrainDescriptor() const {
 
 // The end of the file for the server. The socket stays open for sending, closed only for
 // writing, so that UploadDrained can still see the system's queue. A TLS connection first sends
-// its close message, which only Qt can write and which closes Qt's descriptor: a copy of it keeps
-// the connection until the server has confirmed the file.
+// its close message, which only Qt can write and which closes Qt's descriptor: a copy of it
+// keeps the connection until the server has confirmed the file.
 void FtpClient::EndUpload() {
     m_uploadSent = true;
     m_uploadBytes = m_uploadSize;

@@ -16,6 +16,7 @@
 
 #include "DataListener.h"
 #include "FtpHost.h"
+#include "RemoteConnection.h"
 #include "RemoteListParser.h"
 #include "ReplyFramer.h"
 #include "Typ_Profile.h"
@@ -23,11 +24,10 @@
 #include "UploadSource.h"
 
 // The FTP client of a run: one control connection, one data connection at a time (the server's
-// in active mode, ours in passive mode), and the members the run driver and the walk share with
-// it. With TLS required, both are encrypted and the data connections resume the control
-// connection's session. Everything runs on the GUI thread; each operation sends its command and
-// lets events run until the reply handler has raised a flag.
-class FtpClient : public QObject {
+// in active mode, ours in passive mode). With TLS required, both are encrypted and the data
+// connections resume the control connection's session. Everything runs on the GUI thread; each
+// operation sends its command and lets events run until the reply handler has raised a flag.
+class FtpClient : public QObject, public RemoteConnection {
     Q_OBJECT
 
 public:
@@ -36,40 +36,41 @@ public:
 
     // A wait that sees no reply, no data and no connection for this long ends as a socket error;
     // so does one that takes FtpLimits::kDeadlineFactor times as long in all.
-    void SetReplyTimeoutSec(int seconds);
+    void SetReplyTimeoutSec(int seconds) override;
 
     // Connects, logs in, enters or makes the remote base and lists it, with the options the host
     // keeps for the server. False: failed connection (or a stop while connecting).
-    bool ConnectFtp(const Typ_Profile& profile);
+    bool ConnectFtp(const Typ_Profile& profile) override;
     // ConnectFtp's two steps. FtpLogin connects and logs in; the remote base is known
     // (strRemoteBaseDir) but neither entered nor listed. EnterBase enters or makes it and lists
     // it. Further connections of a run log in only.
-    bool FtpLogin(const Typ_Profile& profile);
-    bool EnterBase();
+    bool FtpLogin(const Typ_Profile& profile) override;
+    bool EnterBase() override;
     // With MLSD, name the folder instead of entering it: a listing costs one round trip less.
     // Off by default, so that a run over one connection says what it always said.
     void SetListByPath(bool byPath) { m_listByPath = byPath; }
     // The options this connection uses: the server's, with a certificate trusted during the
     // login.
-    const Typ_ServerOptions& Options() const { return m_options; }
+    const Typ_ServerOptions& Options() const override { return m_options; }
     // Why the connection failed or was ended by a fault: the socket error's text, the time limit,
     // or the server's 421 reply. Empty when no fault came (a stop, or all went well). Cleared by
     // ConnectFtp.
-    QString FaultReason() const { return m_faultReason; }
+    QString FaultReason() const override { return m_faultReason; }
+    bool Connected() const override;
     // After a login the server refused, on a connection it keeps open: its FEAT reply. "" when the
     // login was not refused, TLS is on already, the connection is gone or FEAT was refused.
     QString FeaturesAfterRefusal();
     bool TlsRequired() const { return m_options.Tls == TLS_Require; }
-    bool FtpChangeDir(const QString& path);
-    bool FtpMakeDir(const QString& path);
+    bool FtpChangeDir(const QString& path) override;
+    bool FtpMakeDir(const QString& path) override;
     // Keeps an idle connection from being closed by the server's idle time limit.
-    bool FtpNoop();
+    bool FtpNoop() override;
     // DELE: for part files a run left behind, and for the old file where a server will not
     // rename a part onto it; for nothing else.
-    bool FtpDeleteFile(const QString& path);
+    bool FtpDeleteFile(const QString& path) override;
     // Sends QUIT and closes both connections without waiting for the answer.
-    void FtpQuit();
-    void CloseSockets();
+    void FtpQuit() override;
+    void CloseSockets() override;
 
     // Leaves wsData listening on the control connection's local address and returns the PORT
     // argument ("h1,h2,h3,h4,p1,p2"; for an IPv6 control connection the EPRT one, "|2|addr|port|").
@@ -81,40 +82,31 @@ public:
     // confirmed the whole file and the file did not change while it went. With the server's
     // TempUpload on, the file goes under its part name and true comes only once the part has
     // been renamed to the remote path.
-    bool FtpPutFile(const QString& localPath, const QString& remotePath);
+    bool FtpPutFile(const QString& localPath, const QString& remotePath) override;
     // Why the last FtpPutFile failed, on one line: the system's words for a file that could not
     // be read, the server's reply (a 426, a 553 ...), the fault that broke the connection.
-    QString LastPutFailure() const { return m_putFailure; }
+    QString LastPutFailure() const override { return m_putFailure; }
     // The last FtpPutFile failed because the file changed while it was sent.
-    bool LastPutFileChanged() const { return m_putChanged; }
+    bool LastPutFileChanged() const override { return m_putChanged; }
     // The SHA-256 (hex) of the bytes the last FtpPutFile sent, or in investigate mode read; ""
     // when it failed or the file could not be read whole.
-    QString LastPutDigest() const { return m_putDigest; }
+    QString LastPutDigest() const override { return m_putDigest; }
     // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
     // with at least one entry.
     void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
-    bool FtpExistFile(const QString& remotePath);
+    bool FtpExistFile(const QString& remotePath) override;
     // Every entry of one remote directory (dot files included, "." and ".." never) as
     // dir + "/" + name, for servers whose recursive listing was refused or had no header. The
     // directory is entered and the current one listed: a classic server hands a listing's
     // argument to ls as a command line, which cuts a name with blanks into pieces. The command
     // follows what the server offers (MLSD, else NLST -a, else plain NLST), chosen once per
     // connection. False when the directory cannot be entered or listed.
-    bool ListRemoteDir(const QString& dir, QStringList* paths);
+    bool ListRemoteDir(const QString& dir, QStringList* paths) override;
 
-    // Members shared with the run driver and the walk.
+    // The reply handler's state and verdict.
     QString strFtpState;
     bool blnFtpDone = false;
     bool blnFtpError = false;
-    bool blnAbend = false;
-    bool blnQuitAfterFile = false;
-    QString strLastReply;
-    Typ_Profile udtProfile;
-    QString strLocalBaseDir;
-    QString strRemoteBaseDir;
-    QStringList strRemoteList;
-    qint32 lngRemoteListCount = 0;
-    bool blnRemoteListRecursive = false;
 
     QSslSocket wsControl;
     DataListener wsData;                 // listening for the server's data connection (active mode)

@@ -5,7 +5,7 @@
 
 #include "Typ_ServerOptions.h"
 
-// What the FTP client needs of the program around it: the two logs, the error box, the
+// What the FTP and SFTP clients need of the program around it: the two logs, the error box, the
 // investigate mode switch and the options of each server. The engine implements it; tests script
 // it.
 class FtpHost {
@@ -38,6 +38,15 @@ public:
     // true. A host nobody answers for says no.
     virtual bool TrustCertificate(const QString& hostPort, const QByteArray& fingerprint,
                                   const QString& question) {
+        Q_UNUSED(hostPort);
+        Q_UNUSED(fingerprint);
+        Q_UNUSED(question);
+        return false;
+    }
+    // The same for an SSH server's host key that no known_hosts file holds: Yes keeps the
+    // key's SHA-256 digest as the server's trusted host key.
+    virtual bool TrustHostKey(const QString& hostPort, const QByteArray& fingerprint,
+                              const QString& question) {
         Q_UNUSED(hostPort);
         Q_UNUSED(fingerprint);
         Q_UNUSED(question);

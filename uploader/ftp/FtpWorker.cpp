@@ -1,6 +1,5 @@
 #include "FtpWorker.h"
 
-#include "FtpClient.h"
 #include "ServerText.h"
 
 namespace {
@@ -13,8 +12,11 @@ const QString kConnectionLine = QStringLiteral("SUCCESS - FTP CONNECTION - ");
 
 }  // namespace
 
-FtpWorker::FtpWorker(int number)
-    : m_number(number), m_prefix(QStringLiteral("[%1] ").arg(number)), m_keepAlive(this) {
+FtpWorker::FtpWorker(int number, RemoteConnectionFactory make)
+    : m_number(number),
+      m_prefix(QStringLiteral("[%1] ").arg(number)),
+      m_make(std::move(make)),
+      m_keepAlive(this) {
     m_keepAlive.setInterval(kKeepAliveMs);
     connect(&m_keepAlive, &QTimer::timeout, this, &FtpWorker::KeepAlive);
 }
@@ -25,9 +27,8 @@ void FtpWorker::LogIn(const Typ_Profile& profile, const Typ_ServerOptions& optio
                       int replyTimeoutSec) {
     m_options = options;
     m_socketError.clear();
-    m_client = std::make_unique<FtpClient>(static_cast<FtpHost&>(*this));
+    m_client = m_make(static_cast<FtpHost&>(*this));
     m_client->SetReplyTimeoutSec(replyTimeoutSec);
-    m_client->SetListByPath(true);
     m_busy = true;
     const bool ok = !m_stopped && m_client->FtpLogin(profile);
     m_busy = false;
@@ -118,7 +119,7 @@ Typ_ServerOptions FtpWorker::ServerOptions(const QString&) {
 bool FtpWorker::Broken() const {
     return !m_stopped && m_client &&
            (!m_client->FaultReason().isEmpty() || !m_socketError.isEmpty() ||
-            m_client->wsControl.state() != QAbstractSocket::ConnectedState);
+            !m_client->Connected());
 }
 
 QString FtpWorker::FailureReason() const {

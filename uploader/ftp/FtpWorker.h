@@ -7,12 +7,12 @@
 #include <memory>
 
 #include "FtpHost.h"
+#include "RemoteConnection.h"
 #include "Typ_Profile.h"
 #include "Typ_ServerOptions.h"
 
-class FtpClient;
-
-// One more connection of a run to the same server, in a thread of its own: it logs in, then
+// One more connection of a run to the same server (FTP or SFTP, as the factory makes it), in a
+// thread of its own: it logs in, then
 // sends files and lists folders as it is asked, one at a time, and tells what came of each. It
 // decides and records nothing; the walk on the main thread does. Its client waits in this
 // thread's event loop, so a stop sent during a transfer ends the wait at once.
@@ -23,8 +23,8 @@ class FtpWorker : public QObject, private FtpHost {
     Q_OBJECT
 
 public:
-    // number: the connection's number in the command log ("[2] ").
-    explicit FtpWorker(int number);
+    // number: the connection's number in the command log ("[2] "). make: the kind of connection.
+    FtpWorker(int number, RemoteConnectionFactory make);
     ~FtpWorker() override;
 
     // Logs in to the profile's server with the options the run's first connection settled on.
@@ -67,8 +67,10 @@ private:
     int m_number;
     QString m_prefix;
     Typ_ServerOptions m_options;
-    std::unique_ptr<FtpClient> m_client;  // made in the worker's thread, as its sockets must be
-    QTimer m_keepAlive;                   // a child: an idle connection says NOOP now and then
+    RemoteConnectionFactory m_make;
+    std::unique_ptr<RemoteConnection> m_client;  // made in the worker's thread, as its sockets
+                                                 // must be
+    QTimer m_keepAlive;  // a child: an idle connection says NOOP now and then
     bool m_busy = false;
     bool m_stopped = false;
     bool m_closeAsked = false;

@@ -22,6 +22,9 @@ struct Typ_ServerOptions {
     // On: each file is stored under a part name in its folder and renamed to its own once the
     // server has all of it, so that nobody ever fetches half a file under its real name.
     enmTempUpload TempUpload = TU_Off;
+    // SFTP: SHA-256 digest (32 bytes) of the host key the user chose to trust although no
+    // known_hosts file knows it; empty when none.
+    QByteArray TrustedHostKey{};
 };
 
 constexpr int kMinConnections = 1;
@@ -35,6 +38,7 @@ inline QString Section(const QString& hostPort) {
 inline const QString kDataConnection = QStringLiteral("DataConnection");
 inline const QString kTls = QStringLiteral("Tls");
 inline const QString kTrustedCertificate = QStringLiteral("TrustedCertificate");
+inline const QString kTrustedHostKey = QStringLiteral("TrustedHostKey");
 inline const QString kConnections = QStringLiteral("Connections");
 inline const QString kTempUpload = QStringLiteral("TempUpload");
 }  // namespace ServerOptionKeys

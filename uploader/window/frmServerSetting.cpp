@@ -9,18 +9,22 @@
 #include <QVBoxLayout>
 
 #include "API_IniFileAccess.h"
+#include "HostKeyFingerprint.h"
 #include "MessageHost.h"
 #include "ServerCertificate.h"
 #include "ServerSettings.h"
 
-frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& messages, QWidget* parent)
+frmServerSetting::frmServerSetting(const QString& hostPort, bool sftp, MessageHost& messages,
+                                   QWidget* parent)
     : QDialog(parent),
       cboDataConnection(new QComboBox(this)),
       cboTls(new QComboBox(this)),
       txtTrustedCertificate(new QLineEdit(this)),
+      txtTrustedHostKey(new QLineEdit(this)),
       spnConnections(new QSpinBox(this)),
       cboTempUpload(new QComboBox(this)),
       m_hostPort(hostPort),
+      m_sftp(sftp),
       m_messages(messages) {
     setObjectName(QStringLiteral("frmServerSetting"));
     setWindowTitle(QStringLiteral("ｻｰﾊﾞｰ接続設定 - ") + hostPort);
@@ -30,6 +34,7 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     // Wide enough for a whole fingerprint with its colons.
     txtTrustedCertificate->setMinimumWidth(
         txtTrustedCertificate->fontMetrics().horizontalAdvance(QStringLiteral("DD:").repeated(33)));
+    txtTrustedHostKey->setPlaceholderText(QStringLiteral("SHA256:... (ssh-keygen -l)"));
 
     spnConnections->setRange(kMinConnections, kMaxConnections);
     spnConnections->setToolTip(
@@ -49,12 +54,22 @@ frmServerSetting::frmServerSetting(const QString& hostPort, MessageHost& message
     if (!options.TrustedCertificate.isEmpty())
         txtTrustedCertificate->setText(
             ServerCertificate::FingerprintText(options.TrustedCertificate));
+    if (!options.TrustedHostKey.isEmpty())
+        txtTrustedHostKey->setText(HostKeyFingerprint::Text(options.TrustedHostKey));
 
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("ｻｰﾊﾞｰ:"), new QLabel(hostPort, this));
-    form->addRow(QStringLiteral("ﾃﾞｰﾀ接続(&D):"), cboDataConnection);
-    form->addRow(QStringLiteral("TLS(&T):"), cboTls);
-    form->addRow(QStringLiteral("信頼する証明書(&C):"), txtTrustedCertificate);
+    if (sftp) {
+        form->addRow(QStringLiteral("信頼するﾎｽﾄ鍵(&K):"), txtTrustedHostKey);
+        for (QWidget* ftpOnly :
+             std::initializer_list<QWidget*>{cboDataConnection, cboTls, txtTrustedCertificate})
+            ftpOnly->hide();
+    } else {
+        form->addRow(QStringLiteral("ﾃﾞｰﾀ接続(&D):"), cboDataConnection);
+        form->addRow(QStringLiteral("TLS(&T):"), cboTls);
+        form->addRow(QStringLiteral("信頼する証明書(&C):"), txtTrustedCertificate);
+        txtTrustedHostKey->hide();
+    }
     form->addRow(QStringLiteral("同時接続数(&N):"), spnConnections);
     form->addRow(QStringLiteral("一時名で転送(&U):"), cboTempUpload);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -75,17 +90,19 @@ void frmServerSetting::accept() {
     options.TempUpload = cboTempUpload->currentIndex() == 1 ? TU_On : TU_Off;
     const QString fingerprint = txtTrustedCertificate->text().trimmed();
     options.TrustedCertificate = ServerCertificate::ParseFingerprint(fingerprint);
-    if (!fingerprint.isEmpty() && options.TrustedCertificate.isEmpty()) {
-        m_messages.ShowMessage(QStringLiteral("信頼する証明書は、SHA-256 のフィンガープリント"
-                                              "（16 進数 64 桁、2 桁ごとの : は省略可）で"
-                                              "指定してください。"),
-                               MsgIcon::Exclamation, MsgButtons::Ok);
-        txtTrustedCertificate->setFocus(Qt::OtherFocusReason);
-        txtTrustedCertificate->selectAll();
-        return;
-    }
+    if (!m_sftp && !fingerprint.isEmpty() && options.TrustedCertificate.isEmpty())
+        return void(Refuse(QStringLiteral("信頼する証明書は、SHA-256 のフィンガープリント"
+                                          "（16 進数 64 桁、2 桁ごとの : は省略可）で"
+                                          "指定してください。"),
+                           txtTrustedCertificate));
+    const QString hostKey = txtTrustedHostKey->text().trimmed();
+    options.TrustedHostKey = HostKeyFingerprint::Parse(hostKey);
+    if (m_sftp && !hostKey.isEmpty() && options.TrustedHostKey.isEmpty())
+        return void(Refuse(QStringLiteral("信頼するﾎｽﾄ鍵は、ssh-keygen -l が表示する SHA256: で"
+                                          "始まるフィンガープリントで指定してください。"),
+                           txtTrustedHostKey));
     QString error;
-    if (!ServerSettings::Write(m_hostPort, options, &error)) {
+    if (!ServerSettings::Write(m_hostPort, options, &error, m_sftp)) {
         // A read-only file has had its warning; any other failure is told here.
         if (!error.isEmpty())
             m_messages.ShowMessage(QStringLiteral("設定ファイルに保存できませんでした。\r\n") +
@@ -95,4 +112,11 @@ void frmServerSetting::accept() {
         return;
     }
     QDialog::accept();
+}
+
+bool frmServerSetting::Refuse(const QString& message, QLineEdit* field) {
+    m_messages.ShowMessage(message, MsgIcon::Exclamation, MsgButtons::Ok);
+    field->setFocus(Qt::OtherFocusReason);
+    field->selectAll();
+    return false;
 }

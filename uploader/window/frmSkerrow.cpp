@@ -151,7 +151,11 @@ QWidget* frmSkerrow::BuildFields() {
         grid->addWidget(field, row, before ? 2 : 1, 1, before ? 1 : 2);
     };
     addRow(0, QStringLiteral("&LOCAL BASE DIR"), stLocalDir->Widget());
-    addRow(1, QStringLiteral("F&TP BASE DIR"), txtFtpDir, new QLabel(kFtpScheme, fields));
+    auto* scheme = new QLabel(kFtpScheme, fields);
+    addRow(1, QStringLiteral("F&TP BASE DIR"), txtFtpDir, scheme);
+    // An SFTP address carries its own scheme.
+    connect(txtFtpDir, &QLineEdit::textChanged, scheme,
+            [scheme](const QString& text) { scheme->setVisible(!IsSftpAddress(text)); });
     addRow(2, QStringLiteral("&ACCOUNT"), txtAccount);
     addRow(3, QStringLiteral("&PASSWD"), txtPasswd);
     addRow(4, QStringLiteral("AMBIGUOUS &INTERVAL(sec)"), txtAmbiguousSecond);
@@ -159,7 +163,7 @@ QWidget* frmSkerrow::BuildFields() {
     grid->setColumnStretch(2, 1);
     txtPasswd->setEchoMode(QLineEdit::Password);
     txtPasswd->setStyle(new PasswordStarStyle(txtPasswd));
-    txtFtpDir->setPlaceholderText(QStringLiteral("host[:port]/path"));
+    txtFtpDir->setPlaceholderText(QStringLiteral("host[:port]/path, sftp://host[:port]/path"));
     txtKey->setVisible(false);
 
     m_buttonBar = new QWidget(fields);
@@ -414,10 +418,11 @@ void frmSkerrow::RegisterProfile() {
             Refuse(QStringLiteral("ＦＴＰディレクトリに不正な文字が含まれています。"), txtFtpDir));
     FtpAddress address;
     if (!ParseFtpAddress(txtFtpDir->text(), &address))
-        return void(Refuse(QStringLiteral("ＦＴＰディレクトリのホスト名またはポート番号が不正です。"
-                                          "host[:port]/path の形式で、ポート番号は 1～65535 の"
-                                          "数値で指定してください。"),
-                           txtFtpDir));
+        return void(
+            Refuse(QStringLiteral("ＦＴＰディレクトリのホスト名またはポート番号が不正です。"
+                                  "host[:port]/path (SFTP は sftp://host[:port]/path) の"
+                                  "形式で、ポート番号は 1～65535 の数値で指定してください。"),
+                   txtFtpDir));
     if (txtAccount->text().isEmpty())
         return void(Refuse(QStringLiteral("アカウントの設定がありません。"), txtAccount));
     // The profile file parts fields with TAB and profiles with line ends.
@@ -438,7 +443,7 @@ void frmSkerrow::RegisterProfile() {
     const ProfileRow row{true,
                          local,
                          interval,
-                         kFtpScheme + txtFtpDir->text(),
+                         AddressColumnText(txtFtpDir->text()),
                          txtAccount->text(),
                          txtPasswd->text()};
     QTreeWidgetItem* item = txtKey->text().isEmpty() ? nullptr : FindItem(txtKey->text());
@@ -545,7 +550,7 @@ void frmSkerrow::LoadItemIntoFields(QTreeWidgetItem* item) {
     stLocalDir->setInitDir(m_loadedLocalDir);
     m_loadedLocalDirShown = stLocalDir->Target();
     txtAmbiguousSecond->setText(item->text(ColInterval));
-    txtFtpDir->setText(item->text(ColFtpDir).mid(kFtpScheme.size()));
+    txtFtpDir->setText(FtpDirOfColumn(item->text(ColFtpDir)));
     txtAccount->setText(item->text(ColAccount));
     txtPasswd->setText(item->data(ColLocalBaseDir, kTagRole).toString());
     btnAction[2]->setEnabled(true);
@@ -580,7 +585,7 @@ void frmSkerrow::mnuServerSetting_Click() {
         txtFtpDir->setFocus(Qt::OtherFocusReason);
         return;
     }
-    frmServerSetting dialog(address.HostPort(), m_host, this);
+    frmServerSetting dialog(address.HostPort(), address.Sftp, m_host, this);
     dialog.exec();
 }
 
