@@ -233,6 +233,43 @@ TEST_F(Run, FilesMissingFromAShortListingAreAskedFor) {
     EXPECT_TRUE(server.Commands().contains("NLST kept.txt"));
 }
 
+// A listing of 600,000 paths is an ordinary one: each file is decided from it, letter case
+// aside, and only what it lacks is asked for and sent.
+TEST_F(Run, AListingOfSixHundredThousandPathsDecidesEveryFile) {
+    constexpr int kFolders = 6'000;
+    constexpr int kFilesEach = 100;
+    server.AddFolder(QStringLiteral("/www/bulk/d0001"));
+    server.AddFolder(QStringLiteral("/www/bulk/d0002"));
+    for (int folder = 0; folder < kFolders; ++folder) {
+        server.recursiveTail +=
+            "\r\n/www/bulk/d" + QByteArray::number(folder).rightJustified(4, '0') + ":\r\n";
+        for (int file = 0; file < kFilesEach; ++file)
+            server.recursiveTail +=
+                'f' + QByteArray::number(file).rightJustified(2, '0') + ".dat\r\n";
+    }
+    const QString same = Write(QStringLiteral("bulk/d0001/f05.dat"));
+    const QString sameOtherCase = Write(QStringLiteral("BULK/D0002/F07.DAT"));
+    Write(QStringLiteral("bulk/d0001/f06.dat"));  // there, but never recorded
+    Write(QStringLiteral("bulk/d0001/n1.dat"));
+    Write(QStringLiteral("bulk/d0001/new/x.dat"));
+    for (const QString& path : {same, sameOtherCase}) {
+        SetTime(path, 1'700'000'000);
+        Record(path, QStringLiteral("/www/") + path.mid(local.size() + 1), 1'700'000'000);
+    }
+    AddProfile();
+
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (3 copies)") << Log().join('\n').toStdString();
+    EXPECT_EQ(server.CountCommands("STOR"), 3);
+    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/bulk/d0001/f06.dat")));
+    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/bulk/d0001/n1.dat")));
+    EXPECT_TRUE(server.HasFile(QStringLiteral("/www/bulk/d0001/new/x.dat")));
+    EXPECT_EQ(server.CountCommands("MKD"), 1);
+    // What the listing holds is never asked for.
+    for (const QByteArray& command : server.Commands())
+        EXPECT_FALSE(command.contains("f05") || command.contains("F07")) << command.constData();
+}
+
 TEST_F(Run, WithoutRecursionEachFolderIsListedOnceAndNewFilesNeedNoQuestion) {
     server.recursion = VirtualFtpServer::Recursion::Refused;
     const QString a = Write(QStringLiteral("sub/a.txt"));

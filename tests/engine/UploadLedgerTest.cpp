@@ -109,6 +109,35 @@ TEST_F(UploadLedgerTest, CaseVariantsAndQuoteBearingPathsAreTheirOwnRows) {
     EXPECT_EQ(Recorded(db, dir.filePath("ソース 表示")), -1);
 }
 
+// One folder's rows read at once answer as a lookup a file does: its own files only, never a
+// subfolder's, a neighbour's whose name begins alike, another target's or a pending row.
+TEST_F(UploadLedgerTest, AFolderReadAtOnceHoldsExactlyItsOwnFilesRows) {
+    const QString folder = dir.filePath("d") + u'/';
+    const QStringList own = {"a.txt", "A.TXT", "it's.txt", "ソース 表示", "z~"};
+    const QStringList others = {"d/sub/x.txt", "d0", "d-x/y.txt", "d.txt", "e/a.txt"};
+    QDir().mkpath(dir.filePath("d/sub"));
+    QDir().mkpath(dir.filePath("d-x"));
+    QDir().mkpath(dir.filePath("e"));
+    for (const QString& name : own + others) {
+        const QString path = MakeFile(dir, own.contains(name) ? "d/" + name : name, 1'650'000'000);
+        ASSERT_TRUE(RecordPutFile(db, Key(path), "/www/" + name));
+    }
+    const QString pending = MakeFile(dir, "d/pending.txt", 1'650'000'000);
+    ASSERT_TRUE(RecordPutFile(db, Key(pending), "/www/pending.txt"));
+    ASSERT_TRUE(MarkPending(db, Key(pending)));
+    ASSERT_TRUE(RecordPutFile(db, {MakeFile(dir, "d/elsewhere.txt", 1), "other:21/www"}, "/x"));
+
+    QHash<QString, PutRecord> rows;
+    ASSERT_TRUE(GetFolderRecords(db, folder, kTarget, &rows));
+    EXPECT_EQ(QSet<QString>(rows.keyBegin(), rows.keyEnd()), QSet<QString>(own.begin(), own.end()));
+    for (const QString& name : own) {
+        PutRecord single;
+        ASSERT_TRUE(GetPutFileDate(db, Key(folder + name), &single));
+        EXPECT_EQ(rows.value(name).modified.secs, single.modified.secs);
+        EXPECT_EQ(rows.value(name).size, single.size);
+    }
+}
+
 TEST_F(UploadLedgerTest, TimeIsStoredAsReadableInstantThatSurvivesAZoneChange) {
     const QByteArray oldTz = qgetenv("TZ");
     qputenv("TZ", "JST-9");

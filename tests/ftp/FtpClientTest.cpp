@@ -93,7 +93,7 @@ TEST_F(FtpClientTest, CommandLogAndBytesOfAConnectionAStoreAndQuit) {
     EXPECT_TRUE(server.Received().startsWith(
         "USER anon\r\nPASS secret\r\nTYPE I\r\nCWD /base\r\nPORT 127,0,0,1,"));
     EXPECT_EQ(server.Stored(), "hello");
-    EXPECT_EQ(client.strRemoteList, QStringList({"/base", "/base/a.txt"}));
+    EXPECT_EQ(client.strRemoteList.Paths(), QStringList({"/base", "/base/a.txt"}));
     EXPECT_EQ(client.lngRemoteListCount, 2);
     EXPECT_TRUE(client.blnRemoteListRecursive);
     EXPECT_EQ(client.strLocalBaseDir, dir.path());
@@ -130,7 +130,7 @@ TEST_F(FtpClientTest, FinalReplySplitAtEveryPointEndsTheListingOnce) {
     });
     ASSERT_TRUE(client.ConnectFtp(Profile()));
     for (cut = 1; cut < final.size(); ++cut) {
-        QStringList list;
+        RemoteListing list;
         qint32 count = 0;
         client.GetRemoteDirList("/base", list, count);
         EXPECT_EQ(count, 2) << "cut " << cut;
@@ -147,7 +147,7 @@ TEST_F(FtpClientTest, ListingsWithJoinedRepliesOrFinalReplyBeforeTheData) {
                        ScriptedFtpServer::ListingOrder::FinalBeforeEof}) {
         server.On("NLST", [&](const QByteArray&) { server.ServeListing(listing, order); });
         ASSERT_TRUE(client.ConnectFtp(Profile()));
-        EXPECT_EQ(client.strRemoteList, expected);
+        EXPECT_EQ(client.strRemoteList.Paths(), expected);
         EXPECT_EQ(client.lngRemoteListCount, 6);
         EXPECT_TRUE(client.FtpChangeDir("/base/sub"));
         EXPECT_TRUE(host.commandLog.contains("150 Here comes the directory listing.>>"));
@@ -358,9 +358,9 @@ TEST_F(FtpClientTest, LineBreaksInNamesAreNeverSent) {
     EXPECT_FALSE(client.FtpMakeDir("/a\nDELE /x"));
     EXPECT_FALSE(client.FtpPutFile(file, "/a\rDELE /x"));
     EXPECT_FALSE(client.FtpExistFile("/a\nDELE /x"));
-    QStringList paths;
+    RemoteListing paths;
     EXPECT_FALSE(client.ListRemoteDir("/a\nDELE /x", &paths));
-    QStringList list;
+    RemoteListing list;
     qint32 count = 5;
     client.GetRemoteDirList("/a\nDELE /x", list, count);
     EXPECT_EQ(count, 0);
@@ -482,9 +482,9 @@ TEST_F(FtpClientTest, ExistFileAsksForOneNameAndWaitsForItsData) {
 TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
     ASSERT_TRUE(client.ConnectFtp(Profile()));
     server.Listing = "/d/a\r\n/d/.b\r\n/d/.\r\n/d/..\r\n";
-    QStringList paths;
+    RemoteListing paths;
     ASSERT_TRUE(client.ListRemoteDir("/d", &paths));
-    EXPECT_EQ(paths, QStringList({"/d/a", "/d/.b"}));
+    EXPECT_EQ(paths.Paths(), QStringList({"/d/a", "/d/.b"}));
     // The folder is entered and the current one listed: its name never reaches the server's ls.
     EXPECT_TRUE(server.Commands().contains("CWD /d"));
     EXPECT_EQ(server.Commands().last(), "NLST -a");
@@ -497,9 +497,9 @@ TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
             server.ServeListing("a\r\n.b\r\n");
     });
     ASSERT_TRUE(client.ListRemoteDir("//d", &paths));
-    EXPECT_EQ(paths, QStringList({"//d/a", "//d/.b"}));
+    EXPECT_EQ(paths.Paths(), QStringList({"/d/a", "/d/.b"}));
     ASSERT_TRUE(client.ListRemoteDir("/e", &paths));
-    EXPECT_EQ(paths, QStringList({"/e/a", "/e/.b"}));
+    EXPECT_EQ(paths.Paths(), QStringList({"/e/a", "/e/.b"}));
     EXPECT_EQ(server.CountCommands("FEAT"), 1);
     EXPECT_TRUE(server.Commands().contains("CWD /e"));
     EXPECT_EQ(server.Commands().last(), "NLST");
@@ -512,7 +512,7 @@ TEST_F(FtpClientTest, PerDirectoryListingFollowsWhatTheServerOffers) {
         "type=cdir; /d\r\ntype=pdir; ..\r\ntype=file;size=1; .profile\r\ntype=dir; sub\r\n";
     ASSERT_TRUE(client.ConnectFtp(Profile()));
     ASSERT_TRUE(client.ListRemoteDir("/d", &paths));
-    EXPECT_EQ(paths, QStringList({"/d/.profile", "/d/sub"}));
+    EXPECT_EQ(paths.Paths(), QStringList({"/d/.profile", "/d/sub"}));
     EXPECT_EQ(server.Commands().last(), "MLSD");
     server.On("MLSD", [&](const QByteArray&) { server.Send("550 No such directory.\r\n"); });
     EXPECT_FALSE(client.ListRemoteDir("/gone", &paths));
@@ -549,7 +549,7 @@ TEST_F(FtpClientTest, PassiveConnectsToTheControlPeerWhateverPasvNames) {
     server.PasvAddress = QHostAddress(QStringLiteral("10.1.2.3"));
     server.Listing = "/base:\r\n/base/a.txt\r\n";
     ASSERT_TRUE(client.ConnectFtp(Profile()));
-    EXPECT_EQ(client.strRemoteList, QStringList({"/base", "/base/a.txt"}));
+    EXPECT_EQ(client.strRemoteList.Paths(), QStringList({"/base", "/base/a.txt"}));
     ASSERT_TRUE(client.FtpPutFile(MakeFile("a.txt", "hello"), "/base/a.txt"));
     ASSERT_TRUE(client.FtpPutFile(MakeFile("b.txt", QByteArray()), "/base/b.txt"));
     EXPECT_EQ(server.Stored(), QByteArray());

@@ -37,7 +37,7 @@ QStringList Parse(RemoteListParser::Form form, const QString& dir, const QByteAr
     EXPECT_TRUE(listing.Feed(text) && listing.Finish()) << listing.Fault().toStdString();
     if (sawHeader)
         *sawHeader = listing.SawHeader();
-    return listing.Entries();
+    return listing.Entries().Paths();
 }
 
 QStringList Recursive(const QString& dir, const QByteArray& text, bool* sawHeader) {
@@ -127,7 +127,7 @@ TEST(RemoteListParser, NothingOutsideTheListedFolderCounts) {
          "/base",
          "/base:\r\n../etc\r\n/base/../etc/x\r\nsub/../../x\r\n/other/x\r\nok\r\n",
          {"/base", "/base/ok"}},
-        {Form::Recursive, "/", "/:\na\n/sub:\n/sub/b\n", {"/", "//a", "/sub", "/sub/b"}},
+        {Form::Recursive, "/", "/:\na\n/sub:\n/sub/b\n", {"/", "/a", "/sub", "/sub/b"}},
         {Form::Recursive,
          "//Base/",
          "/base/sub:\nb\n/base/sub/c\n/base/x/d\n",

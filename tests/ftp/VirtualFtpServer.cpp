@@ -74,7 +74,7 @@ VirtualFtpServer::VirtualFtpServer() {
             if (recursion == Recursion::Refused || !folders_.contains(dir))
                 Send("550 Permission denied.\r\n");
             else
-                ServeListing(RecursiveListing(dir));
+                ServeListing(RecursiveListing(dir) + recursiveTail);
             return;
         }
         if (refuseNameLists) {

@@ -28,6 +28,9 @@ public:
     Recursion recursion = Recursion::Headers;
     // Paths the recursive listing leaves out, as a server that cuts its listing short would.
     QSet<QString> hiddenFromRecursive;
+    // Blocks the recursive listing of "/" ends with, as they come: a server with far more files
+    // than a test could hold one by one.
+    QByteArray recursiveTail;
     // Folders whose MKD is refused although they do not exist.
     QSet<QString> refuseMkd;
     // Files whose STOR is refused.

@@ -19,7 +19,7 @@ Read Parse(RemoteListParser::Form form, const QString& dir, QByteArrayView data,
         ok = listing.Feed(data.sliced(at, qMin(piece, data.size() - at)));
     if (ok)
         listing.Finish();
-    return {listing.Entries(), listing.SawHeader(), listing.Fault()};
+    return {listing.Entries().Paths(), listing.SawHeader(), listing.Fault()};
 }
 
 // The path's steps, "//" and a trailing "/" not counting, letter case ignored.

@@ -234,15 +234,15 @@ TEST_P(FtpClientServersTest, ListingsNameEveryEntryIncludingDotFiles) {
         EXPECT_TRUE(client_.blnRemoteListRecursive);
     }
     if (client_.blnRemoteListRecursive) {
-        EXPECT_EQ(AsSet(client_.strRemoteList), everything);
-        EXPECT_EQ(client_.lngRemoteListCount, client_.strRemoteList.size());
+        EXPECT_EQ(AsSet(client_.strRemoteList.Paths()), everything);
+        EXPECT_EQ(client_.lngRemoteListCount, client_.strRemoteList.Size());
     }
 
     for (auto folder = expected.begin(); folder != expected.end(); ++folder) {
-        QStringList paths;
+        RemoteListing paths;
         EXPECT_TRUE(client_.ListRemoteDir(folder.key(), &paths)) << folder.key().toStdString();
-        EXPECT_EQ(AsSet(paths), folder.value()) << folder.key().toStdString();
-        EXPECT_EQ(paths.size(), folder.value().size()) << folder.key().toStdString();
+        EXPECT_EQ(AsSet(paths.Paths()), folder.value()) << folder.key().toStdString();
+        EXPECT_EQ(paths.Size(), folder.value().size()) << folder.key().toStdString();
     }
     client_.FtpQuit();
     EXPECT_TRUE(host_.socketErrors.isEmpty());
@@ -263,12 +263,12 @@ TEST_P(FtpClientServersTest, LongListingsArriveWhole) {
     ASSERT_TRUE(client_.ConnectFtp(Profile(QStringLiteral("/base"))));
     if (client_.blnRemoteListRecursive) {
         const QSet<QString> folders{QStringLiteral("/base"), QStringLiteral("/base/many")};
-        EXPECT_EQ(AsSet(client_.strRemoteList), expected + folders);
+        EXPECT_EQ(AsSet(client_.strRemoteList.Paths()), expected + folders);
     }
-    QStringList paths;
+    RemoteListing paths;
     ASSERT_TRUE(client_.ListRemoteDir(QStringLiteral("/base/many"), &paths));
-    EXPECT_EQ(paths.size(), files.size());
-    EXPECT_EQ(AsSet(paths), expected);
+    EXPECT_EQ(paths.Size(), files.size());
+    EXPECT_EQ(AsSet(paths.Paths()), expected);
     client_.FtpQuit();
     EXPECT_TRUE(host_.socketErrors.isEmpty());
 }
@@ -346,9 +346,9 @@ TEST_P(TlsSessionReuse, HundredsOfFilesInBothModes) {
             ASSERT_TRUE(client.FtpPutFile(local, remote)) << "file " << i << " mode " << mode;
             ASSERT_EQ(ReadAll(server_.RootDir() + remote), content) << remote.toStdString();
         }
-        QStringList listed;
+        RemoteListing listed;
         ASSERT_TRUE(client.ListRemoteDir(QStringLiteral("/m%1").arg(mode), &listed));
-        EXPECT_EQ(listed.size(), kFiles);
+        EXPECT_EQ(listed.Size(), kFiles);
         client.FtpQuit();
     }
     EXPECT_TRUE(host_.socketErrors.isEmpty());

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <utility>
+
 #include "CodePage.h"
 #include "ConvTable.h"
 #include "Fun_Error_Success.h"
@@ -27,6 +29,10 @@ const QString kTo = QStringLiteral(" [to] ");
 constexpr int kPanelFiles = 2;
 constexpr int kPanelCopies = 3;
 constexpr int kPanelErrors = 4;
+
+// A folder of more entries than this reads the ledger a file at a time, so that no folder, however
+// large, makes the walk hold all its rows at once.
+constexpr qsizetype kRowsReadAtOnce = 20'000;
 
 // Rows of files found unchanged in content written in one transaction.
 constexpr qsizetype kRefreshBatch = 500;
@@ -67,22 +73,9 @@ void SyncWalk::Preview(const QString& logPath, bool baseMissing) {
     baseMissing_ = baseMissing;
 }
 
-QString SyncWalk::RemoteKey(const QString& remotePath) {
-    QString key;
-    key.reserve(remotePath.size());
-    for (const QChar c : remotePath) {
-        if (c == QLatin1Char('/') && key.endsWith(QLatin1Char('/')))
-            continue;
-        key.append(c);
-    }
-    if (key.size() > 1 && key.endsWith(QLatin1Char('/')))
-        key.chop(1);
-    return key.toCaseFolded();
-}
-
 void SyncWalk::Run() {
-    remote_.clear();
-    complete_.clear();
+    remote_.Clear();
+    rows_ = nullptr;
     parts_.clear();
     branch_.clear();
     visited_.clear();
@@ -91,10 +84,8 @@ void SyncWalk::Run() {
     compareContent_ = Settings::CompareContent();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
-    if (recursive_) {
-        for (qint32 i = 0; i < ftp_.lngRemoteListCount; ++i)
-            Known(ftp_.strRemoteList.at(i));
-    }
+    if (recursive_)
+        KnownAll(ftp_.strRemoteList);
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
     Folder folder;
@@ -110,14 +101,14 @@ void SyncWalk::Run() {
         // A folder already known whole (listed, or made by this run) takes no later listing:
         // one taken after the walk sent files into it shows their parts, which are not left
         // behind but on their way.
-        pool_->OnListed = [this](const QString& dir, bool ok, const QStringList& paths) {
-            if (ok && !complete_.contains(RemoteKey(dir)))
+        pool_->OnListed = [this](const QString& dir, bool ok, const RemoteListing& paths) {
+            if (ok && !remote_.IsComplete(dir))
                 Listed(dir, paths);
         };
     }
     if (preview_ && baseMissing_) {
         PreviewFolder(ftp_.strLocalBaseDir, base);
-        complete_.insert(RemoteKey(base));
+        remote_.MarkComplete(base);
         listingUsable_ = true;
     } else if (!recursive_) {
         // The others need not wait for the base's listing: a folder that is not there only
@@ -151,16 +142,11 @@ bool SyncWalk::IsValidUnixName(const QString& remotePath) {
     return !CodePage::FromUnicode(remotePath).contains('\\');
 }
 
-bool SyncWalk::IsInRemoteList(const QString& remotePath) const {
-    return remote_.contains(RemoteKey(remotePath));
-}
-
 int SyncWalk::CompareFileDate(const QString& localPath, const QString& remotePath) {
     const UploadLedger::LedgerKey key{localPath, target_};
     UploadLedger::PutRecord recorded;
     UploadLedger::FileState current;
-    if (!UploadLedger::GetPutFileDate(ledger_, key, &recorded) ||
-        !UploadLedger::LocalFileState(localPath, &current))
+    if (!Recorded(key, &recorded) || !UploadLedger::LocalFileState(localPath, &current))
         return UploadLedger::DateCompare_Upload;
     const int outcome = UploadLedger::ChangedSinceRecord(recorded, current)
                             ? UploadLedger::DateCompare_Upload
@@ -170,6 +156,18 @@ int SyncWalk::CompareFileDate(const QString& localPath, const QString& remotePat
         SameContent(key, remotePath, recorded, current))
         return UploadLedger::DateCompare_Same;
     return outcome;
+}
+
+bool SyncWalk::Recorded(const UploadLedger::LedgerKey& key, UploadLedger::PutRecord* recorded) {
+    const QStringView name = QStringView(key.LocalPath).mid(rows_ ? rows_->dir.size() : 0);
+    if (!rows_ || !rows_->read || !key.LocalPath.startsWith(rows_->dir) ||
+        name.contains(QLatin1Char('/')))
+        return UploadLedger::GetPutFileDate(ledger_, key, recorded);
+    const auto row = rows_->byName.constFind(name.toString());
+    if (row == rows_->byName.constEnd())
+        return false;
+    *recorded = *row;
+    return true;
 }
 
 // The file's time says it changed, yet it holds the bytes the row's digest names, which the
@@ -231,6 +229,13 @@ bool SyncWalk::OpenFolder(const QString& localPath, const QString& remotePath, b
 void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
     if (pool_ && !recursive_)
         ListAhead(folder);
+    FolderRows rows;
+    rows.dir = folder.dir;
+    QString reason;
+    // A folder of very many files keeps asking for each row: its rows would all be held.
+    rows.read = folder.entries.size() <= kRowsReadAtOnce &&
+                UploadLedger::GetFolderRecords(ledger_, folder.dir, target_, &rows.byName, &reason);
+    const FolderRows* outer = std::exchange(rows_, &rows);
     branch_.append(folder.identity);
     visited_.insert(folder.identity);
     for (const LocalEntry& entry : folder.entries) {
@@ -242,6 +247,7 @@ void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
             break;
     }
     branch_.removeLast();
+    rows_ = outer;
 }
 
 void SyncWalk::SyncEntry(const LocalEntry& entry, const QString& localPath,
@@ -368,7 +374,7 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
     }
     if (preview_) {
         PreviewFolder(localPath, remotePath);
-        complete_.insert(RemoteKey(remotePath));
+        remote_.MarkComplete(remotePath);
         SyncDirectory(folder, remotePath);
         return;
     }
@@ -386,7 +392,7 @@ void SyncWalk::SyncFolderEntry(const QString& localPath, const QString& remotePa
         }
         return;
     }
-    complete_.insert(RemoteKey(remotePath));
+    remote_.MarkComplete(remotePath);
     const MadeRef made = std::make_shared<MadeFolder>(MadeFolder{localPath, remotePath});
     madeBranch_.append(made);
     SyncDirectory(folder, remotePath);
@@ -406,7 +412,7 @@ bool SyncWalk::FolderExists(const QString& remotePath, const QString& remoteDir)
         return false;
     if (IsInRemoteList(remotePath))
         return true;
-    if (complete_.contains(RemoteKey(remoteDir)))
+    if (remote_.IsComplete(remoteDir))
         return false;
     return ftp_.FtpChangeDir(remotePath);
 }
@@ -428,17 +434,15 @@ int SyncWalk::FileOutcome(const QString& localPath, const QString& remotePath,
                           const QString& remoteDir, bool* onServer) {
     // Only where this run knows the folder's whole content may a miss stand without asking: the
     // connection-time listing may have been cut short by the server.
-    *onServer = listingUsable_ &&
-                (IsInRemoteList(remotePath) ||
-                 (!complete_.contains(RemoteKey(remoteDir)) && ftp_.FtpExistFile(remotePath)));
+    *onServer = listingUsable_ && (IsInRemoteList(remotePath) || (!remote_.IsComplete(remoteDir) &&
+                                                                  ftp_.FtpExistFile(remotePath)));
     return *onServer ? CompareFileDate(localPath, remotePath) : 1;
 }
 
 void SyncWalk::PreviewFile(const QString& localPath, const QString& remotePath, bool onServer) {
     UploadLedger::PutRecord recorded;
-    const QString reason = !UploadLedger::GetPutFileDate(ledger_, {localPath, target_}, &recorded)
-                               ? QStringLiteral("new")
-                           : onServer ? QStringLiteral("changed")
+    const QString reason = !Recorded({localPath, target_}, &recorded) ? QStringLiteral("new")
+                           : onServer                                 ? QStringLiteral("changed")
                                       : QStringLiteral("missing on the server");
     ++previewFiles_;
     Log(QStringLiteral("PREVIEW - SEND FILE ") + Paths(localPath, remotePath) + kTab + reason);
@@ -529,22 +533,20 @@ void SyncWalk::DrainPool() {
 }
 
 void SyncWalk::ListOnEntering(const QString& remoteDir) {
-    const QString key = RemoteKey(remoteDir);
-    if (complete_.contains(key))
+    if (remote_.IsComplete(remoteDir))
         return;
     // A listing the pool has under way is waited for rather than taken twice.
-    if (pool_ && pool_->AwaitListing(remoteDir) && complete_.contains(key))
+    if (pool_ && pool_->AwaitListing(remoteDir) && remote_.IsComplete(remoteDir))
         return;
-    QStringList paths;
+    RemoteListing paths;
     if (!ftp_.ListRemoteDir(remoteDir, &paths))
         return;
     Listed(remoteDir, paths);
 }
 
-void SyncWalk::Listed(const QString& remoteDir, const QStringList& paths) {
-    for (const QString& path : paths)
-        Known(path);
-    complete_.insert(RemoteKey(remoteDir));
+void SyncWalk::Listed(const QString& remoteDir, const RemoteListing& paths) {
+    paths.ForEach([this](const QString& path) { Known(path); });
+    remote_.MarkComplete(remoteDir);
     listingUsable_ = true;
 }
 
@@ -553,7 +555,19 @@ void SyncWalk::Known(const QString& remotePath) {
     if (PartFile::IsPart(remotePath))
         parts_.append(remotePath);
     else
-        remote_.insert(RemoteKey(remotePath));
+        remote_.Add(remotePath);
+}
+
+// Shares the listing's arenas instead of copying its paths one by one: a recursive listing may
+// hold millions.
+void SyncWalk::KnownAll(const RemoteListing& listing) {
+    remote_ = listing;
+    listing.ForEach([this](const QString& path) {
+        if (PartFile::IsPart(path))
+            parts_.append(path);
+    });
+    for (const QString& part : std::as_const(parts_))
+        remote_.Remove(part);
 }
 
 // Investigating changes nothing on the server but folders; the parts wait for a run that sends.
@@ -584,7 +598,7 @@ void SyncWalk::ListAhead(const Folder& folder, bool listed) {
             continue;
         remotePath = ConvTable::ConvertRemoteName(conv_, remotePath);
         if (IsValidUnixName(remotePath) && CodePage::Holds(remotePath) &&
-            (!listed || IsInRemoteList(remotePath)) && !complete_.contains(RemoteKey(remotePath)))
+            (!listed || IsInRemoteList(remotePath)) && !remote_.IsComplete(remotePath))
             dirs.append(remotePath);
     }
     if (!dirs.isEmpty())

@@ -9,6 +9,7 @@
 
 #include "IgnoreRules.h"
 #include "LocalDir.h"
+#include "RemoteListing.h"
 #include "TransferPool.h"
 #include "UploadLedger.h"
 
@@ -50,14 +51,12 @@ public:
     // False when the path, as it will be sent, holds the byte 0x5C.
     static bool IsValidUnixName(const QString& remotePath);
     // Whether the remote path is known to exist (letter case ignored, "//" read as "/").
-    bool IsInRemoteList(const QString& remotePath) const;
+    bool IsInRemoteList(const QString& remotePath) const { return remote_.Contains(remotePath); }
     // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance
     // (the ledger's row for this file and this profile's target). A file whose size or ctime
     // says it changed since its row was written is 1 whatever its time. A file that would be 1
     // but holds the bytes the row's digest names is 3, and its row takes its new time.
     int CompareFileDate(const QString& localPath, const QString& remotePath);
-
-    static QString RemoteKey(const QString& remotePath);
 
 private:
     // A local folder read for the walk: its path with a trailing "/", its identity and entries.
@@ -65,6 +64,12 @@ private:
         QString dir;
         QPair<quint64, quint64> identity;
         QVector<LocalEntry> entries;
+    };
+    // The ledger's rows of the files in the folder being walked, read at once when it is entered.
+    struct FolderRows {
+        QString dir;
+        bool read = false;  // false: each file asks the ledger itself
+        QHash<QString, UploadLedger::PutRecord> byName;
     };
 
     // A remote folder this run made. Once the walk has left it and every file sent below it
@@ -121,10 +126,14 @@ private:
     void Ended(const Upload& upload, const TransferPool::Outcome& outcome);
     void Settle(MadeFolder& made);
     void ListOnEntering(const QString& remoteDir);
-    void Listed(const QString& remoteDir, const QStringList& paths);
+    void Listed(const QString& remoteDir, const RemoteListing& paths);
+    // The key's row, from the folder's rows when they were read.
+    bool Recorded(const UploadLedger::LedgerKey& key, UploadLedger::PutRecord* recorded);
     // Takes a listed path into the paths known to exist; a part file that a run left behind
     // goes to the parts to delete instead.
     void Known(const QString& remotePath);
+    // Takes a whole listing as known, its parts aside.
+    void KnownAll(const RemoteListing& listing);
     // Deletes the parts the listings found, on the walk's own connection: never from inside a
     // wait, where a listing of the pool may end.
     void DeleteParts();
@@ -143,11 +152,11 @@ private:
     clsAdoJet& ledger_;
     const Typ_ConvTable& conv_;
     const bool& programEnded_;
-    // Case-folded keys of every remote path known to exist.
-    QSet<QString> remote_;
-    // Keys of the remote folders whose whole content this run knows: listed on their own or made
-    // by this run. A miss below them needs no question to the server.
-    QSet<QString> complete_;
+    // Every remote path known to exist, and the folders whose whole content this run knows (listed
+    // on their own or made by this run): a miss below them needs no question to the server.
+    RemoteListing remote_;
+    // The rows of the folder whose files are being decided; null between folders.
+    const FolderRows* rows_ = nullptr;
     // The connection-time listing recursed (it had header lines); otherwise every folder is
     // listed on its own as the walk enters it.
     bool recursive_ = false;

@@ -272,7 +272,7 @@ void TransferPool::WorkerSent(int number, qint64 id, bool stored, bool broken, b
 }
 
 void TransferPool::WorkerListed(int number, const QString& dir, bool ok, bool broken,
-                                const QStringList& paths) {
+                                const RemoteListing& paths) {
     Connection& connection = At(number);
     connection.state = State::Idle;
     connection.dir.clear();

@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "RemoteListing.h"
+
 class FtpWorker;
 class RemoteConnection;
 class TransferProgress;
@@ -73,7 +75,7 @@ public:
     // order of a depth-first walk.
     void ListAhead(const QStringList& dirs);
     // Called for each listing that ended, ok or not.
-    std::function<void(const QString& dir, bool ok, const QStringList& paths)> OnListed;
+    std::function<void(const QString& dir, bool ok, const RemoteListing& paths)> OnListed;
     // The walk is about to list dir itself: true when a listing of it is already under way and
     // has now ended (OnListed was called); a listing not yet started is taken back.
     bool AwaitListing(const QString& dir);
@@ -122,7 +124,7 @@ private:
     void WorkerSent(int number, qint64 job, bool stored, bool broken, bool changed,
                     const QString& reason, const QString& digest);
     void WorkerListed(int number, const QString& dir, bool ok, bool broken,
-                      const QStringList& paths);
+                      const RemoteListing& paths);
     void WorkerClosed(int number);
     // A connection broke: opened again once, else gone.
     void Lost(Connection& connection, const QString& reason);

@@ -105,23 +105,16 @@ bool ParseStoredTime(const QString& text, FileTime* time) {
     return true;
 }
 
-bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QString* error) {
-    if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
-        return false;
-    AdoRecordset rds;
-    if (!db.Execute(QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded, "
-                                   "c_local_file_digest from T_PUT_FILE "
-                                   "where c_local_file_name = ?1 and c_target = ?2"),
-                    {key.LocalPath, key.Target}, &rds, error) ||
-        rds.EOF_())
-        return false;
+namespace {
+
+// The current row of a lookup as a record; false for a pending row and for one whose times do
+// not read (reason in *error).
+bool ReadRecord(const AdoRecordset& rds, PutRecord* recorded, QString* error) {
     const QString text = rds.Field(QStringLiteral("dt_local_file_date")).toString();
-    const QVariant size = rds.Field(QStringLiteral("i_local_file_size"));
-    const QString since = rds.Field(QStringLiteral("dt_recorded")).toString();
-    const QString digest = rds.Field(QStringLiteral("c_local_file_digest")).toString();
-    rds.Close();
     if (text.isEmpty())  // pending: its upload never got the server's confirmation
         return false;
+    const QVariant size = rds.Field(QStringLiteral("i_local_file_size"));
+    const QString since = rds.Field(QStringLiteral("dt_recorded")).toString();
     PutRecord record;
     FileTime moment;
     if (!ParseStoredTime(text, &record.modified) ||
@@ -134,8 +127,47 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
         record.size = size.toLongLong();
     if (!since.isEmpty())
         record.recorded = moment;
-    record.digest = digest;
+    record.digest = rds.Field(QStringLiteral("c_local_file_digest")).toString();
     *recorded = record;
+    return true;
+}
+
+}  // namespace
+
+bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QString* error) {
+    if (key.Target.isEmpty())  // rows of an unknown target vouch for nothing
+        return false;
+    AdoRecordset rds;
+    return db.Execute(QStringLiteral("select dt_local_file_date, i_local_file_size, dt_recorded, "
+                                     "c_local_file_digest from T_PUT_FILE "
+                                     "where c_local_file_name = ?1 and c_target = ?2"),
+                      {key.LocalPath, key.Target}, &rds, error) &&
+           !rds.EOF_() && ReadRecord(rds, recorded, error);
+}
+
+// Every name below dir sorts from "dir/" up to "dir0" ('0' follows '/'); those with a further
+// "/" lie in subfolders and stay in SQLite.
+bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QString& target,
+                      QHash<QString, PutRecord>* records, QString* error) {
+    records->clear();
+    if (target.isEmpty() || !dir.endsWith(QLatin1Char('/')))
+        return !target.isEmpty();
+    QString end = dir;
+    end.back() = QLatin1Char('0');
+    AdoRecordset rds;
+    if (!db.Execute(QStringLiteral("select c_local_file_name, dt_local_file_date, "
+                                   "i_local_file_size, dt_recorded, c_local_file_digest "
+                                   "from T_PUT_FILE where c_local_file_name >= ?1 and "
+                                   "c_local_file_name < ?2 and c_target = ?3 and "
+                                   "instr(substr(c_local_file_name, length(?1) + 1), '/') = 0"),
+                    {dir, end, target}, &rds, error))
+        return false;
+    for (; !rds.EOF_(); rds.MoveNext()) {
+        PutRecord record;
+        if (ReadRecord(rds, &record, nullptr))
+            records->insert(
+                rds.Field(QStringLiteral("c_local_file_name")).toString().mid(dir.size()), record);
+    }
     return true;
 }
 

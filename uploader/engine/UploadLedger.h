@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -68,6 +69,12 @@ QString TargetOf(const QString& ftpDir);
 // lookup fails (reason in *error).
 bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded,
                     QString* error = nullptr);
+
+// The rows of the files directly in the local folder dir (ending in "/") for the target, by
+// name, read at once: what GetPutFileDate answers for each of them, pending rows and rows whose
+// times do not read left out. False when the lookup fails (reason in *error).
+bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QString& target,
+                      QHash<QString, PutRecord>* records, QString* error = nullptr);
 
 // Makes the key's row stop vouching before its file is sent again; durable when this returns
 // true (costs nothing when there is no row). On false the file must not be sent.

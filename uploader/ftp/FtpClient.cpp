@@ -864,16 +864,16 @@ bool FtpClient::AwaitListingEnd(bool stopOnAbend) {
 
 // ---- listings -------------------------------------------------------------------------------
 
-void FtpClient::GetRemoteDirList(const QString& path, QStringList& result, qint32& count) {
+void FtpClient::GetRemoteDirList(const QString& path, RemoteListing& result, qint32& count) {
     RemoteListParser listing(RemoteListParser::Form::Recursive, path);
     count = 0;
     if (!TakeListing(QStringLiteral("NLST -aILR ") + path, false, &listing))
         return;
     blnRemoteListRecursive = listing.SawHeader();
-    if (listing.Entries().isEmpty())
+    if (listing.Entries().IsEmpty())
         return;
     result = listing.Entries();
-    count = static_cast<qint32>(result.size());
+    count = static_cast<qint32>(result.Size());
 }
 
 bool FtpClient::FtpExistFile(const QString& remotePath) {
@@ -890,9 +890,8 @@ bool FtpClient::FtpExistFile(const QString& remotePath) {
                RunCommand(QStringLiteral("SIZE"), QStringLiteral("SIZE ") + name);
     }
     // Exactly the one name: a classic server's ls lists the pieces of a name with blanks.
-    const QStringList& entries = listing.Entries();
-    return entries.size() == 1 &&
-           entries.first().compare(dir + u'/' + name, Qt::CaseInsensitive) == 0;
+    const RemoteListing& entries = listing.Entries();
+    return entries.Size() == 1 && entries.Contains(dir + u'/' + name);
 }
 
 // FEAT once per connection: MLSD when offered, else NLST -a.
@@ -910,7 +909,7 @@ bool FtpClient::ChooseListMode() {
     return true;
 }
 
-bool FtpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
+bool FtpClient::ListRemoteDir(const QString& dir, RemoteListing* paths) {
     // MLSD takes a path of its own, which no ls ever sees: the folder need not be entered.
     const bool byPath = m_listByPath && ChooseListMode() && m_listMode == ListMode::Mlsd;
     if (!byPath && (!FtpChangeDir(dir) || !ChooseListMode()))

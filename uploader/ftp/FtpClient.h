@@ -93,7 +93,7 @@ public:
     QString LastPutDigest() const override { return m_putDigest; }
     // The recursive listing of path (NLST -aILR): result and count are replaced only by a listing
     // with at least one entry.
-    void GetRemoteDirList(const QString& path, QStringList& result, qint32& count);
+    void GetRemoteDirList(const QString& path, RemoteListing& result, qint32& count);
     bool FtpExistFile(const QString& remotePath) override;
     // Every entry of one remote directory (dot files included, "." and ".." never) as
     // dir + "/" + name, for servers whose recursive listing was refused or had no header. The
@@ -101,7 +101,7 @@ public:
     // argument to ls as a command line, which cuts a name with blanks into pieces. The command
     // follows what the server offers (MLSD, else NLST -a, else plain NLST), chosen once per
     // connection. False when the directory cannot be entered or listed.
-    bool ListRemoteDir(const QString& dir, QStringList* paths) override;
+    bool ListRemoteDir(const QString& dir, RemoteListing* paths) override;
 
     // The reply handler's state and verdict.
     QString strFtpState;

@@ -16,11 +16,14 @@ constexpr qsizetype kMaxReply = 1024 * 1024;
 // Bytes of one listing as they arrive, lines that make no path included.
 constexpr qint64 kMaxListingBytes = 512LL * 1024 * 1024;
 
-// Memory the paths of one listing may take, each counted as kPathOverhead bytes plus two a
-// character (what a path in a QStringList costs): about 170,000 paths of 60 characters, well
-// above a tree of 100,000 files, and small enough that a flood never makes the process large.
-constexpr qint64 kMaxListingMemory = 32LL * 1024 * 1024;
-constexpr qint64 kPathOverhead = 72;
+// Paths one listing may bring: a tree of 5,000,000 files with its folders. A server that sends
+// more is refused, however small its names.
+constexpr qsizetype kMaxListingEntries = 6'000'000;
+
+// Memory the paths of one listing may take as they are held (RemoteListing: each folder's path
+// once, its names in one arena, 8 bytes of index a name): some 30 to 60 bytes a path of an
+// ordinary tree, so 5,000,000 paths fit, and a flood of long names stops here.
+constexpr qint64 kMaxListingMemory = 384LL * 1024 * 1024;
 
 // A wait ends as a time limit after this many times ReplyTimeoutSec, even while the server keeps
 // trickling bytes: the silence limit alone never sees a server that sends a byte a second.

@@ -58,7 +58,7 @@ void FtpWorker::Send(qint64 job, const QString& localPath, const QString& remote
 void FtpWorker::List(const QString& dir) {
     m_busy = true;
     m_socketError.clear();
-    QStringList paths;
+    RemoteListing paths;
     const bool ok = !m_stopped && m_client && m_client->ListRemoteDir(dir, &paths);
     m_busy = false;
     m_keepAlive.start();

@@ -42,7 +42,7 @@ signals:
     // changed: the file changed while it was read. digest: of the bytes stored (hex).
     void Sent(int number, qint64 job, bool stored, bool broken, bool changed, const QString& reason,
               const QString& digest);
-    void Listed(int number, const QString& dir, bool ok, bool broken, const QStringList& paths);
+    void Listed(int number, const QString& dir, bool ok, bool broken, const RemoteListing& paths);
     // How far the file being sent has gone (FtpHost::UploadProgress).
     void Progress(int number, const QString& localPath, qint64 sent, qint64 size);
     void CommandLogged(const QString& line);

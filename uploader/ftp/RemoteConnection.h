@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 
+#include "RemoteListing.h"
 #include "Typ_Profile.h"
 #include "Typ_ServerOptions.h"
 
@@ -42,7 +43,7 @@ public:
     // Whether the remote file exists.
     virtual bool FtpExistFile(const QString& remotePath) = 0;
     // Every entry of one remote folder as dir + "/" + name.
-    virtual bool ListRemoteDir(const QString& dir, QStringList* paths) = 0;
+    virtual bool ListRemoteDir(const QString& dir, RemoteListing* paths) = 0;
     // Sends the local file (a regular file only); true once the server has confirmed the whole
     // file and the file did not change while it went. In investigate mode true at once.
     virtual bool FtpPutFile(const QString& localPath, const QString& remotePath) = 0;
@@ -69,7 +70,7 @@ public:
     Typ_Profile udtProfile;
     QString strLocalBaseDir;
     QString strRemoteBaseDir;
-    QStringList strRemoteList;  // the listing of the remote base taken by ConnectFtp
+    RemoteListing strRemoteList;  // the listing of the remote base taken by ConnectFtp
     qint32 lngRemoteListCount = 0;
     bool blnRemoteListRecursive = false;  // ... covers every folder below the base
 };

@@ -21,29 +21,15 @@ bool HasDotStep(QStringView path) {
     return false;
 }
 
-// The path as the walk compares it: "//" read as "/", no "/" at the end, letter case ignored.
-QString Key(QStringView path) {
-    QString key;
-    key.reserve(path.size());
-    for (const QChar c : path) {
-        if (c != QLatin1Char('/') || !key.endsWith(QLatin1Char('/')))
-            key.append(c);
-    }
-    if (key.size() > 1 && key.endsWith(QLatin1Char('/')))
-        key.chop(1);
-    return key.toCaseFolded();
-}
-
 // The path is the folder itself or lies below it (the folder given by its key).
 bool IsAtOrBelow(QStringView path, const QString& folderKey) {
-    const QString key = Key(path);
+    const QString key = RemoteListing::Key(path);
     if (key == folderKey)
         return true;
     return key.startsWith(folderKey) &&
            (folderKey.endsWith(QLatin1Char('/')) || key.at(folderKey.size()) == QLatin1Char('/'));
 }
 
-// dir + "/" + name in a string of exactly that size, so the memory counted is the memory used.
 QString Join(QStringView dir, QStringView name) {
     QString path;
     path.reserve(dir.size() + 1 + name.size());
@@ -56,7 +42,7 @@ QString Join(QStringView dir, QStringView name) {
 }  // namespace
 
 RemoteListParser::RemoteListParser(Form form, const QString& dir)
-    : m_form(form), m_dir(dir), m_dirKey(Key(dir)) {}
+    : m_form(form), m_dir(dir), m_dirKey(RemoteListing::Key(dir)) {}
 
 bool RemoteListParser::Feed(QByteArrayView bytes) {
     if (!m_fault.isEmpty())
@@ -126,7 +112,7 @@ void RemoteListParser::ReadLine(QStringView line) {
                 if (HasDotStep(header) || !IsAtOrBelow(header, m_dirKey))
                     return;
                 m_current = header.toString();
-                m_currentKey = Key(header);
+                m_currentKey = RemoteListing::Key(header);
                 m_sawHeader = true;
                 Add(m_current);
                 return;
@@ -141,7 +127,7 @@ void RemoteListParser::ReadLine(QStringView line) {
         }
         case Form::Names: {
             const qsizetype slash = line.lastIndexOf(QLatin1Char('/'));
-            if (slash >= 0 && Key(line.first(slash)) != m_dirKey)
+            if (slash >= 0 && RemoteListing::Key(line.first(slash)) != m_dirKey)
                 return;
             const QStringView name = line.mid(slash + 1);
             if (!name.isEmpty() && !IsDotName(name))
@@ -165,13 +151,20 @@ void RemoteListParser::ReadLine(QStringView line) {
 }
 
 void RemoteListParser::Add(const QString& path) {
-    m_memory += FtpLimits::kPathOverhead + 2 * path.size();
-    if (m_memory > FtpLimits::kMaxListingMemory) {
-        Fail(QStringLiteral("a listing whose paths take more than %1 bytes")
-                 .arg(FtpLimits::kMaxListingMemory));
-        return;
-    }
-    m_entries.append(path);
+    m_entries.Add(path);
+    const QString fault = LimitFault(m_entries);
+    if (!fault.isEmpty())
+        Fail(fault);
+}
+
+QString RemoteListParser::LimitFault(const RemoteListing& entries) {
+    if (entries.Size() > FtpLimits::kMaxListingEntries)
+        return QStringLiteral("a listing of more than %1 entries")
+            .arg(FtpLimits::kMaxListingEntries);
+    if (entries.MemoryBytes() > FtpLimits::kMaxListingMemory)
+        return QStringLiteral("a listing whose paths take more than %1 bytes")
+            .arg(FtpLimits::kMaxListingMemory);
+    return QString();
 }
 
 bool RemoteListParser::Fail(const QString& fault) {

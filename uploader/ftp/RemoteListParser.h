@@ -5,11 +5,13 @@
 #include <QString>
 #include <QStringList>
 
+#include "RemoteListing.h"
+
 // Reads one listing as its bytes arrive (lines ended by LF or CR LF) and turns it into full remote
 // paths of the listed folder, so a listing is never held whole. A line counts only when it proves
 // that it belongs to that folder: nothing outside it, no "." or ".." step, no CR or LF ever makes
-// a path. It keeps to FtpLimits: lines of kMaxLine bytes, kMaxListingBytes in all, paths worth
-// kMaxListingMemory.
+// a path. It keeps to FtpLimits: lines of kMaxLine bytes, kMaxListingBytes in all, at most
+// kMaxListingEntries paths held in kMaxListingMemory.
 class RemoteListParser {
 public:
     enum class Form {
@@ -33,13 +35,15 @@ public:
     bool Finish();
 
     // dir + "/" + name for each name (a header's path as written), "." and ".." never.
-    const QStringList& Entries() const { return m_entries; }
+    const RemoteListing& Entries() const { return m_entries; }
     // Whether a header of the listed folder was met, i.e. whether the listing recursed.
     bool SawHeader() const { return m_sawHeader; }
     QString Fault() const { return m_fault; }
 
     // Whether a FEAT reply names MLST, which brings MLSD with it.
     static bool FeatOffersMlsd(const QString& featReply);
+    // Why a listing of these entries is past the limits, or "" while it is not.
+    static QString LimitFault(const RemoteListing& entries);
 
 private:
     bool ReadLines(const QByteArray& block);
@@ -54,8 +58,7 @@ private:
     QString m_currentKey;
     QByteArray m_partial;
     qint64 m_received = 0;
-    qint64 m_memory = 0;
-    QStringList m_entries;
+    RemoteListing m_entries;
     bool m_sawHeader = false;
     QString m_fault;
 };

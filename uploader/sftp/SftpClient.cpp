@@ -22,6 +22,7 @@
 #include "CodePage.h"
 #include "FtpLimits.h"
 #include "HostKeyFingerprint.h"
+#include "RemoteListParser.h"
 #include "ServerText.h"
 #include "SocketErrorText.h"
 #include "UploadSource.h"
@@ -129,10 +130,10 @@ bool SftpClient::ConnectFtp(const Typ_Profile& profile) {
 bool SftpClient::EnterBase() {
     if (!FtpChangeDir(strRemoteBaseDir) && !FtpMakeDir(strRemoteBaseDir))
         return false;
-    QStringList entries;
+    RemoteListing entries;
     blnRemoteListRecursive = ListTree(strRemoteBaseDir, true, &entries);
-    strRemoteList = blnRemoteListRecursive ? entries : QStringList();
-    lngRemoteListCount = static_cast<qint32>(strRemoteList.size());
+    strRemoteList = blnRemoteListRecursive ? entries : RemoteListing();
+    lngRemoteListCount = static_cast<qint32>(strRemoteList.Size());
     return true;
 }
 
@@ -825,7 +826,7 @@ bool SftpClient::FtpNoop() {
 
 // ---- listings -------------------------------------------------------------------------------
 
-bool SftpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
+bool SftpClient::ListRemoteDir(const QString& dir, RemoteListing* paths) {
     return ListTree(dir, false, paths);
 }
 
@@ -833,13 +834,12 @@ bool SftpClient::ListRemoteDir(const QString& dir, QStringList* paths) {
 // folders go at once; the folders found are read as places come free. A folder below dir that
 // cannot be read is passed over: its entries stay unknown. The caps of FTP listings hold: the
 // bytes of the answers, the memory of the paths, and the time of one wait.
-bool SftpClient::ListTree(const QString& dir, bool recursive, QStringList* paths) {
+bool SftpClient::ListTree(const QString& dir, bool recursive, RemoteListing* paths) {
     std::deque<QString> waiting{dir};
     int open = 0;
     bool dirFailed = false;
     qint64 bytes = 0;
-    qint64 memory = 0;
-    QStringList entries;
+    RemoteListing entries;
 
     std::function<void()> next;
     std::function<void(const QString&, const QByteArray&)> readDir;
@@ -866,8 +866,7 @@ bool SftpClient::ListTree(const QString& dir, bool recursive, QStringList* paths
                 if (name == "." || name == ".." || fields.Bad())
                     continue;
                 const QString path = Join(folder, CodePage::ToUnicode(name));
-                memory += FtpLimits::kPathOverhead + 2 * path.size();
-                entries.append(path);
+                entries.Add(path);
                 if (recursive && attributes.IsDirectory())
                     waiting.push_back(path);
             }
@@ -891,9 +890,12 @@ bool SftpClient::ListTree(const QString& dir, bool recursive, QStringList* paths
     };
     next();
     const bool listed = WaitForAnswers([&] {
-        if (memory > FtpLimits::kMaxListingMemory || bytes > FtpLimits::kMaxListingBytes)
-            ProtocolError(QStringLiteral("a listing of more than %1 bytes of paths")
-                              .arg(FtpLimits::kMaxListingMemory));
+        const QString fault = RemoteListParser::LimitFault(entries);
+        if (!fault.isEmpty())
+            ProtocolError(fault);
+        else if (bytes > FtpLimits::kMaxListingBytes)
+            ProtocolError(
+                QStringLiteral("a listing of more than %1 bytes").arg(FtpLimits::kMaxListingBytes));
         return !m_faulted && (dirFailed || (open == 0 && waiting.empty()));
     });
     if (!listed || dirFailed)

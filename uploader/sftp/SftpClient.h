@@ -52,7 +52,7 @@ public:
     bool FtpMakeDir(const QString& path) override;
     // STAT: the path exists.
     bool FtpExistFile(const QString& remotePath) override;
-    bool ListRemoteDir(const QString& dir, QStringList* paths) override;
+    bool ListRemoteDir(const QString& dir, RemoteListing* paths) override;
     bool FtpPutFile(const QString& localPath, const QString& remotePath) override;
     QString LastPutFailure() const override { return m_putFailure; }
     bool LastPutFileChanged() const override { return m_putChanged; }
@@ -122,7 +122,7 @@ private:
     QByteArray RemoteBytes(const QString& path) const;
 
     // Listings: the folders below dir, many at once when recursive.
-    bool ListTree(const QString& dir, bool recursive, QStringList* paths);
+    bool ListTree(const QString& dir, bool recursive, RemoteListing* paths);
 
     // Upload.
     bool OpenRemote(const QString& remotePath, QByteArray* handle);
