@@ -84,8 +84,9 @@ void SyncWalk::Run() {
     compareContent_ = Settings::CompareContent();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
+    // Taken over, not shared: the walk sorts each folder's index, which would then be held twice.
     if (recursive_)
-        KnownAll(ftp_.strRemoteList);
+        KnownAll(std::exchange(ftp_.strRemoteList, RemoteListing()));
     listingUsable_ = recursive_;
     const QString base = ftp_.strRemoteBaseDir;
     Folder folder;
@@ -558,11 +559,10 @@ void SyncWalk::Known(const QString& remotePath) {
         remote_.Add(remotePath);
 }
 
-// Shares the listing's arenas instead of copying its paths one by one: a recursive listing may
-// hold millions.
-void SyncWalk::KnownAll(const RemoteListing& listing) {
-    remote_ = listing;
-    listing.ForEach([this](const QString& path) {
+// Keeps the listing's arenas instead of adding its paths one by one: it may hold millions.
+void SyncWalk::KnownAll(RemoteListing listing) {
+    remote_ = std::move(listing);
+    remote_.ForEach([this](const QString& path) {
         if (PartFile::IsPart(path))
             parts_.append(path);
     });

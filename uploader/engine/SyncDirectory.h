@@ -133,7 +133,7 @@ private:
     // goes to the parts to delete instead.
     void Known(const QString& remotePath);
     // Takes a whole listing as known, its parts aside.
-    void KnownAll(const RemoteListing& listing);
+    void KnownAll(RemoteListing listing);
     // Deletes the parts the listings found, on the walk's own connection: never from inside a
     // wait, where a listing of the pool may end.
     void DeleteParts();
