@@ -2,8 +2,8 @@
 
 #include <QRegularExpression>
 
-DelayRelay::DelayRelay(quint16 serverPort, int delayMs)
-    : m_serverPort(serverPort), m_delayMs(delayMs) {
+DelayRelay::DelayRelay(quint16 serverPort, int delayMs, bool ftp)
+    : m_serverPort(serverPort), m_delayMs(delayMs), m_ftp(ftp) {
     connect(&m_listener, &QTcpServer::newConnection, this,
             [this] { OnConnection(m_listener, m_serverPort, true); });
     m_tick.setTimerType(Qt::PreciseTimer);
@@ -58,7 +58,7 @@ void DelayRelay::OnConnection(QTcpServer& listener, quint16 serverPort, bool con
 // Bytes written before the connection could carry them on a real link wait for its handshake.
 void DelayRelay::Take(Pair& pair, QTcpSocket& from, bool up) {
     QByteArray bytes = from.readAll();
-    if (!up && pair.control)
+    if (!up && pair.control && m_ftp)
         bytes = Rewrite(pair, bytes);
     if (bytes.isEmpty())
         return;

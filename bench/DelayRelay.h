@@ -18,10 +18,11 @@
 // of its own. A new connection pays for its handshake too: the client's first bytes reach the
 // server no sooner than one and a half round trips after it connected, the server's reach the
 // client no sooner than two. It counts round trips: each time a client speaks after the server
-// has spoken, on any connection.
+// has spoken, on any connection. A relay made for a protocol other than FTP (SSH) relays its
+// bytes as they are.
 class DelayRelay : public QObject {
 public:
-    DelayRelay(quint16 serverPort, int delayMs);
+    DelayRelay(quint16 serverPort, int delayMs, bool ftp = true);
     ~DelayRelay() override;
     bool Listen();
     quint16 Port() const { return m_listener.serverPort(); }
@@ -64,6 +65,7 @@ private:
 
     quint16 m_serverPort;
     int m_delayMs;
+    bool m_ftp;
     QTcpServer m_listener;
     std::vector<std::unique_ptr<Pair>> m_pairs;
     std::vector<std::unique_ptr<Passive>> m_passive;

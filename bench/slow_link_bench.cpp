@@ -4,10 +4,12 @@
 //  - the first upload to vsftpd by `lftp mirror -R`, by `lftp mirror -R --parallel=8` and by
 //    skerrowex-run with Connections=1 and Connections=8;
 //  - a no-change rerun on pure-ftpd (no recursive listing: a listing a folder) by
-//    `lftp mirror -R --parallel=8` and by skerrowex-run with Connections=1 and 8.
+//    `lftp mirror -R --parallel=8` and by skerrowex-run with Connections=1 and 8;
+//  - over SFTP to OpenSSH's sshd, the first upload and a no-change rerun by `lftp mirror -R`
+//    (which runs OpenSSH's ssh) and by skerrowex-run with Connections=1 and 8.
 // Prints the times, the ratios against their goals and the round trips each file costs.
-//   slow_link_bench [files, default 2000] [delay ms each way, default 25] [first | rerun]
-//   (the last: one of the two parts only)
+//   slow_link_bench [files, default 2000] [delay ms each way, default 25] [first | rerun | sftp]
+//   (the last: one of the parts only)
 #include <QCoreApplication>
 #include <QDir>
 #include <QDirIterator>
@@ -85,7 +87,8 @@ public:
         QString why;
         if (!m_server.Start(kind, &why))
             qFatal("%s: %s", qPrintable(FtpTestServer::KindName(kind)), qPrintable(why));
-        m_relay = std::make_unique<DelayRelay>(m_server.Port(), delayMs);
+        m_sftp = kind == FtpServerKind::Sshd;
+        m_relay = std::make_unique<DelayRelay>(m_server.Port(), delayMs, !m_sftp);
         if (!m_relay->Listen())
             qFatal("relay: cannot listen");
         m_local = m_home.path() + QStringLiteral("/tree");
@@ -95,31 +98,41 @@ public:
     }
 
     Measure Lftp(const QString& base, int parallel) {
-        const QString script = QStringLiteral(
-                                   "set ftp:passive-mode on; set ftp:ssl-allow no; "
-                                   "set net:max-retries 1; mirror -R --parallel=%1 '%2' %3; quit")
-                                   .arg(parallel)
-                                   .arg(m_local, base);
+        // Over SFTP lftp runs ssh, which would ask about the host key: it is taken unseen.
+        const QString settings =
+            m_sftp ? QStringLiteral(
+                         "set sftp:connect-program 'ssh -a -x -o "
+                         "StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null'; ")
+                   : QStringLiteral("set ftp:passive-mode on; set ftp:ssl-allow no; ");
+        const QString script = settings + QStringLiteral(
+                                              "set net:max-retries 1; "
+                                              "mirror -R --parallel=%1 '%2' '%3'; quit")
+                                              .arg(parallel)
+                                              .arg(m_local, RemotePath(base));
         return Timed(QStringLiteral("lftp"),
                      {QStringLiteral("-u"), m_server.User() + u',' + m_server.Password(),
                       QStringLiteral("-p"), QString::number(m_relay->Port()), QStringLiteral("-e"),
-                      script, m_server.Host()},
+                      script, (m_sftp ? QStringLiteral("sftp://") : QString()) + m_server.Host()},
                      QProcessEnvironment::systemEnvironment());
     }
 
     Measure Ours(const QString& base, int connections) {
         WriteFile(m_data + QStringLiteral("/SkerrowEx.dat"),
                   QStringList{QStringLiteral("True"), m_local, QStringLiteral("2"),
-                              QStringLiteral("ftp://127.0.0.1:%1%2").arg(m_relay->Port()).arg(base),
+                              QStringLiteral("%1://127.0.0.1:%2%3")
+                                  .arg(m_sftp ? QStringLiteral("sftp") : QStringLiteral("ftp"))
+                                  .arg(m_relay->Port())
+                                  .arg(RemotePath(base)),
                               m_server.User(), m_server.Password()}
                           .join(u'\t')
                           .toUtf8() +
                       "\r\n");
         WriteFile(m_data + QStringLiteral("/SkerrowEx.ini"),
                   QStringLiteral("[Server_127.0.0.1:%1]\r\nDataConnection=Passive\r\n"
-                                 "Connections=%2\r\n")
+                                 "Connections=%2\r\nTrustedHostKey=%3\r\n")
                       .arg(m_relay->Port())
                       .arg(connections)
+                      .arg(m_sftp ? m_server.HostKeyFingerprint() : QString())
                       .toUtf8());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), m_home.path() + QStringLiteral("/data"));
@@ -129,6 +142,11 @@ public:
     int Stored(const QString& base) const { return FilesBelow(m_server.RootDir() + base); }
 
 private:
+    // sshd shows the whole file system: its root folder is named by its own path.
+    QString RemotePath(const QString& base) const {
+        return m_sftp ? m_server.RootDir() + base : base;
+    }
+
     Measure Timed(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
         m_relay->ResetCount();
         Measure m;
@@ -138,6 +156,7 @@ private:
     }
 
     int m_files;
+    bool m_sftp = false;
     FtpTestServer m_server;
     std::unique_ptr<DelayRelay> m_relay;
     QTemporaryDir m_home;
@@ -152,6 +171,7 @@ void Row(const char* who, const Measure& m, int stored) {
 
 void FirstUpload(int files, int delayMs);
 void Rerun(int files, int delayMs);
+void Sftp(int files, int delayMs);
 
 }  // namespace
 
@@ -165,10 +185,12 @@ int main(int argc, char** argv) {
         files, kFolders, delayMs);
 
     const QByteArray part = argc > 3 ? QByteArray(argv[3]) : QByteArray();
-    if (part != "rerun")
+    if (part.isEmpty() || part == "first")
         FirstUpload(files, delayMs);
-    if (part != "first")
+    if (part.isEmpty() || part == "rerun")
         Rerun(files, delayMs);
+    if (part.isEmpty() || part == "sftp")
+        Sftp(files, delayMs);
     return 0;
 }
 
@@ -205,6 +227,28 @@ void Rerun(int files, int delayMs) {
     Row("ours, Connections=8", ours8Same, pure.Stored(QStringLiteral("/ours8")));
     std::printf("  lftp --parallel=8 / ours(8) = %.2f (goal >= 2)\n",
                 lftpSame.seconds / ours8Same.seconds);
+}
+
+void Sftp(int files, int delayMs) {
+    FarServer sshd(FtpServerKind::Sshd, files, delayMs);
+    std::printf("SFTP, sshd: first upload, then a no-change rerun\n");
+    const Measure lftp = sshd.Lftp(QStringLiteral("/lftp"), 1);
+    Row("lftp mirror -R", lftp, sshd.Stored(QStringLiteral("/lftp")));
+    const Measure ours1 = sshd.Ours(QStringLiteral("/ours1"), 1);
+    Row("ours, Connections=1", ours1, sshd.Stored(QStringLiteral("/ours1")));
+    const Measure ours8 = sshd.Ours(QStringLiteral("/ours8"), 8);
+    Row("ours, Connections=8", ours8, sshd.Stored(QStringLiteral("/ours8")));
+    const Measure lftpSame = sshd.Lftp(QStringLiteral("/lftp"), 1);
+    Row("lftp mirror -R, rerun", lftpSame, sshd.Stored(QStringLiteral("/lftp")));
+    const Measure ours1Same = sshd.Ours(QStringLiteral("/ours8"), 1);
+    Row("ours, Connections=1, rerun", ours1Same, sshd.Stored(QStringLiteral("/ours8")));
+    const Measure ours8Same = sshd.Ours(QStringLiteral("/ours8"), 8);
+    Row("ours, Connections=8, rerun", ours8Same, sshd.Stored(QStringLiteral("/ours8")));
+    std::printf(
+        "  first upload lftp / ours(8) = %.2f (goal >= 1.5), ours(1) = %.2f; "
+        "rerun lftp / ours(8) = %.2f (goal >= 2), ours(1) = %.2f\n",
+        lftp.seconds / ours8.seconds, lftp.seconds / ours1.seconds,
+        lftpSame.seconds / ours8Same.seconds, lftpSame.seconds / ours1Same.seconds);
 }
 
 }  // namespace
