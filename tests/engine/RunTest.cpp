@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QTcpServer>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include "API_IniFileAccess.h"
 #include "AppFiles.h"
@@ -521,6 +522,24 @@ TEST_F(Run, InvestigateSwitchedOnDuringARunSendsNoMoreBytes) {
     for (const char* f : {"a.txt", "b.txt", "c/d.txt"})
         EXPECT_TRUE(Recorded(local + QLatin1Char('/') + QString::fromLatin1(f))) << f;
     EXPECT_TRUE(server.HasFolder(QStringLiteral("/www/c")));
+}
+
+// Investigating a large tree says nothing to the server for minutes; a server closes a silent
+// connection (vsftpd after 300 s) unless the walk keeps it alive.
+TEST_F(Run, AWalkThatOnlyReadsKeepsItsConnectionAlive) {
+    for (const char* f : {"a.txt", "b.txt", "c.txt", "d.txt"})
+        Write(QString::fromLatin1(f));
+    AddProfile();
+    ASSERT_TRUE(API_IniFileAccess::IniWrite("Setting", "1", "KeepAliveSec"));
+    host.investigate = true;
+    host.onPanel = [](int panel, const QString&) {
+        if (panel == 2)
+            QThread::msleep(400);
+    };
+    driver->mnuRun_Click();
+    EXPECT_EQ(Log().last(), "END (4 copies)");
+    EXPECT_EQ(server.CountCommands("STOR"), 0);
+    EXPECT_GE(server.CountCommands("NOOP"), 1);
 }
 
 TEST_F(Run, ConnectionFailureEndsTheRunBeforeLaterProfiles) {

@@ -7,6 +7,8 @@ namespace {
 constexpr int kDefaultReplyTimeoutSec = 60;
 // A day: far beyond any server's patience, and small enough for the millisecond timer.
 constexpr int kMaxReplyTimeoutSec = 24 * 60 * 60;
+// Well inside the idle limits servers set (vsftpd 300 s, proftpd 600 s).
+constexpr int kDefaultKeepAliveSec = 30;
 constexpr int kDefaultKeepRunLogs = 5;
 constexpr int kMaxKeepRunLogs = 99;
 }  // namespace
@@ -24,6 +26,14 @@ int ReplyTimeoutSec() {
     const qint64 seconds = Read(QStringLiteral("ReplyTimeoutSec")).trimmed().toLongLong(&ok);
     if (!ok || seconds <= 0)
         return kDefaultReplyTimeoutSec;
+    return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
+}
+
+int KeepAliveSec() {
+    bool ok = false;
+    const qint64 seconds = Read(QStringLiteral("KeepAliveSec")).trimmed().toLongLong(&ok);
+    if (!ok || seconds <= 0)
+        return kDefaultKeepAliveSec;
     return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
 }
 

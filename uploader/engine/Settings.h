@@ -9,6 +9,10 @@ QString Read(const QString& key);
 // Key ReplyTimeoutSec: seconds a wait may go without any sign of the server (default 60 when
 // missing, not a number or not positive; at most a day).
 int ReplyTimeoutSec();
+// Key KeepAliveSec: seconds a connection of a run may stay silent before it sends a NOOP, so that
+// the server does not close it while the run works locally or waits for others (default 30 when
+// missing, not a number or not positive; at most a day).
+int KeepAliveSec();
 // Key KeepRunLogs: how many earlier pairs of run log and command log a run keeps (default 5 when
 // missing or not a number; 0 keeps none; at most 99).
 int KeepRunLogs();

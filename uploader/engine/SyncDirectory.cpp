@@ -82,6 +82,8 @@ void SyncWalk::Run() {
     baseReal_ = QFileInfo(ftp_.strLocalBaseDir).canonicalFilePath();
     followOutside_ = Settings::FollowLinksOutside();
     compareContent_ = Settings::CompareContent();
+    keepAliveMs_ = Settings::KeepAliveSec() * 1000;
+    quiet_.start();
     target_ = UploadLedger::TargetOf(ftp_.udtProfile.FtpDir);
     recursive_ = ftp_.blnRemoteListRecursive && ftp_.lngRemoteListCount > 0;
     // Taken over, not shared: the walk sorts each folder's index, which would then be held twice.
@@ -607,6 +609,12 @@ void SyncWalk::ListAhead(const Folder& folder, bool listed) {
 
 bool SyncWalk::StopAfterEntry() {
     QCoreApplication::processEvents();
+    // A walk that only reads (investigating, or hashing a rebuilt tree) may say nothing to the
+    // server for longer than it waits.
+    if (!ftp_.blnAbend && quiet_.hasExpired(keepAliveMs_)) {
+        ftp_.FtpNoop();
+        quiet_.start();
+    }
     if (ftp_.blnAbend)
         return true;
     if (ftp_.blnQuitAfterFile) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -174,6 +175,9 @@ private:
     // The local base folder as its entries' paths begin ("/" at the end), and its exclude rules.
     QString baseDir_;
     IgnoreRules exclude_;
+    // KeepAliveSec, and the time since the walk's last NOOP.
+    qint64 keepAliveMs_ = 0;
+    QElapsedTimer quiet_;
     // CompareContent: a file whose time changed is looked at for its bytes.
     bool compareContent_ = true;
     // Rows of files found unchanged in content, to take their new times: written together,

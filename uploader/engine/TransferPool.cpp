@@ -6,14 +6,11 @@
 #include "FtpClient.h"
 #include "FtpWorker.h"
 #include "Fun_Error_Success.h"
+#include "Settings.h"
 #include "SftpClient.h"
 #include "TransferProgress.h"
 
 namespace {
-
-// The walk's own connection says NOOP after this long in the pool's waits, where it may sit idle
-// while the others send (servers close an idle control connection, vsftpd after 300 s).
-constexpr int kKeepAliveMs = 30 * 1000;
 
 // Connections of the same kind as the walk's.
 RemoteConnectionFactory FactoryFor(const QString& ftpDir) {
@@ -36,8 +33,9 @@ TransferPool::TransferPool(RemoteConnection& walk, int connections,
       m_size(connections),
       m_logCommand(std::move(logCommand)),
       m_logRun(std::move(logRun)),
-      m_progress(progress) {
-    m_wake.setInterval(kKeepAliveMs);
+      m_progress(progress),
+      m_keepAliveMs(Settings::KeepAliveSec() * 1000) {
+    m_wake.setInterval(m_keepAliveMs);
 }
 
 TransferPool::~TransferPool() {
@@ -51,7 +49,7 @@ void TransferPool::Start(int replyTimeoutSec) {
     for (int number = 2; number <= m_size; ++number) {
         auto connection = std::make_unique<Connection>();
         connection->number = number;
-        connection->worker = new FtpWorker(number, FactoryFor(profile.FtpDir));
+        connection->worker = new FtpWorker(number, FactoryFor(profile.FtpDir), m_keepAliveMs);
         connection->thread = std::make_unique<QThread>();
         FtpWorker* worker = connection->worker;
         worker->moveToThread(connection->thread.get());
@@ -218,7 +216,7 @@ void TransferPool::Wait(const std::function<bool()>& done, bool endOnStop) {
 }
 
 void TransferPool::KeepWalkAlive() {
-    if (m_walkIdle.elapsed() < kKeepAliveMs || m_walk.blnAbend || m_closing)
+    if (m_walkIdle.elapsed() < m_keepAliveMs || m_walk.blnAbend || m_closing)
         return;
     m_walk.FtpNoop();
     m_walkIdle.start();

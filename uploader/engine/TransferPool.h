@@ -149,5 +149,8 @@ private:
     bool m_stoppedNow = false;
     bool m_closing = false;
     QTimer m_wake;  // ends a wait now and then, for the walk's keep-alive
+    // The walk's own connection says NOOP after this long in the pool's waits, where it may sit
+    // idle while the others send; so does an idle connection of the pool.
+    int m_keepAliveMs;
     QElapsedTimer m_walkIdle;
 };

@@ -4,20 +4,16 @@
 
 namespace {
 
-// Servers close a control connection that says nothing for a while (vsftpd after 300 s); an idle
-// connection of a pool may wait that long while the walk finds nothing to send.
-constexpr int kKeepAliveMs = 30 * 1000;
-
 const QString kConnectionLine = QStringLiteral("SUCCESS - FTP CONNECTION - ");
 
 }  // namespace
 
-FtpWorker::FtpWorker(int number, RemoteConnectionFactory make)
+FtpWorker::FtpWorker(int number, RemoteConnectionFactory make, int keepAliveMs)
     : m_number(number),
       m_prefix(QStringLiteral("[%1] ").arg(number)),
       m_make(std::move(make)),
       m_keepAlive(this) {
-    m_keepAlive.setInterval(kKeepAliveMs);
+    m_keepAlive.setInterval(keepAliveMs);
     connect(&m_keepAlive, &QTimer::timeout, this, &FtpWorker::KeepAlive);
 }
 

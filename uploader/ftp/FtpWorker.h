@@ -24,7 +24,8 @@ class FtpWorker : public QObject, private FtpHost {
 
 public:
     // number: the connection's number in the command log ("[2] "). make: the kind of connection.
-    FtpWorker(int number, RemoteConnectionFactory make);
+    // keepAliveMs: an idle connection says NOOP this often, since servers close a silent one.
+    FtpWorker(int number, RemoteConnectionFactory make, int keepAliveMs);
     ~FtpWorker() override;
 
     // Logs in to the profile's server with the options the run's first connection settled on.
