@@ -234,10 +234,10 @@ void SyncWalk::SyncDirectory(const Folder& folder, const QString& remoteDir) {
         ListAhead(folder);
     FolderRows rows;
     rows.dir = folder.dir;
-    QString reason;
-    // A folder of very many files keeps asking for each row: its rows would all be held.
+    // A folder of very many files keeps asking for each row: its rows would all be held. A read
+    // that fails leaves each file to ask for itself, as it always did.
     rows.read = folder.entries.size() <= kRowsReadAtOnce &&
-                UploadLedger::GetFolderRecords(ledger_, folder.dir, target_, &rows.byName, &reason);
+                UploadLedger::GetFolderRecords(ledger_, folder.dir, target_, &rows.byName);
     const FolderRows* outer = std::exchange(rows_, &rows);
     branch_.append(folder.identity);
     visited_.insert(folder.identity);
