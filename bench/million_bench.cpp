@@ -8,10 +8,7 @@
 //   million_bench            (both trees)
 //   million_bench 100000     (only the small tree, of that many files: a quick check)
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -30,6 +27,7 @@
 
 #include "FtpTestServer.h"
 #include "RemoteListing.h"
+#include "RunMeasured.h"
 #include "RunnerPath.h"
 #include "UploadLedger.h"
 
@@ -106,52 +104,6 @@ void LinkTree(const QString& from, const QString& to, int files) {
             (errno != EXDEV || !QFile::copy(QFile::decodeName(source), QFile::decodeName(target))))
             qFatal("cannot put %s on the server", relative.constData());
     }
-}
-
-// What one run cost: wall time and peak resident size, and how it ended.
-struct Usage {
-    double seconds = 0;
-    double peakMiB = 0;
-    int exitStatus = 0;
-};
-
-Usage RunMeasured(const QString& program, const QStringList& args, const QProcessEnvironment& env) {
-    // Dirty pages of the tree just made would otherwise be written back during the run.
-    ::sync();
-    QList<QByteArray> argBytes{program.toLocal8Bit()};
-    for (const QString& a : args)
-        argBytes.append(a.toLocal8Bit());
-    QList<QByteArray> envBytes;
-    for (const QString& e : env.toStringList())
-        envBytes.append(e.toLocal8Bit());
-    std::vector<char*> argv;
-    std::vector<char*> envp;
-    for (QByteArray& a : argBytes)
-        argv.push_back(a.data());
-    for (QByteArray& e : envBytes)
-        envp.push_back(e.data());
-    argv.push_back(nullptr);
-    envp.push_back(nullptr);
-
-    QElapsedTimer timer;
-    timer.start();
-    posix_spawn_file_actions_t actions;
-    ::posix_spawn_file_actions_init(&actions);
-    ::posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    ::posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
-    pid_t pid = 0;
-    const int spawned = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
-        qFatal("cannot start %s", qPrintable(program));
-    int status = 0;
-    rusage usage{};
-    if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status))
-        qFatal("%s did not finish", qPrintable(program));
-    if (WEXITSTATUS(status) != 0)
-        std::printf("  warning: %s exited with %d\n", qPrintable(program), WEXITSTATUS(status));
-    return {static_cast<double>(timer.nsecsElapsed()) / 1e9,
-            static_cast<double>(usage.ru_maxrss) / 1024, WEXITSTATUS(status)};
 }
 
 // One profile mirroring local to base on the server, and the ledger, below home.
@@ -235,20 +187,10 @@ Usage SmallTree(const FtpTestServer& server, int files) {
     return rerun;
 }
 
-// Investigating sends nothing for minutes, and vsftpd drops a control connection idle for five:
-// a run that ends so is followed by another, which goes on from the rows the last one wrote.
+// The ledger of a tree already on the server, filled by reading it without sending: one run,
+// which must end cleanly however long it says nothing to the server.
 Usage Investigate(const Mirror& mirror) {
-    constexpr int kMostRuns = 5;
-    Usage total;
-    for (int run = 1; run <= kMostRuns; ++run) {
-        const Usage u = mirror.Run({QStringLiteral("--investigate")});
-        total = {total.seconds + u.seconds, std::max(total.peakMiB, u.peakMiB), u.exitStatus};
-        if (u.exitStatus == 0) {
-            std::printf("  (investigated in %d run%s)\n", run, run == 1 ? "" : "s");
-            break;
-        }
-    }
-    return total;
+    return mirror.Run({QStringLiteral("--investigate")});
 }
 
 // The large tree: on the server by hard links, recorded by investigating, then rerun.
