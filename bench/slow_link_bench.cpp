@@ -169,6 +169,15 @@ void Row(const char* who, const Measure& m, int stored) {
                 m.tripsPerFile, stored);
 }
 
+enum class Tool { Lftp, Ours };
+
+// One mirror of base with that many connections, and its row.
+Measure Mirror(FarServer& server, const char* who, Tool tool, const QString& base, int count) {
+    const Measure m = tool == Tool::Lftp ? server.Lftp(base, count) : server.Ours(base, count);
+    Row(who, m, server.Stored(base));
+    return m;
+}
+
 void FirstUpload(int files, int delayMs);
 void Rerun(int files, int delayMs);
 void Sftp(int files, int delayMs);
@@ -199,14 +208,12 @@ namespace {
 void FirstUpload(int files, int delayMs) {
     FarServer vsftpd(FtpServerKind::VsftpdRecursive, files, delayMs);
     std::printf("first upload, vsftpd\n");
-    const Measure lftp = vsftpd.Lftp(QStringLiteral("/lftp"), 1);
-    Row("lftp mirror -R", lftp, vsftpd.Stored(QStringLiteral("/lftp")));
-    const Measure lftp8 = vsftpd.Lftp(QStringLiteral("/lftp8"), 8);
-    Row("lftp mirror -R --parallel=8", lftp8, vsftpd.Stored(QStringLiteral("/lftp8")));
-    const Measure ours1 = vsftpd.Ours(QStringLiteral("/ours1"), 1);
-    Row("ours, Connections=1", ours1, vsftpd.Stored(QStringLiteral("/ours1")));
-    const Measure ours8 = vsftpd.Ours(QStringLiteral("/ours8"), 8);
-    Row("ours, Connections=8", ours8, vsftpd.Stored(QStringLiteral("/ours8")));
+    const Measure lftp = Mirror(vsftpd, "lftp mirror -R", Tool::Lftp, QStringLiteral("/lftp"), 1);
+    const Measure lftp8 =
+        Mirror(vsftpd, "lftp mirror -R --parallel=8", Tool::Lftp, QStringLiteral("/lftp8"), 8);
+    Mirror(vsftpd, "ours, Connections=1", Tool::Ours, QStringLiteral("/ours1"), 1);
+    const Measure ours8 =
+        Mirror(vsftpd, "ours, Connections=8", Tool::Ours, QStringLiteral("/ours8"), 8);
     std::printf(
         "  lftp / ours(8) = %.2f (goal >= 6), lftp --parallel=8 / ours(8) = %.2f (goal >= "
         "1.5)\n",
@@ -219,12 +226,11 @@ void Rerun(int files, int delayMs) {
     pure.Lftp(QStringLiteral("/lftp8"), 8);
     pure.Ours(QStringLiteral("/ours8"), 8);
     std::printf("no-change rerun, pure-ftpd (a listing a folder)\n");
-    const Measure lftpSame = pure.Lftp(QStringLiteral("/lftp8"), 8);
-    Row("lftp mirror -R --parallel=8", lftpSame, pure.Stored(QStringLiteral("/lftp8")));
-    const Measure ours1Same = pure.Ours(QStringLiteral("/ours8"), 1);
-    Row("ours, Connections=1", ours1Same, pure.Stored(QStringLiteral("/ours8")));
-    const Measure ours8Same = pure.Ours(QStringLiteral("/ours8"), 8);
-    Row("ours, Connections=8", ours8Same, pure.Stored(QStringLiteral("/ours8")));
+    const Measure lftpSame =
+        Mirror(pure, "lftp mirror -R --parallel=8", Tool::Lftp, QStringLiteral("/lftp8"), 8);
+    Mirror(pure, "ours, Connections=1", Tool::Ours, QStringLiteral("/ours8"), 1);
+    const Measure ours8Same =
+        Mirror(pure, "ours, Connections=8", Tool::Ours, QStringLiteral("/ours8"), 8);
     std::printf("  lftp --parallel=8 / ours(8) = %.2f (goal >= 2)\n",
                 lftpSame.seconds / ours8Same.seconds);
 }
@@ -232,18 +238,17 @@ void Rerun(int files, int delayMs) {
 void Sftp(int files, int delayMs) {
     FarServer sshd(FtpServerKind::Sshd, files, delayMs);
     std::printf("SFTP, sshd: first upload, then a no-change rerun\n");
-    const Measure lftp = sshd.Lftp(QStringLiteral("/lftp"), 1);
-    Row("lftp mirror -R", lftp, sshd.Stored(QStringLiteral("/lftp")));
-    const Measure ours1 = sshd.Ours(QStringLiteral("/ours1"), 1);
-    Row("ours, Connections=1", ours1, sshd.Stored(QStringLiteral("/ours1")));
-    const Measure ours8 = sshd.Ours(QStringLiteral("/ours8"), 8);
-    Row("ours, Connections=8", ours8, sshd.Stored(QStringLiteral("/ours8")));
-    const Measure lftpSame = sshd.Lftp(QStringLiteral("/lftp"), 1);
-    Row("lftp mirror -R, rerun", lftpSame, sshd.Stored(QStringLiteral("/lftp")));
-    const Measure ours1Same = sshd.Ours(QStringLiteral("/ours8"), 1);
-    Row("ours, Connections=1, rerun", ours1Same, sshd.Stored(QStringLiteral("/ours8")));
-    const Measure ours8Same = sshd.Ours(QStringLiteral("/ours8"), 8);
-    Row("ours, Connections=8, rerun", ours8Same, sshd.Stored(QStringLiteral("/ours8")));
+    const Measure lftp = Mirror(sshd, "lftp mirror -R", Tool::Lftp, QStringLiteral("/lftp"), 1);
+    const Measure ours1 =
+        Mirror(sshd, "ours, Connections=1", Tool::Ours, QStringLiteral("/ours1"), 1);
+    const Measure ours8 =
+        Mirror(sshd, "ours, Connections=8", Tool::Ours, QStringLiteral("/ours8"), 8);
+    const Measure lftpSame =
+        Mirror(sshd, "lftp mirror -R, rerun", Tool::Lftp, QStringLiteral("/lftp"), 1);
+    const Measure ours1Same =
+        Mirror(sshd, "ours, Connections=1, rerun", Tool::Ours, QStringLiteral("/ours8"), 1);
+    const Measure ours8Same =
+        Mirror(sshd, "ours, Connections=8, rerun", Tool::Ours, QStringLiteral("/ours8"), 8);
     std::printf(
         "  first upload lftp / ours(8) = %.2f (goal >= 1.5), ours(1) = %.2f; "
         "rerun lftp / ours(8) = %.2f (goal >= 2), ours(1) = %.2f\n",
