@@ -21,20 +21,25 @@ QString Read(const QString& key) {
     return value;
 }
 
-int ReplyTimeoutSec() {
+namespace {
+
+// A key of seconds: its default when missing, not a number or not positive, at most a day.
+int Seconds(const QString& key, int defaultSeconds) {
     bool ok = false;
-    const qint64 seconds = Read(QStringLiteral("ReplyTimeoutSec")).trimmed().toLongLong(&ok);
+    const qint64 seconds = Read(key).trimmed().toLongLong(&ok);
     if (!ok || seconds <= 0)
-        return kDefaultReplyTimeoutSec;
+        return defaultSeconds;
     return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
 }
 
+}  // namespace
+
+int ReplyTimeoutSec() {
+    return Seconds(QStringLiteral("ReplyTimeoutSec"), kDefaultReplyTimeoutSec);
+}
+
 int KeepAliveSec() {
-    bool ok = false;
-    const qint64 seconds = Read(QStringLiteral("KeepAliveSec")).trimmed().toLongLong(&ok);
-    if (!ok || seconds <= 0)
-        return kDefaultKeepAliveSec;
-    return int(qMin<qint64>(seconds, kMaxReplyTimeoutSec));
+    return Seconds(QStringLiteral("KeepAliveSec"), kDefaultKeepAliveSec);
 }
 
 int KeepRunLogs() {
