@@ -10,9 +10,18 @@ namespace {
 
 QString g_override;
 
+// "UTF-8", "utf8", "UTF_8": asked for every name the walk meets, so it allocates nothing.
 bool IsUtf8(const QString& name) {
-    const QString n = name.toUpper().remove(QLatin1Char('-')).remove(QLatin1Char('_'));
-    return n == QLatin1String("UTF8");
+    static const QLatin1String kUtf8("UTF8");
+    qsizetype matched = 0;
+    for (const QChar c : name) {
+        if (c == QLatin1Char('-') || c == QLatin1Char('_'))
+            continue;
+        if (matched == kUtf8.size() || c.toUpper() != kUtf8.at(matched))
+            return false;
+        ++matched;
+    }
+    return matched == kUtf8.size();
 }
 
 QString LocaleCharset() {
@@ -110,6 +119,9 @@ QString ToUnicode(const QByteArray& bytes) {
 }
 
 bool Holds(const QString& text) {
+    // UTF-8 holds every character; only a lone surrogate half comes back as another one.
+    if (IsUtf8(Name()))
+        return text.isValidUtf16();
     return ToUnicode(FromUnicode(text)) == text;
 }
 

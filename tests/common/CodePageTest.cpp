@@ -36,4 +36,18 @@ TEST(CodePage, UnmappableTextNeverVanishes) {
     EXPECT_EQ(CodePage::ToUnicode(QByteArray("ab\x83")), QStringLiteral("ab\uFFFD"));
 }
 
+// Every spelling of UTF-8 holds any text but a lone surrogate half; a narrower code page does not.
+TEST(CodePage, HoldsWhatComesBackUnchanged) {
+    CodePageGuard guard;
+    const QString lone = QStringLiteral("a") + QChar(0xD800) + QStringLiteral("b");
+    for (const char* name : {"UTF-8", "utf-8", "UTF8"}) {
+        ASSERT_TRUE(CodePage::SetOverride(QString::fromLatin1(name)));
+        EXPECT_TRUE(CodePage::Holds(QStringLiteral("ソース \U0001F600")));
+        EXPECT_FALSE(CodePage::Holds(lone)) << name;
+    }
+    ASSERT_TRUE(CodePage::SetOverride(QStringLiteral("CP932")));
+    EXPECT_TRUE(CodePage::Holds(QStringLiteral("ソース")));
+    EXPECT_FALSE(CodePage::Holds(QStringLiteral("a\U0001F600")));
+}
+
 }  // namespace
