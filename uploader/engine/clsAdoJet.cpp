@@ -7,12 +7,15 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace {
 
 // Long enough to ride out another program's checkpoint, short enough that a run started while
 // the file is held elsewhere fails at once with the ledger message.
 constexpr int kBusyWaitMs = 2000;
+// The ledger's own statements, a few lookups of different lengths among them.
+constexpr qsizetype kStatementsKept = 32;
 
 // An exact, case-sensitive key (BINARY collation), as this file system compares names; the
 // indexes keep a lookup and the next id logarithmic in the number of rows.
@@ -129,11 +132,13 @@ int Collect(sqlite3_stmt* stmt, AdoRecordset* rds, QStringList* names,
 QVariant AdoRecordset::Field(const QString& strName) const {
     if (EOF_())
         return QVariant();
-    for (qsizetype c = 0; c < names_.size(); ++c) {
-        if (names_.at(c).compare(strName, Qt::CaseInsensitive) == 0)
-            return rows_.at(pos_).value(c);
+    // The name as the statement spelled it first: a walk asks five times for every file.
+    qsizetype c = names_.indexOf(strName);
+    for (qsizetype i = 0; c < 0 && i < names_.size(); ++i) {
+        if (names_.at(i).compare(strName, Qt::CaseInsensitive) == 0)
+            c = i;
     }
-    return QVariant();
+    return c < 0 ? QVariant() : rows_.at(pos_).value(c);
 }
 
 void AdoRecordset::MoveNext() {
@@ -152,9 +157,37 @@ clsAdoJet::~clsAdoJet() {
 }
 
 void clsAdoJet::Release() {
+    for (const Prepared& p : std::as_const(prepared_))
+        sqlite3_finalize(p.stmt);
+    prepared_.clear();
     if (db_)
         sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+sqlite3_stmt* clsAdoJet::TakeStatement(const QByteArray& sql, QString* error) {
+    for (qsizetype i = prepared_.size() - 1; i >= 0; --i) {
+        if (prepared_.at(i).sql == sql)
+            return prepared_.takeAt(i).stmt;
+    }
+    sqlite3_stmt* stmt = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, &tail) != SQLITE_OK)
+        *error = ErrorText(db_);
+    else if (!stmt || !OnlyBlanks(tail))
+        *error = QStringLiteral("exactly one statement expected");
+    if (error->isEmpty())
+        return stmt;
+    sqlite3_finalize(stmt);
+    return nullptr;
+}
+
+void clsAdoJet::KeepStatement(const QByteArray& sql, sqlite3_stmt* stmt) {
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (prepared_.size() >= kStatementsKept)
+        sqlite3_finalize(prepared_.takeFirst().stmt);
+    prepared_.append({sql, stmt});
 }
 
 bool clsAdoJet::Connect(const QString& strDBPath, const QString& strProvider, QString* strError) {
@@ -248,15 +281,9 @@ bool clsAdoJet::Execute(const QString& strQuery, const QVariantList& params, Ado
         return false;
     }
     const QByteArray sql = strQuery.toUtf8();
-    sqlite3_stmt* stmt = nullptr;
-    const char* tail = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.constData(), int(sql.size()), &stmt, &tail);
     QString error;
-    if (rc != SQLITE_OK) {
-        error = ErrorText(db_);
-    } else if (!stmt || !OnlyBlanks(tail)) {
-        error = QStringLiteral("exactly one statement expected");
-    } else {
+    sqlite3_stmt* stmt = TakeStatement(sql, &error);
+    if (stmt) {
         for (int i = 0; i < params.size() && error.isEmpty(); ++i) {
             if (!Bind(stmt, i + 1, params.at(i)))
                 error = ErrorText(db_);
@@ -269,8 +296,12 @@ bool clsAdoJet::Execute(const QString& strQuery, const QVariantList& params, Ado
             oRds->names_ = names;
             oRds->rows_ = rows;
         }
+        // One that failed is made anew next time rather than trusted.
+        if (error.isEmpty())
+            KeepStatement(sql, stmt);
+        else
+            sqlite3_finalize(stmt);
     }
-    sqlite3_finalize(stmt);
     if (strError)
         *strError = error;
     return error.isEmpty();

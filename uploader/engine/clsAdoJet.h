@@ -6,7 +6,11 @@
 #include <QVariantList>
 #include <QVector>
 
+#include <QByteArray>
+#include <QList>
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 // The rows a statement produced, read completely when the statement ran (the ledger's statements
 // yield a row or two). Starts on the first row; EOF_() is true once past the last one.
@@ -63,9 +67,21 @@ public:
                   const QString& strWhereCondition, qint64* nNewId, QString* strError = nullptr);
 
 private:
+    // A statement prepared once and run again: preparing costs more than running most of ours.
+    struct Prepared {
+        QByteArray sql;
+        sqlite3_stmt* stmt = nullptr;
+    };
+
     void Release();
     void PrepareLedger(QString* error);
     bool AddMissingColumns(QString* error);
+    // The statement of the text, kept or prepared now; null with the reason in *error.
+    sqlite3_stmt* TakeStatement(const QByteArray& sql, QString* error);
+    // Keeps a statement that ran to its end (reset) for the next use of its text.
+    void KeepStatement(const QByteArray& sql, sqlite3_stmt* stmt);
 
     sqlite3* db_ = nullptr;
+    // Reset and unbound, so none holds a read open; the most recently used last.
+    QList<Prepared> prepared_;
 };
