@@ -10,6 +10,11 @@ namespace {
 constexpr qint64 kFolderOverhead = sizeof(QString) * 2 + 96;
 constexpr qint64 kIndexEntry = sizeof(quint64);
 
+// Already as compared: no "//", no "/" at the end but the root's (nearly every path is).
+bool IsNormal(QStringView path) {
+    return !path.contains(u"//") && !(path.size() > 1 && path.endsWith(u'/'));
+}
+
 // "//" read as "/", no "/" at the end but the root's.
 QString Normalized(QStringView path) {
     QString out;
@@ -33,11 +38,11 @@ QString Join(const QString& dir, const QString& name) {
 }  // namespace
 
 QString RemoteListing::Key(QStringView path) {
-    return Normalized(path).toCaseFolded();
+    return (IsNormal(path) ? path.toString() : Normalized(path)).toCaseFolded();
 }
 
 void RemoteListing::Split(const QString& path, QString* dir, QString* name) {
-    const QString n = Normalized(path);
+    const QString n = IsNormal(path) ? path : Normalized(path);
     const qsizetype slash = n.lastIndexOf(QLatin1Char('/'));
     if (slash < 0 || n.size() == 1) {
         *dir = QString();
