@@ -127,14 +127,36 @@ TEST_F(UploadLedgerTest, AFolderReadAtOnceHoldsExactlyItsOwnFilesRows) {
     ASSERT_TRUE(MarkPending(db, Key(pending)));
     ASSERT_TRUE(RecordPutFile(db, {MakeFile(dir, "d/elsewhere.txt", 1), "other:21/www"}, "/x"));
 
-    QHash<QString, PutRecord> rows;
-    ASSERT_TRUE(GetFolderRecords(db, folder, kTarget, &rows));
-    EXPECT_EQ(QSet<QString>(rows.keyBegin(), rows.keyEnd()), QSet<QString>(own.begin(), own.end()));
-    for (const QString& name : own) {
-        PutRecord single;
-        ASSERT_TRUE(GetPutFileDate(db, Key(folder + name), &single));
-        EXPECT_EQ(rows.value(name).modified.secs, single.modified.secs);
-        EXPECT_EQ(rows.value(name).size, single.size);
+    // Read in one pass (a folder of files only) or by keys (one with folders too).
+    for (const bool onlyFiles : {true, false}) {
+        QHash<QString, PutRecord> rows;
+        ASSERT_TRUE(GetFolderRecords(db, folder, own + QStringList{"pending.txt", "elsewhere.txt"},
+                                     onlyFiles, kTarget, &rows));
+        EXPECT_EQ(QSet<QString>(rows.keyBegin(), rows.keyEnd()),
+                  QSet<QString>(own.begin(), own.end()));
+        for (const QString& name : own) {
+            PutRecord single;
+            ASSERT_TRUE(GetPutFileDate(db, Key(folder + name), &single));
+            EXPECT_EQ(rows.value(name).modified.secs, single.modified.secs);
+            EXPECT_EQ(rows.value(name).size, single.size);
+        }
+    }
+
+    // A folder of more names than one statement takes.
+    ASSERT_TRUE(
+        db.Execute("with recursive n(i) as (select 1 union all select i + 1 from n where i < 1234) "
+                   "insert into T_PUT_FILE(i_id_file, c_local_file_name, dt_local_file_date, "
+                   "c_remote_file_name, c_target) select 100 + i, ?1 || i, "
+                   "'2026-12-08 10:00:00.000000000+00:00', '/www/' || i, ?2 from n",
+                   {dir.filePath("big/"), kTarget}, nullptr));
+    QStringList many;
+    for (int i = 0; i <= 1235; ++i)
+        many.append(QString::number(i));
+    for (const bool onlyFiles : {true, false}) {
+        QHash<QString, PutRecord> rows;
+        ASSERT_TRUE(GetFolderRecords(db, dir.filePath("big/"), many, onlyFiles, kTarget, &rows));
+        EXPECT_EQ(rows.size(), 1234);
+        EXPECT_TRUE(rows.contains("1") && rows.contains("1234") && !rows.contains("0"));
     }
 }
 
@@ -157,6 +179,43 @@ TEST_F(UploadLedgerTest, TimeIsStoredAsReadableInstantThatSurvivesAZoneChange) {
     EXPECT_EQ(StoredTimeText(current.modified), "2026-12-06 19:05:07.000000000-05:00");
     oldTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldTz);
     tzset();
+}
+
+// Every instant comes back from its text in any zone; a text naming no real moment is refused.
+TEST(UploadLedger, StoredTimesReadBackExactly) {
+    const QByteArray oldTz = qgetenv("TZ");
+    const qint64 instants[] = {0,
+                               -1,
+                               951'825'600,
+                               951'868'799,
+                               978'307'199,
+                               978'307'200,
+                               -2'208'988'800,
+                               4'102'444'800,
+                               1'796'601'907};
+    for (const char* zone : {"UTC0", "JST-9", "EST5EDT,M3.2.0,M11.1.0", "IST-5:30", "NST3:30"}) {
+        qputenv("TZ", zone);
+        tzset();
+        for (const qint64 secs : instants) {
+            const QString text = StoredTimeText(At(secs, 123'456'789));
+            FileTime back;
+            ASSERT_TRUE(ParseStoredTime(text, &back)) << text.toStdString();
+            EXPECT_EQ(back.secs, secs) << zone << ' ' << text.toStdString();
+            EXPECT_EQ(back.nsecs, 123'456'789);
+            EXPECT_FALSE(back.wholeSeconds);
+        }
+    }
+    oldTz.isNull() ? qunsetenv("TZ") : qputenv("TZ", oldTz);
+    tzset();
+    FileTime t;
+    for (const char* bad :
+         {"2026-02-29 10:00:00.000000000+00:00", "2026-13-01 10:00:00.000000000+00:00",
+          "2026-12-08 25:00:00.000000000+00:00", "2026-12-08 10:00:00.00000000x+00:00",
+          "2026-12-08 10:00:00.000000000*00:00"})
+        EXPECT_FALSE(ParseStoredTime(QString::fromLatin1(bad), &t)) << bad;
+    ASSERT_TRUE(ParseStoredTime("2024-02-29 23:30:00.5-01:00", &t));
+    EXPECT_EQ(t.secs, 1'709'253'000);
+    EXPECT_EQ(t.nsecs, 500'000'000);
 }
 
 TEST(UploadLedger, ExistingLedgerIsReopenedWithItsRows) {

@@ -36,6 +36,7 @@ void Describe(int fd, const char* name, LocalEntry* entry) {
         entry->detail = SystemError();
     } else if (S_ISREG(st.st_mode)) {
         entry->kind = LocalEntry::Kind::File;
+        entry->state = UploadLedger::StateOf(st);
     } else if (S_ISDIR(st.st_mode)) {
         entry->kind = LocalEntry::Kind::Directory;
     } else {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QVector>
 
+#include "UploadLedger.h"
+
 // One level of a local directory, as the walk sees it.
 struct LocalEntry {
     // What the entry is, links followed. Special: a fifo, socket or device (what it is in
@@ -18,6 +20,8 @@ struct LocalEntry {
     // The entry went between reading the folder and looking at it: nothing to say about it.
     bool vanished = false;
     QString detail;
+    // A file's state as the folder was read: deciding it needs no second look.
+    UploadLedger::FileState state;
 };
 
 namespace LocalDir {

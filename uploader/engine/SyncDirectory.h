@@ -56,8 +56,10 @@ public:
     // 1: upload needed, 2: the ledger's time is later than the file's, 3: equal within tolerance
     // (the ledger's row for this file and this profile's target). A file whose size or ctime
     // says it changed since its row was written is 1 whatever its time. A file that would be 1
-    // but holds the bytes the row's digest names is 3, and its row takes its new time.
-    int CompareFileDate(const QString& localPath, const QString& remotePath);
+    // but holds the bytes the row's digest names is 3, and its row takes its new time. current:
+    // the file's state as its folder was read.
+    int CompareFileDate(const QString& localPath, const QString& remotePath,
+                        const UploadLedger::FileState& current);
 
 private:
     // A local folder read for the walk: its path with a trailing "/", its identity and entries.
@@ -111,11 +113,11 @@ private:
     void SyncFolderEntry(const QString& localPath, const QString& remotePath,
                          const QString& remoteDir, bool link);
     void SyncFileEntry(const QString& localPath, const QString& remotePath,
-                       const QString& remoteDir);
+                       const QString& remoteDir, const UploadLedger::FileState& state);
     bool FolderExists(const QString& remotePath, const QString& remoteDir);
     // onServer: the file is known to be on the server.
     int FileOutcome(const QString& localPath, const QString& remotePath, const QString& remoteDir,
-                    bool* onServer);
+                    const UploadLedger::FileState& state, bool* onServer);
     bool SameContent(const UploadLedger::LedgerKey& key, const QString& remotePath,
                      const UploadLedger::PutRecord& recorded,
                      const UploadLedger::FileState& current);
@@ -178,6 +180,8 @@ private:
     // KeepAliveSec, and the time since the walk's last NOOP.
     qint64 keepAliveMs_ = 0;
     QElapsedTimer quiet_;
+    // The time since the walk last looked at its events.
+    QElapsedTimer events_;
     // CompareContent: a file whose time changed is looked at for its bytes.
     bool compareContent_ = true;
     // Rows of files found unchanged in content, to take their new times: written together,

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <bit>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -24,6 +25,8 @@ constexpr int kFractionAt = 19;  // "yyyy-MM-dd HH:mm:ss" comes first
 constexpr int kFractionDigits = 9;
 // Far below SQLite's limit of 32,766 parameters a statement, at six a row.
 constexpr qsizetype kRefreshesPerStatement = 500;
+// Keys of one folder's lookup a statement.
+constexpr qsizetype kNamesPerStatement = 512;
 
 // The key's own row first, then the row the path had before targets were kept.
 const QString kWhereKeyOrUnknown =
@@ -82,7 +85,67 @@ QString StoredTimeText(const FileTime& time) {
     return QString::fromLatin1(text);
 }
 
+namespace {
+
+// Days from 1970-01-01 to the date of the proleptic Gregorian calendar (H. Hinnant's method).
+qint64 DaysFromCivil(qint64 y, int m, int d) {
+    y -= m <= 2 ? 1 : 0;
+    const qint64 era = (y >= 0 ? y : y - 399) / 400;
+    const qint64 yoe = y - era * 400;
+    const qint64 doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const qint64 doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+int DaysInMonth(int y, int m) {
+    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return m == 2 && leap ? 29 : kDays[m - 1];
+}
+
+// The number of count digits at from; -1 when any is not a digit.
+int Digits(const QString& text, qsizetype from, int count) {
+    int value = 0;
+    for (int i = 0; i < count; ++i) {
+        const char16_t c = text.at(from + i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// The text as this program writes it ("yyyy-MM-dd HH:mm:ss.nnnnnnnnn+hh:mm"), read without
+// QDateTime: a rerun reads two of them for every file. False for any other form.
+bool ParseWrittenForm(const QString& text, FileTime* time) {
+    static const QString kShape = QStringLiteral("0000-00-00 00:00:00.000000000+00:00");
+    if (text.size() != kShape.size())
+        return false;
+    for (qsizetype i = 0; i < kShape.size(); ++i) {
+        const QChar want = kShape.at(i);
+        if (want != QLatin1Char('0') && want != QLatin1Char('+') && text.at(i) != want)
+            return false;
+    }
+    const QChar sign = text.at(29);
+    const int y = Digits(text, 0, 4), mo = Digits(text, 5, 2), d = Digits(text, 8, 2);
+    const int h = Digits(text, 11, 2), mi = Digits(text, 14, 2), sec = Digits(text, 17, 2);
+    const int ns = Digits(text, 20, 9), oh = Digits(text, 30, 2), om = Digits(text, 33, 2);
+    if ((sign != QLatin1Char('+') && sign != QLatin1Char('-')) || y < 0 || mo < 1 || mo > 12 ||
+        d < 1 || d > DaysInMonth(y, mo) || h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 ||
+        sec > 59 || ns < 0 || oh < 0 || oh > 23 || om < 0 || om > 59)
+        return false;
+    const qint64 offset = (oh * 3600 + om * 60) * (sign == QLatin1Char('-') ? -1 : 1);
+    time->secs = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + sec - offset;
+    time->nsecs = ns;
+    time->wholeSeconds = false;
+    return true;
+}
+
+}  // namespace
+
 bool ParseStoredTime(const QString& text, FileTime* time) {
+    if (ParseWrittenForm(text, time))
+        return true;
     FileTime parsed;
     QString rest = text;
     parsed.wholeSeconds = !(text.size() > kFractionAt && text.at(kFractionAt) == QLatin1Char('.'));
@@ -145,30 +208,74 @@ bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded, QS
            !rds.EOF_() && ReadRecord(rds, recorded, error);
 }
 
-// Every name below dir sorts from "dir/" up to "dir0" ('0' follows '/'); those with a further
-// "/" lie in subfolders and stay in SQLite.
-bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QString& target,
-                      QHash<QString, PutRecord>* records, QString* error) {
-    records->clear();
-    if (target.isEmpty() || !dir.endsWith(QLatin1Char('/')))
-        return !target.isEmpty();
-    QString end = dir;
-    end.back() = QLatin1Char('0');
-    AdoRecordset rds;
-    if (!db.Execute(QStringLiteral("select c_local_file_name, dt_local_file_date, "
-                                   "i_local_file_size, dt_recorded, c_local_file_digest "
-                                   "from T_PUT_FILE where c_local_file_name >= ?1 and "
-                                   "c_local_file_name < ?2 and c_target = ?3 and "
-                                   "instr(substr(c_local_file_name, length(?1) + 1), '/') = 0"),
-                    {dir, end, target}, &rds, error))
-        return false;
+namespace {
+
+// The rows of the current lookup, by the name below dir; pending and unreadable ones left out.
+void TakeRows(AdoRecordset& rds, const QString& dir, QHash<QString, PutRecord>* records) {
     for (; !rds.EOF_(); rds.MoveNext()) {
         PutRecord record;
         if (ReadRecord(rds, &record, nullptr))
             records->insert(
                 rds.Field(QStringLiteral("c_local_file_name")).toString().mid(dir.size()), record);
     }
+}
+
+const QString kFolderColumns = QStringLiteral(
+    "select c_local_file_name, dt_local_file_date, i_local_file_size, dt_recorded, "
+    "c_local_file_digest from T_PUT_FILE where c_target = ?1 and ");
+
+// Every name below dir sorts from "dir/" up to "dir0" ('0' follows '/'); those with a further
+// "/" lie in subfolders. One pass along the index, for a folder that has none.
+bool ReadFolderRange(clsAdoJet& db, const QString& dir, const QString& target,
+                     QHash<QString, PutRecord>* records, QString* error) {
+    QString end = dir;
+    end.back() = QLatin1Char('0');
+    AdoRecordset rds;
+    if (!db.Execute(kFolderColumns + QStringLiteral("c_local_file_name >= ?2 and "
+                                                    "c_local_file_name < ?3 and "
+                                                    "instr(substr(c_local_file_name, "
+                                                    "length(?2) + 1), '/') = 0"),
+                    {target, dir, end}, &rds, error))
+        return false;
+    TakeRows(rds, dir, records);
     return true;
+}
+
+// The named files' rows by their keys: a folder's range would hold its whole subtree.
+bool ReadFolderKeys(clsAdoJet& db, const QString& dir, const QStringList& names,
+                    const QString& target, QHash<QString, PutRecord>* records, QString* error) {
+    for (qsizetype from = 0; from < names.size(); from += kNamesPerStatement) {
+        const QStringList chunk = names.mid(from, kNamesPerStatement);
+        QVariantList params{target};
+        for (const QString& name : chunk)
+            params.append(dir + name);
+        // Lists of a few lengths only, so that their statements stay prepared: the last key
+        // repeated, which IN takes once.
+        const qsizetype marked = std::bit_ceil(static_cast<size_t>(chunk.size()));
+        while (params.size() <= marked)
+            params.append(params.last());
+        QString marks = QStringLiteral("?, ").repeated(marked);
+        marks.chop(2);
+        AdoRecordset rds;
+        if (!db.Execute(kFolderColumns + QStringLiteral("c_local_file_name in (") + marks + u')',
+                        params, &rds, error))
+            return false;
+        TakeRows(rds, dir, records);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QStringList& names, bool onlyFiles,
+                      const QString& target, QHash<QString, PutRecord>* records, QString* error) {
+    records->clear();
+    if (target.isEmpty() || !dir.endsWith(QLatin1Char('/')))
+        return false;
+    if (names.isEmpty())
+        return true;
+    return onlyFiles ? ReadFolderRange(db, dir, target, records, error)
+                     : ReadFolderKeys(db, dir, names, target, records, error);
 }
 
 bool MarkPending(clsAdoJet& db, const LedgerKey& key, QString* error) {

@@ -4,6 +4,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <optional>
@@ -70,11 +71,14 @@ QString TargetOf(const QString& ftpDir);
 bool GetPutFileDate(clsAdoJet& db, const LedgerKey& key, PutRecord* recorded,
                     QString* error = nullptr);
 
-// The rows of the files directly in the local folder dir (ending in "/") for the target, by
-// name, read at once: what GetPutFileDate answers for each of them, pending rows and rows whose
-// times do not read left out. False when the lookup fails (reason in *error).
-bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QString& target,
-                      QHash<QString, PutRecord>* records, QString* error = nullptr);
+// The rows of the named files of the local folder dir (ending in "/") for the target, by name,
+// read at once: what GetPutFileDate answers for each of them, pending rows and rows whose times
+// do not read left out. onlyFiles: the folder holds no folder, so its rows are read in one pass
+// (rows of its files that are gone come with them). False when the lookup fails (reason in
+// *error).
+bool GetFolderRecords(clsAdoJet& db, const QString& dir, const QStringList& names, bool onlyFiles,
+                      const QString& target, QHash<QString, PutRecord>* records,
+                      QString* error = nullptr);
 
 // Makes the key's row stop vouching before its file is sent again; durable when this returns
 // true (costs nothing when there is no row). On false the file must not be sent.
