@@ -1,9 +1,10 @@
 // SkerrowEx on a very large tree: 1,000,000 files of 0 to 1 KiB in 50,000 folders, beside a tree
 // of 100,000 files of the same shape, mirrored by skerrowex-run to vsftpd with recursive listing.
 // The small tree is uploaded for real; the large one is put on the server by hard links and
-// recorded by investigating (sending a million files over FTP would take hours). Then a
-// no-change rerun of each: its time and peak memory, the ledger's size and one lookup's time at a
-// million rows, and what the remote listing holds an entry in.
+// recorded by investigating (sending a million files over FTP would take hours). Then no-change
+// reruns of both, taken in turns, so that whatever else the machine does falls on both alike:
+// their median times and peak memory, the ledger's size and one lookup's time at a million rows,
+// and what the remote listing holds an entry in.
 //
 //   million_bench            (both trees)
 //   million_bench 100000     (only the small tree, of that many files: a quick check)
@@ -18,10 +19,12 @@
 #include <QFileInfo>
 #include <QProcessEnvironment>
 #include <QTemporaryDir>
+#include <QVector>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <random>
 #include <vector>
 
@@ -40,6 +43,8 @@ constexpr int kFilesPerFolder = 20;
 constexpr int kLookups = 10'000;
 constexpr double kPeakGoalMiB = 256;
 constexpr double kRerunRatioGoal = 10;
+// No-change reruns of each tree; the median counts.
+constexpr int kReruns = 5;
 
 const char* Verdict(bool ok) {
     return ok ? "ok" : "MISSED";
@@ -176,7 +181,6 @@ void PrintLedger(const Mirror& mirror, int files) {
                 MicrosPerLookup(mirror, files), kLookups);
 }
 
-// The small tree: a real first upload, then the no-change rerun the large one is held against.
 // The server's own share of a rerun: its recursive listing of the tree, taken by our client alone.
 double ListingSeconds(const FtpTestServer& server, const QString& base) {
     QuietFtpHost host;
@@ -190,61 +194,76 @@ double ListingSeconds(const FtpTestServer& server, const QString& base) {
     if (!client.ConnectFtp(profile))
         qFatal("cannot list %s", qPrintable(base));
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
-    std::printf("  the server's listing alone            %8.2f s  %lld paths\n", seconds,
-                static_cast<long long>(client.strRemoteList.Size()));
     client.FtpQuit();
     return seconds;
 }
 
-// A no-change rerun, and how much of it the server's listing took.
-struct Rerun {
-    Usage usage;
-    double listing = 0;
+// A tree with its profile and ledger, and the no-change reruns measured of it.
+struct Tree {
+    QTemporaryDir home;
+    Mirror mirror;
+    int files;
+    QVector<Usage> reruns;
+
+    Tree(const FtpTestServer& server, const QString& base, int count)
+        : mirror(home.path(), server, base), files(count) {
+        MakeTree(mirror.local, files);
+    }
+
+    double MedianSeconds() const {
+        QVector<double> seconds;
+        for (const Usage& u : reruns)
+            seconds.append(u.seconds);
+        std::sort(seconds.begin(), seconds.end());
+        return seconds.at(seconds.size() / 2);
+    }
+    double PeakMiB() const {
+        double peak = 0;
+        for (const Usage& u : reruns)
+            peak = std::max(peak, u.peakMiB);
+        return peak;
+    }
 };
 
-Rerun SmallTree(const FtpTestServer& server, int files) {
-    std::printf("%d files in %d folders, uploaded\n", files, files / kFilesPerFolder);
-    QTemporaryDir home;
-    const Mirror mirror(home.path(), server, QStringLiteral("/small"));
-    MakeTree(mirror.local, files);
-    PrintRun("first upload", mirror.Run());
-    const Usage rerun = mirror.Run();
-    PrintRun("no-change rerun", rerun);
-    const double listing = ListingSeconds(server, QStringLiteral("/small"));
-    PrintLedger(mirror, files);
-    return {rerun, listing};
+// The small tree: a real first upload.
+void UploadSmall(Tree& tree) {
+    std::printf("%d files in %d folders, uploaded\n", tree.files, tree.files / kFilesPerFolder);
+    PrintRun("first upload", tree.mirror.Run());
 }
 
-// The ledger of a tree already on the server, filled by reading it without sending: one run,
-// which must end cleanly however long it says nothing to the server.
-Usage Investigate(const Mirror& mirror) {
-    return mirror.Run({QStringLiteral("--investigate")});
-}
-
-// The large tree: on the server by hard links, recorded by investigating, then rerun.
-void LargeTree(const FtpTestServer& server, int files, const Rerun& small) {
-    std::printf("%d files in %d folders, put on the server and investigated\n", files,
-                files / kFilesPerFolder);
-    QTemporaryDir home;
-    const Mirror mirror(home.path(), server, QStringLiteral("/large"));
-    MakeTree(mirror.local, files);
+// The large tree: on the server by hard links, its ledger filled by reading it without sending:
+// one run, which must end cleanly however long it says nothing to the server.
+void InvestigateLarge(const FtpTestServer& server, Tree& tree) {
+    std::printf("%d files in %d folders, put on the server and investigated\n", tree.files,
+                tree.files / kFilesPerFolder);
     const QString onServer = server.RootDir() + QStringLiteral("/large");
-    LinkTree(mirror.local, onServer, files);
+    LinkTree(tree.mirror.local, onServer, tree.files);
     if (!server.HandOver(onServer))
         qFatal("cannot hand the tree over to the server's account");
-    PrintRun("investigating (no goal)", Investigate(mirror));
-    const Usage rerun = mirror.Run();
-    PrintRun("no-change rerun", rerun);
-    std::printf("  peak RSS %.1f MiB (goal <= %.0f) %s\n", rerun.peakMiB, kPeakGoalMiB,
-                Verdict(rerun.peakMiB <= kPeakGoalMiB));
-    const double ratio = rerun.seconds / small.usage.seconds;
-    std::printf("  rerun %d / rerun small: %.2f (goal <= %.0f) %s\n", files, ratio, kRerunRatioGoal,
-                Verdict(ratio <= kRerunRatioGoal));
-    const double listing = ListingSeconds(server, QStringLiteral("/large"));
-    std::printf("  the same without the server's listing: %.2f\n",
-                (rerun.seconds - listing) / (small.usage.seconds - small.listing));
-    PrintLedger(mirror, files);
-    std::fflush(stdout);
+    PrintRun("investigating (no goal)", tree.mirror.Run({QStringLiteral("--investigate")}));
+}
+
+void PrintReruns(const Tree& tree) {
+    std::printf("%d files: no-change rerun, median of %lld: %8.2f s %8.1f MiB peak\n", tree.files,
+                static_cast<long long>(tree.reruns.size()), tree.MedianSeconds(), tree.PeakMiB());
+    std::printf("  each:");
+    for (const Usage& u : tree.reruns)
+        std::printf(" %.2f", u.seconds);
+    std::printf(" s\n");
+    PrintLedger(tree.mirror, tree.files);
+}
+
+void PrintGoals(const FtpTestServer& server, const Tree& small, const Tree& large) {
+    std::printf("  peak RSS %.1f MiB (goal <= %.0f) %s\n", large.PeakMiB(), kPeakGoalMiB,
+                Verdict(large.PeakMiB() <= kPeakGoalMiB));
+    const double ratio = large.MedianSeconds() / small.MedianSeconds();
+    std::printf("  rerun %d / rerun %d: %.2f (goal <= %.0f) %s\n", large.files, small.files, ratio,
+                kRerunRatioGoal, Verdict(ratio <= kRerunRatioGoal));
+    const double smallListing = ListingSeconds(server, QStringLiteral("/small"));
+    const double largeListing = ListingSeconds(server, QStringLiteral("/large"));
+    std::printf("  the server's listing alone: %.2f s and %.2f s; the reruns without it: %.2f\n",
+                smallListing, largeListing,
+                (large.MedianSeconds() - largeListing) / (small.MedianSeconds() - smallListing));
 }
 
 // Bytes the remote listing holds for each of the tree's paths.
@@ -262,9 +281,10 @@ void PrintListingSize(int files) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const bool quick = argc > 1;
-    const int small = quick ? std::atoi(argv[1]) : 100'000;
-    const int large = 1'000'000;
-    if (small < kTopFolders * kFilesPerFolder || small % (kTopFolders * kFilesPerFolder) != 0) {
+    const int smallCount = quick ? std::atoi(argv[1]) : 100'000;
+    const int largeCount = 1'000'000;
+    if (smallCount < kTopFolders * kFilesPerFolder ||
+        smallCount % (kTopFolders * kFilesPerFolder) != 0) {
         std::fprintf(stderr, "usage: million_bench [files, a multiple of %d]\n",
                      kTopFolders * kFilesPerFolder);
         return 2;
@@ -273,10 +293,23 @@ int main(int argc, char** argv) {
     QString why;
     if (!server.Start(FtpServerKind::VsftpdRecursive, &why))
         qFatal("vsftpd: %s", qPrintable(why));
-    const Rerun smallRerun = SmallTree(server, small);
+    Tree small(server, QStringLiteral("/small"), smallCount);
+    UploadSmall(small);
+    std::unique_ptr<Tree> large;
     if (!quick) {
-        LargeTree(server, large, smallRerun);
-        PrintListingSize(large);
+        large = std::make_unique<Tree>(server, QStringLiteral("/large"), largeCount);
+        InvestigateLarge(server, *large);
+    }
+    for (int i = 0; i < kReruns; ++i) {
+        small.reruns.append(small.mirror.Run());
+        if (large)
+            large->reruns.append(large->mirror.Run());
+    }
+    PrintReruns(small);
+    if (large) {
+        PrintReruns(*large);
+        PrintGoals(server, small, *large);
+        PrintListingSize(largeCount);
     }
     return 0;
 }
